@@ -1,0 +1,42 @@
+#pragma once
+#include <cstdint>
+
+namespace torv {
+
+// Monotonic time source of the bus. Waits sleep to a deadline instead of
+// spinning, so a silent controller costs no CPU; tests swap in VirtualClock.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual std::uint64_t nowUs() = 0;
+    virtual void sleepUntilUs(std::uint64_t deadlineUs) = 0;
+};
+
+// CLOCK_MONOTONIC with absolute-deadline sleeps.
+class SteadyClock final : public Clock {
+public:
+    SteadyClock();
+    std::uint64_t nowUs() override;
+    void sleepUntilUs(std::uint64_t deadlineUs) override;
+};
+
+// Time that moves only when somebody sleeps or advances it by hand.
+class VirtualClock final : public Clock {
+public:
+    std::uint64_t nowUs() override { return now_; }
+    void sleepUntilUs(std::uint64_t deadlineUs) override
+    {
+        if (deadlineUs > now_)
+            now_ = deadlineUs;
+    }
+    void advanceUs(std::uint64_t us) { now_ += us; }
+    std::uint64_t nowMs() const { return now_ / 1000; }
+
+private:
+    std::uint64_t now_ = 0;
+};
+
+// Blocks until at least `ms` milliseconds have passed on `clock`.
+void DelayMs(Clock& clock, unsigned ms);
+
+} // namespace torv

@@ -1,0 +1,189 @@
+#include "modbus_link.h"
+
+#include "com_device.h"
+#include "crc16.h"
+#include "serial_port.h"
+
+#include <algorithm>
+
+namespace torv {
+
+ModbusLink::ModbusLink(PortSettings& settings, Clock& clock, Notifier& notifier)
+    : settings_(settings), clock_(clock), notifier_(notifier)
+{
+}
+
+ModbusLink::~ModbusLink() { CloseHandle(); }
+
+void ModbusLink::CloseHandle()
+{
+    if (port_) {
+        port_->close();
+        port_.reset();
+    }
+    PortOpen = false;
+}
+
+void ModbusLink::attachPort(std::unique_ptr<Port> port)
+{
+    CloseHandle();
+    port_ = std::move(port);
+    PortOpen = port_ != nullptr;
+}
+
+void ModbusLink::Ustaw_COM()
+{
+    const std::string name = ComPortName(settings_.ComIndex);
+    device_ = ResolveComDevice(settings_.ComIndex, workDir);
+    port_.reset();
+    auto port = SerialPort::open(device_, LineSettingsOf(settings_.BaudIndex, settings_.ParityIndex));
+    if (!port) {
+        notifier_.beep();
+        PortOpen = false;
+        notifier_.errorDialog("Niewłaściwa nazwa portu " + name + "\r lub jest on aktywny !!!", texts::kCaptionError);
+        return;
+    }
+    port_ = std::move(port);
+    PortOpen = true;
+}
+
+void ModbusLink::DelayMs(unsigned ms) { torv::DelayMs(clock_, ms); }
+
+void ModbusLink::CRC16(std::size_t length)
+{
+    const std::uint16_t crc = crc16(FrameBuffer.data(), length);
+    FrameBuffer[length] = static_cast<std::uint8_t>(crc & 0xFF);
+    FrameBuffer[length + 1] = static_cast<std::uint8_t>(crc >> 8);
+}
+
+void ModbusLink::discardStaleBytes()
+{
+    // A reply that came after its transaction gave up would otherwise head the
+    // next reply; with the same address, function and count it would pass
+    // every check and put another request's bytes into the image. Nothing
+    // that arrives before our last request byte can answer this request.
+    std::array<std::uint8_t, 256> sink{};
+    while (port_->bytesWaiting() > 0 && port_->read(sink.data(), sink.size()) > 0) {
+    }
+}
+
+void ModbusLink::sendByte(std::size_t index, std::uint8_t byte)
+{
+    FrameBuffer[index] = byte;
+    discardStaleBytes();
+    port_->transmit(byte);
+    DelayMs(static_cast<unsigned>(settings_.BaudIndex) + 1u);
+}
+
+void ModbusLink::waitQuietLine(unsigned pollMs)
+{
+    int polls = 0;
+    for (;;) {
+        const std::size_t q0 = port_->bytesWaiting();
+        DelayMs(pollMs);
+        ++polls;
+        lastWaiting_ = port_->bytesWaiting();
+        if (polls > kMostPolls - 1 || q0 == lastWaiting_)
+            return;
+    }
+}
+
+void ModbusLink::collectReply()
+{
+    rxCount_ = 0;
+    std::size_t waiting = lastWaiting_;
+    if (waiting == 0)
+        return;
+    if (waiting > kRxBufferSize) {
+        // A burst of line noise: drain it so the next transaction starts on a
+        // clean queue, and let this one fail on the empty reply.
+        discardStaleBytes();
+        return;
+    }
+    rxCount_ = port_->read(RxBuffer.data(), waiting);
+}
+
+void ModbusLink::Read_Modbus_Byte(std::uint8_t address, std::uint8_t start, std::uint8_t count, bool showErrors)
+{
+    if (!PortOpen || !port_)
+        return;
+    const std::uint8_t request[6] = {address, 0x03, 0x00, start, 0x00, count};
+    for (std::size_t i = 0; i < 6; ++i)
+        sendByte(i, request[i]);
+    CRC16(6);
+    const std::uint8_t crcLow = FrameBuffer[6], crcHigh = FrameBuffer[7];
+    sendByte(6, crcLow);
+    sendByte(7, crcHigh);
+
+    waitQuietLine(kReadPollMs);
+    collectReply();
+
+    // The reply's header and data, over which its CRC is recomputed. Count is
+    // capped so a caller's out-of-range count cannot run past the buffer.
+    const std::size_t dataBytes = 2u * std::min<std::size_t>(count, 29);
+    const std::size_t headerAndData = dataBytes + 3;
+    for (std::size_t i = 0; i < headerAndData; ++i)
+        FrameBuffer[i] = rxOrZero(i);
+    CRC16(headerAndData);
+
+    ReplyOk = false;
+    if (!rxIs(0, address) || !rxIs(1, 0x03) || !rxIs(2, static_cast<std::uint8_t>(2u * count))) {
+        if (showErrors)
+            notifier_.notice(texts::kNoCommunication, texts::kCaptionWarning);
+        return;
+    }
+    if (!rxIs(headerAndData, FrameBuffer[headerAndData]) || !rxIs(headerAndData + 1, FrameBuffer[headerAndData + 1])) {
+        if (showErrors)
+            notifier_.notice(texts::kReadCrcError, texts::kCaptionWarning);
+        return;
+    }
+    ReplyOk = true;
+    for (std::size_t i = 0; i < dataBytes; ++i) {
+        const int byteAddress = start + static_cast<int>(i);
+        if (MemoryImage::holds(address, byteAddress))
+            image.at(address, byteAddress) = RxBuffer[3 + i];
+    }
+}
+
+void ModbusLink::Load_Modbus_Byte(std::uint8_t address, std::uint8_t start, bool showResult)
+{
+    if (!PortOpen || !port_)
+        return;
+    const bool inImage = MemoryImage::holds(address, start) && MemoryImage::holds(address, start + 1);
+    const std::uint8_t request[6] = {address,
+                                     0x06,
+                                     0x00,
+                                     start,
+                                     inImage ? image.at(address, start) : std::uint8_t{0},
+                                     inImage ? image.at(address, start + 1) : std::uint8_t{0}};
+    for (std::size_t i = 0; i < 6; ++i)
+        sendByte(i, request[i]);
+    CRC16(6);
+    const std::uint8_t crcLow = FrameBuffer[6], crcHigh = FrameBuffer[7];
+    sendByte(6, crcLow);
+    sendByte(7, crcHigh);
+
+    waitQuietLine(kWritePollMs);
+    collectReply();
+
+    for (std::size_t i = 0; i < 6; ++i)
+        FrameBuffer[i] = rxOrZero(i);
+    CRC16(6);
+
+    ReplyOk = false;
+    if (!rxIs(0, address) || !rxIs(1, 0x06) || !rxIs(3, start)) {
+        if (showResult)
+            notifier_.notice(texts::kNoWriteAck, texts::kCaptionWarning);
+        return;
+    }
+    if (!rxIs(6, FrameBuffer[6]) || !rxIs(7, FrameBuffer[7])) {
+        if (showResult)
+            notifier_.notice(texts::kWriteCrcError, texts::kCaptionWarning);
+        return;
+    }
+    ReplyOk = true;
+    if (showResult)
+        notifier_.notice(texts::kWriteOk, texts::kCaptionReply);
+}
+
+} // namespace torv

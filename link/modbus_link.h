@@ -1,0 +1,97 @@
+#pragma once
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "clock.h"
+#include "memory_image.h"
+#include "notifier.h"
+#include "port.h"
+#include "port_settings.h"
+
+namespace torv {
+
+// Notice texts of the transactions (caption first where there is one).
+namespace texts {
+inline constexpr const char* kCaptionWarning = "Uwaga !";
+inline constexpr const char* kCaptionReply = "Odpowiedź...";
+inline constexpr const char* kNoCommunication = "Brak komunikacji z modułem !!!";
+inline constexpr const char* kReadCrcError = "Błąd CRC ramki !!!";
+inline constexpr const char* kNoWriteAck = "Brak potwierdzenia zapisu !!!";
+inline constexpr const char* kWriteCrcError = "Błąd CRC ramki odpowiedzi !!!";
+inline constexpr const char* kWriteOk = "Zapis danych poprawny !!!";
+inline constexpr const char* kCaptionError = "Error";
+} // namespace texts
+
+// Timing of the transactions.
+inline constexpr unsigned kReadPollMs = 150;
+inline constexpr unsigned kWritePollMs = 50;
+inline constexpr int kMostPolls = 11;
+inline constexpr std::size_t kRxBufferSize = 1025;
+
+// The bus spine: the port handle, the blocking Modbus RTU transactions
+// (functions 03 and 06 only) and the device memory image they fill.
+// One thread; every call runs to its end.
+class ModbusLink {
+public:
+    ModbusLink(PortSettings& settings, Clock& clock, Notifier& notifier);
+    ~ModbusLink();
+    ModbusLink(const ModbusLink&) = delete;
+    ModbusLink& operator=(const ModbusLink&) = delete;
+
+    // Opens "COM" + (ComIndex + 1) with the line settings of BaudIndex and
+    // ParityIndex; on failure beeps, shows the port error and leaves PortOpen false.
+    void Ustaw_COM();
+    // Closes the port handle; harmless when none is open.
+    void CloseHandle();
+    // Uses an already open port (tests, in-process simulator).
+    void attachPort(std::unique_ptr<Port> port);
+
+    // Read `count` registers at byte address `start` of slave `address`.
+    void Read_Modbus_Byte(std::uint8_t address, std::uint8_t start, std::uint8_t count, bool showErrors);
+    // Write image bytes start, start+1 of slave `address` as one register.
+    void Load_Modbus_Byte(std::uint8_t address, std::uint8_t start, bool showResult);
+    // CRC of the first `length` frame-buffer bytes, stored low byte first right behind them.
+    void CRC16(std::size_t length);
+    void DelayMs(unsigned ms);
+
+    bool PortOpen = false;
+    bool ReplyOk = false;
+    MemoryImage image;
+
+    // Where COMn links are looked for; the process's working directory by default.
+    std::string workDir = ".";
+    // The device that the last Ustaw_COM resolved (for diagnostics).
+    const std::string& deviceName() const { return device_; }
+
+    Clock& clock() { return clock_; }
+    Notifier& notifier() { return notifier_; }
+    PortSettings& settings() { return settings_; }
+
+    // Buffers of the last transaction, visible for tests.
+    const std::array<std::uint8_t, 64>& frameBuffer() const { return FrameBuffer; }
+    std::size_t received() const { return rxCount_; }
+
+private:
+    void discardStaleBytes();
+    void sendByte(std::size_t index, std::uint8_t byte);
+    void waitQuietLine(unsigned pollMs);
+    void collectReply();
+    // Reply byte i when it arrived in this transaction.
+    bool rxIs(std::size_t i, std::uint8_t value) const { return i < rxCount_ && RxBuffer[i] == value; }
+    std::uint8_t rxOrZero(std::size_t i) const { return i < rxCount_ ? RxBuffer[i] : 0; }
+
+    PortSettings& settings_;
+    Clock& clock_;
+    Notifier& notifier_;
+    std::unique_ptr<Port> port_;
+    std::string device_;
+    std::array<std::uint8_t, 64> FrameBuffer{};
+    std::array<std::uint8_t, kRxBufferSize> RxBuffer{};
+    std::size_t rxCount_ = 0;
+    std::size_t lastWaiting_ = 0;
+};
+
+} // namespace torv

@@ -1,0 +1,158 @@
+#include "serial_port.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace torv {
+
+namespace {
+
+speed_t speedOf(int baud)
+{
+    switch (baud) {
+    case 4800: return B4800;
+    case 9600: return B9600;
+    default: return B19200;
+    }
+}
+
+bool configure(int fd, const LineSettings& line)
+{
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0)
+        return false;
+    cfmakeraw(&tio);
+    tio.c_iflag &= static_cast<tcflag_t>(~(IXON | IXOFF | IXANY | INPCK | IGNPAR | PARMRK | ISTRIP));
+    tio.c_oflag &= static_cast<tcflag_t>(~OPOST);
+    tio.c_cflag &= static_cast<tcflag_t>(~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS | HUPCL));
+    tio.c_cflag |= CS8 | CLOCAL | CREAD;
+    if (line.parity != Parity::None) {
+        tio.c_cflag |= PARENB;
+        if (line.parity == Parity::Odd)
+            tio.c_cflag |= PARODD;
+        tio.c_iflag |= INPCK;
+    }
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    cfsetispeed(&tio, speedOf(line.baud));
+    cfsetospeed(&tio, speedOf(line.baud));
+    return tcsetattr(fd, TCSANOW, &tio) == 0;
+}
+
+} // namespace
+
+LineSettings LineSettingsOf(std::uint8_t baudIndex, std::uint8_t parityIndex)
+{
+    LineSettings line;
+    line.baud = baudIndex == 1 ? 9600 : baudIndex == 2 ? 4800 : 19200;
+    line.parity = parityIndex == 0 ? Parity::None : parityIndex == 1 ? Parity::Even : Parity::Odd;
+    return line;
+}
+
+std::unique_ptr<SerialPort> SerialPort::open(const std::string& device, const LineSettings& line)
+{
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    // flock holds for root too (TIOCEXCL does not), so it is the lock that
+    // keeps two testers off one line. Taken first so a refused open leaves
+    // the holder's terminal state alone.
+    if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    ioctl(fd, TIOCEXCL);
+    if (!configure(fd, line)) {
+        ioctl(fd, TIOCNXCL);
+        ::close(fd);
+        return nullptr;
+    }
+    return std::unique_ptr<SerialPort>(new SerialPort(fd));
+}
+
+SerialPort::~SerialPort() { close(); }
+
+void SerialPort::noteError(int err)
+{
+    if (err == EIO || err == ENXIO || err == ENODEV || err == EBADF)
+        failed_ = true;
+}
+
+void SerialPort::transmit(std::uint8_t byte)
+{
+    if (fd_ < 0 || failed_)
+        return;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const ssize_t n = ::write(fd_, &byte, 1);
+        if (n == 1)
+            return;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN) {
+            // Output queue full (nobody draining the line): wait briefly, then
+            // drop the byte rather than hang the tool.
+            pollfd p{fd_, POLLOUT, 0};
+            if (::poll(&p, 1, 100) > 0 && (p.revents & POLLOUT))
+                continue;
+            return;
+        }
+        noteError(errno);
+        return;
+    }
+}
+
+std::size_t SerialPort::bytesWaiting()
+{
+    if (fd_ < 0 || failed_)
+        return 0;
+    int n = 0;
+    if (ioctl(fd_, FIONREAD, &n) != 0) {
+        noteError(errno);
+        return 0;
+    }
+    if (n == 0) {
+        // A hung-up line reports nothing waiting; find out so it stays silent.
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+            failed_ = true;
+    }
+    return n > 0 ? static_cast<std::size_t>(n) : 0;
+}
+
+std::size_t SerialPort::read(std::uint8_t* buffer, std::size_t n)
+{
+    if (fd_ < 0 || failed_)
+        return 0;
+    std::size_t got = 0;
+    while (got < n) {
+        const ssize_t r = ::read(fd_, buffer + got, n - got);
+        if (r > 0) {
+            got += static_cast<std::size_t>(r);
+            continue;
+        }
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r < 0)
+            noteError(errno);
+        break;
+    }
+    return got;
+}
+
+void SerialPort::close()
+{
+    if (fd_ < 0)
+        return;
+    // TIOCEXCL outlives the descriptor on a pty: clear it or nobody can reopen.
+    ioctl(fd_, TIOCNXCL);
+    flock(fd_, LOCK_UN);
+    ::close(fd_);
+    fd_ = -1;
+}
+
+} // namespace torv

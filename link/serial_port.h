@@ -1,0 +1,49 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "port.h"
+
+namespace torv {
+
+enum class Parity { None, Even, Odd };
+
+struct LineSettings {
+    int baud = 9600;
+    Parity parity = Parity::None;
+};
+
+// Index 0/1/2 -> 19200/9600/4800 baud, anything else 19200; parity index
+// 0 none, 1 even, anything else odd.
+LineSettings LineSettingsOf(std::uint8_t baudIndex, std::uint8_t parityIndex);
+
+// A tty opened exclusively and set to raw 8 data bits, 1 stop bit, no flow
+// control, non-blocking. A port that failed under us (adapter unplugged,
+// hang-up) reads as silent until it is reopened.
+class SerialPort final : public Port {
+public:
+    // nullptr when the device cannot be opened, is not a tty, or is held by
+    // another program (flock) or another opener (TIOCEXCL).
+    static std::unique_ptr<SerialPort> open(const std::string& device, const LineSettings& line);
+    ~SerialPort() override;
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    void transmit(std::uint8_t byte) override;
+    std::size_t bytesWaiting() override;
+    std::size_t read(std::uint8_t* buffer, std::size_t n) override;
+    void close() override;
+
+    bool failed() const { return failed_; }
+    int fd() const { return fd_; }
+
+private:
+    explicit SerialPort(int fd) : fd_(fd) {}
+    void noteError(int err);
+
+    int fd_ = -1;
+    bool failed_ = false;
+};
+
+} // namespace torv

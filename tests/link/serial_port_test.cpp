@@ -1,0 +1,229 @@
+// The link on real pseudo-terminals: termios settings, exclusive open, a
+// transaction through the kernel, and a line that disappears under the tool.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fcntl.h>
+#include <filesystem>
+#include <poll.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "link/modbus_link.h"
+#include "support/recording_notifier.h"
+#include "support/scripted_port.h"
+
+namespace fs = std::filesystem;
+using torv::testing::RecordingNotifier;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+struct Pty {
+    int master = -1;
+    std::string slave;
+    Pty()
+    {
+        master = posix_openpt(O_RDWR | O_NOCTTY);
+        grantpt(master);
+        unlockpt(master);
+        slave = ptsname(master);
+        termios t{};
+        tcgetattr(master, &t);
+        cfmakeraw(&t);
+        tcsetattr(master, TCSANOW, &t);
+    }
+    ~Pty() { closeMaster(); }
+    void closeMaster()
+    {
+        if (master >= 0)
+            ::close(master);
+        master = -1;
+    }
+    // Reads exactly n bytes from the master side, or fewer on timeout.
+    Bytes readFrame(std::size_t n, int timeoutMs = 2000) const
+    {
+        Bytes out;
+        while (out.size() < n) {
+            pollfd p{master, POLLIN, 0};
+            if (poll(&p, 1, timeoutMs) <= 0)
+                break;
+            std::uint8_t buf[64];
+            const ssize_t r = ::read(master, buf, std::min<std::size_t>(sizeof buf, n - out.size()));
+            if (r <= 0)
+                break;
+            out.insert(out.end(), buf, buf + r);
+        }
+        return out;
+    }
+};
+
+struct WorkDir {
+    fs::path path;
+    WorkDir()
+    {
+        char tmpl[] = "/tmp/torv-pty-XXXXXX";
+        path = mkdtemp(tmpl);
+    }
+    ~WorkDir() { fs::remove_all(path); }
+    void link(const std::string& name, const std::string& target)
+    {
+        fs::remove(path / name);
+        fs::create_symlink(target, path / name);
+    }
+};
+
+struct Tester {
+    torv::PortSettings settings;
+    torv::SteadyClock clock;
+    RecordingNotifier notifier;
+    torv::ModbusLink link{settings, clock, notifier};
+    explicit Tester(const fs::path& dir) { link.workDir = dir.string(); }
+};
+
+TEST(SerialPort, OpensTheWorkDirLinkRawAtTheChosenSpeed)
+{
+    struct Case {
+        std::uint8_t baudIndex;
+        speed_t speed;
+    };
+    for (const Case c : {Case{0, B19200}, Case{1, B9600}, Case{2, B4800}, Case{9, B19200}}) {
+        Pty pty;
+        WorkDir dir;
+        dir.link("COM1", pty.slave);
+        Tester t(dir.path);
+        t.settings.BaudIndex = c.baudIndex;
+        t.link.Ustaw_COM();
+        ASSERT_TRUE(t.link.PortOpen);
+        EXPECT_TRUE(t.notifier.boxes.empty());
+        EXPECT_EQ(t.link.deviceName(), (dir.path / "COM1").string());
+
+        termios tio{};
+        ASSERT_EQ(tcgetattr(pty.master, &tio), 0); // the master reports the slave's settings
+        EXPECT_EQ(cfgetospeed(&tio), c.speed);
+        EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+        EXPECT_EQ(tio.c_cflag & (CSTOPB | CRTSCTS | HUPCL), 0u);
+        EXPECT_EQ(tio.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
+        EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG), 0u);
+        EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL | INLCR), 0u);
+        EXPECT_EQ(tio.c_oflag & OPOST, 0u);
+    }
+}
+
+TEST(SerialPort, SecondOpenerIsRefusedUntilTheFirstCloses)
+{
+    Pty pty;
+    WorkDir dir;
+    dir.link("COM1", pty.slave);
+    Tester first(dir.path), second(dir.path);
+    first.link.Ustaw_COM();
+    ASSERT_TRUE(first.link.PortOpen);
+
+    second.link.Ustaw_COM();
+    EXPECT_FALSE(second.link.PortOpen);
+    EXPECT_EQ(second.notifier.beeps, 1);
+    ASSERT_EQ(second.notifier.boxes.size(), 1u);
+    EXPECT_EQ(second.notifier.boxes[0],
+              (RecordingNotifier::Box{"error", "Niewłaściwa nazwa portu COM1\r lub jest on aktywny !!!", "Error"}));
+
+    first.link.CloseHandle();
+    EXPECT_FALSE(first.link.PortOpen);
+    second.link.Ustaw_COM();
+    EXPECT_TRUE(second.link.PortOpen) << "closing must release both the lock and TIOCEXCL";
+}
+
+TEST(SerialPort, MissingPortGivesThePortErrorWithItsName)
+{
+    WorkDir dir;
+    Tester t(dir.path);
+    t.settings.ComIndex = 200; // nothing named COM201, /dev/ttyUSB200 or /dev/ttyS200
+    t.link.ReplyOk = true;
+    t.link.Ustaw_COM();
+    EXPECT_FALSE(t.link.PortOpen);
+    ASSERT_EQ(t.notifier.boxes.size(), 1u);
+    EXPECT_EQ(t.notifier.boxes[0].text, "Niewłaściwa nazwa portu COM201\r lub jest on aktywny !!!");
+    t.link.Read_Modbus_Byte(1, 96, 1, true);
+    EXPECT_TRUE(t.link.ReplyOk) << "a closed port leaves the result flag alone";
+    EXPECT_EQ(t.notifier.boxes.size(), 1u);
+}
+
+TEST(SerialPort, NonTerminalIsNotAPort)
+{
+    WorkDir dir;
+    dir.link("COM1", "/dev/null");
+    Tester t(dir.path);
+    t.link.Ustaw_COM();
+    EXPECT_FALSE(t.link.PortOpen);
+}
+
+TEST(SerialPort, ReadAndWriteThroughTheKernel)
+{
+    Pty pty;
+    WorkDir dir;
+    dir.link("COM1", pty.slave);
+    Tester t(dir.path);
+    t.settings.BaudIndex = 0;
+    t.link.Ustaw_COM();
+    ASSERT_TRUE(t.link.PortOpen);
+
+    std::thread controller([&] {
+        const Bytes req = pty.readFrame(8);
+        if (req != torv::testing::withCrc({3, 0x03, 0, 120, 0, 2}))
+            return;
+        const Bytes reply = torv::testing::withCrc({3, 0x03, 4, 11, 22, 33, 44});
+        (void)!::write(pty.master, reply.data(), reply.size());
+        const Bytes write = pty.readFrame(8);
+        (void)!::write(pty.master, write.data(), write.size()); // echo
+    });
+    t.link.Read_Modbus_Byte(3, 120, 2, true);
+    EXPECT_TRUE(t.link.ReplyOk);
+    EXPECT_EQ(t.link.image.at(3, 120), 11);
+    EXPECT_EQ(t.link.image.at(3, 123), 44);
+    t.link.image.at(3, 125) = 1;
+    t.link.Load_Modbus_Byte(3, 125, false);
+    EXPECT_TRUE(t.link.ReplyOk);
+    controller.join();
+    EXPECT_TRUE(t.notifier.boxes.empty());
+}
+
+TEST(SerialPort, LineVanishingMidTransactionFailsQuietlyAndReopens)
+{
+    WorkDir dir;
+    Tester t(dir.path);
+    auto pty = std::make_unique<Pty>();
+    dir.link("COM1", pty->slave);
+    t.link.Ustaw_COM();
+    ASSERT_TRUE(t.link.PortOpen);
+
+    std::thread unplug([&] {
+        pty->readFrame(3); // the request has started
+        pty->closeMaster();
+    });
+    t.link.Read_Modbus_Byte(1, 96, 8, true);
+    unplug.join();
+    EXPECT_FALSE(t.link.ReplyOk);
+    EXPECT_EQ(t.notifier.boxes.size(), 1u);
+    t.link.Load_Modbus_Byte(1, 96, false);
+    EXPECT_FALSE(t.link.ReplyOk);
+
+    // The adapter is back (a new device behind the same name) and reselected.
+    Pty back;
+    dir.link("COM1", back.slave);
+    t.link.CloseHandle();
+    t.link.Ustaw_COM();
+    ASSERT_TRUE(t.link.PortOpen);
+    std::thread controller([&] {
+        if (back.readFrame(8).size() == 8) {
+            const Bytes reply = torv::testing::withCrc({1, 0x03, 2, 0, 1});
+            (void)!::write(back.master, reply.data(), reply.size());
+        }
+    });
+    t.link.Read_Modbus_Byte(1, 96, 1, false);
+    controller.join();
+    EXPECT_TRUE(t.link.ReplyOk);
+    EXPECT_EQ(t.link.image.at(1, 97), 1);
+}
+
+} // namespace

@@ -1,0 +1,331 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/modbus_link.h"
+#include "support/recording_notifier.h"
+#include "support/scripted_port.h"
+
+using torv::testing::RecordingNotifier;
+using torv::testing::ScriptedPort;
+using torv::testing::withCrc;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+constexpr std::uint64_t ms = 1000;
+
+struct Bench {
+    torv::PortSettings settings;
+    torv::VirtualClock clock;
+    RecordingNotifier notifier;
+    torv::ModbusLink link{settings, clock, notifier};
+    ScriptedPort* port = nullptr;
+
+    Bench()
+    {
+        auto p = std::make_unique<ScriptedPort>(clock);
+        port = p.get();
+        link.attachPort(std::move(p));
+    }
+    // A well-formed read reply carrying `data`.
+    static Bytes readReply(std::uint8_t address, const Bytes& data)
+    {
+        Bytes f = {address, 0x03, static_cast<std::uint8_t>(data.size())};
+        f.insert(f.end(), data.begin(), data.end());
+        return withCrc(f);
+    }
+    void replyOnce(Bytes reply, std::uint64_t delayUs = 20 * ms)
+    {
+        port->onRequest = [reply, delayUs](const Bytes&, ScriptedPort& p) { p.arriveIn(delayUs, reply); };
+    }
+    std::vector<std::string> texts() const
+    {
+        std::vector<std::string> t;
+        for (const auto& b : notifier.boxes)
+            t.push_back(b.text + " / " + b.caption);
+        return t;
+    }
+};
+
+Bytes counting(std::size_t n, std::uint8_t from = 1)
+{
+    Bytes d(n);
+    for (std::size_t i = 0; i < n; ++i)
+        d[i] = static_cast<std::uint8_t>(from + i);
+    return d;
+}
+
+TEST(Frames, ReadRequestIsSentByteByByteWithPerBytePause)
+{
+    for (std::uint8_t baudIndex : {0, 1, 2}) {
+        Bench b;
+        b.settings.BaudIndex = baudIndex;
+        b.link.Read_Modbus_Byte(7, 104, 4, false);
+        EXPECT_EQ(b.port->sentBytes(), withCrc({7, 0x03, 0x00, 104, 0x00, 4}));
+        ASSERT_EQ(b.port->sent.size(), 8u);
+        for (std::size_t i = 1; i < 8; ++i)
+            EXPECT_EQ(b.port->sent[i].atUs - b.port->sent[i - 1].atUs, (baudIndex + 1u) * ms) << int(baudIndex);
+    }
+}
+
+TEST(Frames, WriteRequestCarriesTheTwoImageBytes)
+{
+    Bench b;
+    b.link.image.at(3, 119) = 1;
+    b.link.image.at(3, 120) = 15;
+    b.link.Load_Modbus_Byte(3, 119, false);
+    EXPECT_EQ(b.port->sentBytes(), withCrc({3, 0x06, 0x00, 119, 1, 15}));
+    EXPECT_EQ(b.link.image.at(3, 119), 1) << "a write leaves the image alone";
+}
+
+TEST(Frames, Crc16StoresLowByteFirstBehindTheFrame)
+{
+    Bench b;
+    b.link.Read_Modbus_Byte(1, 0, 10, false); // request 01 03 00 00 00 0A
+    EXPECT_EQ(b.port->sentBytes(), (Bytes{1, 3, 0, 0, 0, 10, 0xC5, 0xCD}));
+}
+
+TEST(Read, GoodReplyFillsTheImageAndSetsReplyOk)
+{
+    Bench b;
+    b.replyOnce(Bench::readReply(5, counting(16, 40)));
+    b.link.Read_Modbus_Byte(5, 96, 8, true);
+    EXPECT_TRUE(b.link.ReplyOk);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(b.link.image.at(5, 96 + i), 40 + i);
+    EXPECT_EQ(b.link.image.at(5, 112), 0);
+    EXPECT_EQ(b.link.image.at(4, 96), 0) << "other addresses untouched";
+    EXPECT_TRUE(b.notifier.boxes.empty());
+}
+
+TEST(Read, ReadAt160KeepsOnlyBytesUpTo168)
+{
+    Bench b;
+    b.replyOnce(Bench::readReply(1, counting(16, 1)));
+    b.link.Read_Modbus_Byte(1, 160, 8, false);
+    ASSERT_TRUE(b.link.ReplyOk);
+    for (int a = 160; a <= 168; ++a)
+        EXPECT_EQ(b.link.image.at(1, a), a - 159);
+    EXPECT_EQ(b.link.image.at(2, 96), 0) << "the 7 dropped bytes must not spill into the next row";
+}
+
+struct ReadFailure {
+    const char* what;
+    Bytes reply; // empty: silent
+    const char* notice;
+};
+
+TEST(Read, EveryFailureLeavesImageAndReportsTheRightNotice)
+{
+    const Bytes good = Bench::readReply(9, counting(4, 200));
+    Bytes badCrcLow = good;
+    badCrcLow[7] ^= 0x01;
+    Bytes badCrcHigh = good;
+    badCrcHigh[8] ^= 0x80;
+    const Bytes cutShort(good.begin(), good.end() - 1);
+    const std::vector<ReadFailure> cases = {
+        {"silent", {}, "Brak komunikacji z modułem !!!"},
+        {"wrong address", Bench::readReply(8, counting(4, 200)), "Brak komunikacji z modułem !!!"},
+        {"wrong function", withCrc({9, 0x04, 4, 200, 201, 202, 203}), "Brak komunikacji z modułem !!!"},
+        {"wrong byte count", Bench::readReply(9, counting(6, 200)), "Brak komunikacji z modułem !!!"},
+        {"exception reply", withCrc({9, 0x83, 0x02}), "Brak komunikacji z modułem !!!"},
+        {"crc low", badCrcLow, "Błąd CRC ramki !!!"},
+        {"crc high", badCrcHigh, "Błąd CRC ramki !!!"},
+        {"cut short", cutShort, "Błąd CRC ramki !!!"},
+    };
+    for (const auto& c : cases) {
+        for (bool show : {true, false}) {
+            Bench b;
+            b.link.ReplyOk = true;
+            if (!c.reply.empty())
+                b.replyOnce(c.reply);
+            b.link.Read_Modbus_Byte(9, 120, 2, show);
+            EXPECT_FALSE(b.link.ReplyOk) << c.what;
+            for (int a = 120; a < 124; ++a)
+                EXPECT_EQ(b.link.image.at(9, a), 0) << c.what;
+            if (show)
+                EXPECT_EQ(b.texts(), std::vector<std::string>{std::string(c.notice) + " / Uwaga !"}) << c.what;
+            else
+                EXPECT_TRUE(b.notifier.boxes.empty()) << c.what;
+        }
+    }
+}
+
+TEST(Read, StaleReplyOfEarlierTransactionNeverPasses)
+{
+    Bench b;
+    b.replyOnce(Bench::readReply(2, counting(4)));
+    b.link.Read_Modbus_Byte(2, 104, 2, false);
+    ASSERT_TRUE(b.link.ReplyOk);
+    b.port->onRequest = nullptr; // the controller goes silent
+    b.link.Read_Modbus_Byte(2, 104, 2, false);
+    EXPECT_FALSE(b.link.ReplyOk);
+}
+
+TEST(Read, LateReplyOfAnEarlierRequestIsDiscardedNotTakenAsData)
+{
+    Bench b;
+    // The 104 x 8 reply comes after its wait gave up; the same address,
+    // function and count would pass every check of the next read.
+    b.port->onRequest = [](const Bytes&, ScriptedPort& p) { p.arriveIn(160 * ms, Bench::readReply(2, counting(16, 104))); };
+    b.link.Read_Modbus_Byte(2, 104, 8, false);
+    EXPECT_FALSE(b.link.ReplyOk);
+    b.replyOnce(Bench::readReply(2, counting(16, 96)));
+    b.link.Read_Modbus_Byte(2, 96, 8, false);
+    EXPECT_TRUE(b.link.ReplyOk);
+    for (int a = 96; a < 112; ++a)
+        EXPECT_EQ(b.link.image.at(2, a), a) << "byte " << a << " must hold its own value, not 104's";
+}
+
+TEST(Read, NoiseBurstOverRxBufferIsDrainedSoTheNextReadWorks)
+{
+    Bench b;
+    b.port->onRequest = [](const Bytes&, ScriptedPort& p) { p.arriveIn(10 * ms, Bytes(1500, 0x55)); };
+    b.link.Read_Modbus_Byte(1, 96, 1, true);
+    EXPECT_FALSE(b.link.ReplyOk);
+    EXPECT_EQ(b.texts(), std::vector<std::string>{"Brak komunikacji z modułem !!! / Uwaga !"});
+    EXPECT_EQ(b.port->queued(), 0u);
+    b.replyOnce(Bench::readReply(1, {0, 1}));
+    b.link.Read_Modbus_Byte(1, 96, 1, false);
+    EXPECT_TRUE(b.link.ReplyOk);
+}
+
+TEST(Read, ReplyOf1025BytesIsStillReadAndJudged)
+{
+    Bench b;
+    Bytes reply = Bench::readReply(1, {0, 7});
+    reply.resize(1025, 0xAA); // trailing noise after a good frame
+    b.replyOnce(reply);
+    b.link.Read_Modbus_Byte(1, 96, 1, false);
+    EXPECT_TRUE(b.link.ReplyOk);
+    EXPECT_EQ(b.link.image.at(1, 97), 7);
+}
+
+struct WriteCase {
+    const char* what;
+    Bytes reply;
+    bool ok;
+    const char* notice;
+    const char* caption;
+};
+
+TEST(Write, EchoChecksAndNotices)
+{
+    const Bytes echo = withCrc({4, 0x06, 0x00, 112, 30, 9});
+    Bytes badHigh = echo;
+    badHigh[7] ^= 0x01;
+    const std::vector<WriteCase> cases = {
+        {"echo", echo, true, "Zapis danych poprawny !!!", "Odpowiedź..."},
+        {"bytes 2, 4, 5 are not compared", withCrc({4, 0x06, 0x77, 112, 0, 0}), true, "Zapis danych poprawny !!!",
+         "Odpowiedź..."},
+        {"silent", {}, false, "Brak potwierdzenia zapisu !!!", "Uwaga !"},
+        {"wrong address", withCrc({5, 0x06, 0x00, 112, 30, 9}), false, "Brak potwierdzenia zapisu !!!", "Uwaga !"},
+        {"wrong function", withCrc({4, 0x86, 0x02}), false, "Brak potwierdzenia zapisu !!!", "Uwaga !"},
+        {"wrong register", withCrc({4, 0x06, 0x00, 113, 30, 9}), false, "Brak potwierdzenia zapisu !!!", "Uwaga !"},
+        {"crc high byte", badHigh, false, "Błąd CRC ramki odpowiedzi !!!", "Uwaga !"},
+        {"cut short", Bytes(echo.begin(), echo.end() - 2), false, "Błąd CRC ramki odpowiedzi !!!", "Uwaga !"},
+    };
+    for (const auto& c : cases) {
+        Bench b;
+        b.link.image.at(4, 112) = 30;
+        b.link.image.at(4, 113) = 9;
+        if (!c.reply.empty())
+            b.replyOnce(c.reply);
+        b.link.Load_Modbus_Byte(4, 112, true);
+        EXPECT_EQ(b.link.ReplyOk, c.ok) << c.what;
+        EXPECT_EQ(b.texts(), std::vector<std::string>{std::string(c.notice) + " / " + c.caption}) << c.what;
+
+        Bench quiet;
+        if (!c.reply.empty())
+            quiet.replyOnce(c.reply);
+        quiet.link.image.at(4, 112) = 30;
+        quiet.link.image.at(4, 113) = 9;
+        quiet.link.Load_Modbus_Byte(4, 112, false);
+        EXPECT_EQ(quiet.link.ReplyOk, c.ok) << c.what;
+        EXPECT_TRUE(quiet.notifier.boxes.empty()) << c.what;
+    }
+}
+
+TEST(ClosedPort, TransactionsNeitherSendNorTouchTheResult)
+{
+    for (bool before : {true, false}) {
+        Bench b;
+        b.link.CloseHandle();
+        b.link.ReplyOk = before;
+        const std::uint64_t t0 = b.clock.nowUs();
+        b.link.Read_Modbus_Byte(1, 96, 8, true);
+        b.link.Load_Modbus_Byte(1, 96, true);
+        EXPECT_EQ(b.link.ReplyOk, before);
+        EXPECT_EQ(b.clock.nowUs(), t0) << "no pauses either";
+        EXPECT_TRUE(b.notifier.boxes.empty());
+    }
+}
+
+// Quiet-line rule: first poll period always elapses; the wait goes on while
+// each period brings new bytes, and stops after 11 periods at most.
+TEST(QuietLine, SilentControllerCostsExactlyOnePollPeriod)
+{
+    for (std::uint8_t baudIndex : {0, 1, 2}) {
+        Bench b;
+        b.settings.BaudIndex = baudIndex;
+        b.link.Read_Modbus_Byte(1, 96, 8, false);
+        EXPECT_EQ(b.clock.nowUs(), (8u * (baudIndex + 1u) + 150u) * ms);
+
+        Bench w;
+        w.settings.BaudIndex = baudIndex;
+        w.link.Load_Modbus_Byte(1, 96, false);
+        EXPECT_EQ(w.clock.nowUs(), (8u * (baudIndex + 1u) + 50u) * ms);
+    }
+}
+
+TEST(QuietLine, ReplyArrivingInPiecesExtendsTheWait)
+{
+    Bench b;
+    const Bytes reply = Bench::readReply(1, counting(16));
+    // Five pieces, one every 140 ms: each 150 ms period sees new bytes.
+    b.port->onRequest = [reply](const Bytes&, ScriptedPort& p) {
+        for (std::size_t piece = 0; piece < 5; ++piece) {
+            const std::size_t from = piece * 5, to = std::min(reply.size(), from + 5);
+            p.arriveIn((10 + 140 * piece) * ms, Bytes(reply.begin() + from, reply.begin() + to));
+        }
+    };
+    b.link.Read_Modbus_Byte(1, 96, 8, false);
+    EXPECT_TRUE(b.link.ReplyOk);
+    // Periods end at 150, 300, 450, 600 (bytes still coming), 750 (quiet).
+    EXPECT_EQ(b.clock.nowUs() - 8 * 2 * ms, 750 * ms);
+}
+
+TEST(QuietLine, EndlessTrickleStopsAfterElevenPeriods)
+{
+    Bench b;
+    b.port->onRequest = [](const Bytes&, ScriptedPort& p) {
+        for (int i = 0; i < 100; ++i)
+            p.arriveIn(static_cast<std::uint64_t>(10 + 40 * i) * ms, Bytes{0x00});
+    };
+    b.link.Read_Modbus_Byte(1, 96, 8, false);
+    EXPECT_FALSE(b.link.ReplyOk);
+    EXPECT_EQ(b.clock.nowUs() - 8 * 2 * ms, 11 * 150 * ms);
+
+    Bench w;
+    w.port->onRequest = [](const Bytes&, ScriptedPort& p) {
+        for (int i = 0; i < 100; ++i)
+            p.arriveIn(static_cast<std::uint64_t>(5 + 20 * i) * ms, Bytes{0x00});
+    };
+    w.link.Load_Modbus_Byte(1, 96, false);
+    EXPECT_EQ(w.clock.nowUs() - 8 * 2 * ms, 11 * 50 * ms);
+}
+
+TEST(Delay, SleepsToTheDeadlineOnTheClock)
+{
+    torv::VirtualClock clock;
+    clock.advanceUs(123);
+    torv::DelayMs(clock, 20);
+    EXPECT_EQ(clock.nowUs(), 123u + 20 * ms);
+    torv::DelayMs(clock, 0);
+    EXPECT_EQ(clock.nowUs(), 123u + 20 * ms);
+}
+
+} // namespace
