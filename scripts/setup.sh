@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs what is missing (Debian 12), configures and builds into ./build.
+# Idempotent: quick when everything is in place and nothing changed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+PACKAGES=(
+  build-essential cmake pkg-config
+  qt6-base-dev libjpeg62-turbo-dev
+  libgtest-dev libgmock-dev
+  xvfb xauth imagemagick
+  fonts-dejavu-core fonts-liberation
+  python3 python3-pymodbus libmodbus-dev mbpoll socat
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  echo "Installing: ${missing[*]}"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
+fi
+
+BUILD_DIR="${BUILD_DIR:-build}"
+if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
+  cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fi
+cmake --build "$BUILD_DIR" -j"$(nproc)"
