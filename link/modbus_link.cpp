@@ -83,6 +83,7 @@ void ModbusLink::waitQuietLine(unsigned pollMs)
         DelayMs(pollMs);
         ++polls;
         lastWaiting_ = port_->bytesWaiting();
+        lastPolls_ = polls;
         if (polls > kMostPolls - 1 || q0 == lastWaiting_)
             return;
     }
@@ -105,8 +106,10 @@ void ModbusLink::collectReply()
 
 void ModbusLink::Read_Modbus_Byte(std::uint8_t address, std::uint8_t start, std::uint8_t count, bool showErrors)
 {
-    if (!PortOpen || !port_)
+    if (!PortOpen || !port_) {
+        ReplyOk = false;
         return;
+    }
     const std::uint8_t request[6] = {address, 0x03, 0x00, start, 0x00, count};
     for (std::size_t i = 0; i < 6; ++i)
         sendByte(i, request[i]);
@@ -147,8 +150,10 @@ void ModbusLink::Read_Modbus_Byte(std::uint8_t address, std::uint8_t start, std:
 
 void ModbusLink::Load_Modbus_Byte(std::uint8_t address, std::uint8_t start, bool showResult)
 {
-    if (!PortOpen || !port_)
+    if (!PortOpen || !port_) {
+        ReplyOk = false;
         return;
+    }
     const bool inImage = MemoryImage::holds(address, start) && MemoryImage::holds(address, start + 1);
     const std::uint8_t request[6] = {address,
                                      0x06,

@@ -50,6 +50,8 @@ public:
     void attachPort(std::unique_ptr<Port> port);
 
     // Read `count` registers at byte address `start` of slave `address`.
+    // Without an open port nothing is sent and the transaction counts as
+    // failed: an earlier success must not make unsent work look done.
     void Read_Modbus_Byte(std::uint8_t address, std::uint8_t start, std::uint8_t count, bool showErrors);
     // Write image bytes start, start+1 of slave `address` as one register.
     void Load_Modbus_Byte(std::uint8_t address, std::uint8_t start, bool showResult);
@@ -73,6 +75,8 @@ public:
     // Buffers of the last transaction, visible for tests.
     const std::array<std::uint8_t, 64>& frameBuffer() const { return FrameBuffer; }
     std::size_t received() const { return rxCount_; }
+    // Poll periods the last reply wait took (1..11), for timing measurements.
+    int lastPolls() const { return lastPolls_; }
 
 private:
     void discardStaleBytes();
@@ -92,6 +96,7 @@ private:
     std::array<std::uint8_t, kRxBufferSize> RxBuffer{};
     std::size_t rxCount_ = 0;
     std::size_t lastWaiting_ = 0;
+    int lastPolls_ = 0;
 };
 
 } // namespace torv

@@ -145,7 +145,7 @@ TEST(SerialPort, MissingPortGivesThePortErrorWithItsName)
     ASSERT_EQ(t.notifier.boxes.size(), 1u);
     EXPECT_EQ(t.notifier.boxes[0].text, "Niewłaściwa nazwa portu COM201\r lub jest on aktywny !!!");
     t.link.Read_Modbus_Byte(1, 96, 1, true);
-    EXPECT_TRUE(t.link.ReplyOk) << "a closed port leaves the result flag alone";
+    EXPECT_FALSE(t.link.ReplyOk) << "nothing was sent, so nothing succeeded";
     EXPECT_EQ(t.notifier.boxes.size(), 1u);
 }
 

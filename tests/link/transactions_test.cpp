@@ -249,19 +249,26 @@ TEST(Write, EchoChecksAndNotices)
     }
 }
 
-TEST(ClosedPort, TransactionsNeitherSendNorTouchTheResult)
+TEST(ClosedPort, TransactionsSendNothingAndCountAsFailed)
 {
-    for (bool before : {true, false}) {
-        Bench b;
-        b.link.CloseHandle();
-        b.link.ReplyOk = before;
-        const std::uint64_t t0 = b.clock.nowUs();
-        b.link.Read_Modbus_Byte(1, 96, 8, true);
-        b.link.Load_Modbus_Byte(1, 96, true);
-        EXPECT_EQ(b.link.ReplyOk, before);
-        EXPECT_EQ(b.clock.nowUs(), t0) << "no pauses either";
-        EXPECT_TRUE(b.notifier.boxes.empty());
-    }
+    torv::PortSettings settings;
+    torv::VirtualClock clock;
+    RecordingNotifier notifier;
+    torv::ModbusLink link(settings, clock, notifier); // no port attached: PortOpen false
+    link.ReplyOk = true;                              // left over from an earlier success
+    link.Read_Modbus_Byte(1, 96, 8, true);
+    EXPECT_FALSE(link.ReplyOk);
+    link.ReplyOk = true;
+    link.Load_Modbus_Byte(1, 96, true);
+    EXPECT_FALSE(link.ReplyOk) << "a write that never left must not look acknowledged";
+    EXPECT_EQ(clock.nowUs(), 0u) << "no pauses either";
+    EXPECT_TRUE(notifier.boxes.empty()) << "the port error was already shown when the open failed";
+
+    Bench b;
+    b.link.CloseHandle();
+    EXPECT_FALSE(b.link.PortOpen);
+    b.link.Read_Modbus_Byte(1, 96, 8, true);
+    EXPECT_FALSE(b.link.ReplyOk);
 }
 
 // Quiet-line rule: first poll period always elapses; the wait goes on while

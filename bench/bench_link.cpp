@@ -1,0 +1,166 @@
+// Measures the bus spine against torv-sim on a real pseudo-terminal, at each
+// baud rate: a block-sized read, a write with read-back, and a 250-address
+// probe run. For each case it prints wall time over the timing floor (the
+// per-byte pauses plus the poll periods the transactions actually waited)
+// and this process's CPU seconds per wall second.
+//
+// Usage: bench_link [--quick]   (--quick probes 25 addresses instead of 250)
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <sys/resource.h>
+
+#include "link/modbus_link.h"
+#include "support/child_process.h"
+#include "support/recording_notifier.h"
+
+using namespace torv::testing;
+
+namespace {
+
+double cpuSeconds()
+{
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+           static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+struct Result {
+    double wallMs = 0, floorMs = 0, cpuS = 0;
+    int transactions = 0, ok = 0;
+};
+
+class Runner {
+public:
+    Runner(torv::ModbusLink& link, std::uint8_t baudIndex) : link_(link), pauseMs_(baudIndex + 1u) {}
+
+    // One transaction; its floor is 8 paced bytes plus the polls it waited.
+    void read(std::uint8_t address, std::uint8_t start, std::uint8_t count, Result& r)
+    {
+        link_.Read_Modbus_Byte(address, start, count, false);
+        account(r, torv::kReadPollMs);
+    }
+    void write(std::uint8_t address, std::uint8_t start, Result& r)
+    {
+        link_.Load_Modbus_Byte(address, start, false);
+        account(r, torv::kWritePollMs);
+    }
+    void delay(unsigned ms, Result& r)
+    {
+        link_.DelayMs(ms);
+        r.floorMs += ms;
+    }
+
+private:
+    void account(Result& r, unsigned pollMs)
+    {
+        r.floorMs += 8.0 * pauseMs_ + static_cast<double>(link_.lastPolls()) * pollMs;
+        ++r.transactions;
+        r.ok += link_.ReplyOk ? 1 : 0;
+    }
+    torv::ModbusLink& link_;
+    unsigned pauseMs_;
+};
+
+Result measure(torv::SteadyClock& clock, const std::function<void(Result&)>& body)
+{
+    Result r;
+    const double c0 = cpuSeconds();
+    const std::uint64_t t0 = clock.nowUs();
+    body(r);
+    r.wallMs = static_cast<double>(clock.nowUs() - t0) / 1000.0;
+    r.cpuS = cpuSeconds() - c0;
+    return r;
+}
+
+void print(const char* baud, const char* name, const Result& r)
+{
+    std::printf("| %-6s | %-34s | %5d/%-5d | %10.1f | %10.1f | %6.4f | %6.4f |\n", baud, name, r.ok, r.transactions,
+                r.wallMs, r.floorMs, r.wallMs / r.floorMs, r.cpuS / (r.wallMs / 1000.0));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+    const int probeTo = quick ? 25 : 250;
+    std::printf("| baud   | case                               | ok/sent     | wall ms    | floor ms   | ratio  | CPU/s  |\n");
+    std::printf("|--------|------------------------------------|-------------|------------|------------|--------|--------|\n");
+    struct Speed {
+        const char* name;
+        const char* simBaud;
+        std::uint8_t index;
+    };
+    bool allOk = true;
+    for (const Speed s : {Speed{"19200", "19200", 0}, Speed{"9600", "9600", 1}, Speed{"4800", "4800", 2}}) {
+        TempDir dir;
+        ChildProcess sim({TORV_SIM, "--address", "1", "--address", "3", "--address", "7", "--baud", s.simBaud, "--dir",
+                          dir.path(), "--link", "COM1"},
+                         dir.path() + "/sim.log");
+        if (!sim.waitForOutput("ready")) {
+            std::fprintf(stderr, "simulator did not start: %s\n", sim.output().c_str());
+            return 1;
+        }
+        torv::PortSettings settings;
+        settings.BaudIndex = s.index;
+        torv::SteadyClock clock;
+        RecordingNotifier notifier;
+        torv::ModbusLink link(settings, clock, notifier);
+        link.workDir = dir.path();
+        link.Ustaw_COM();
+        if (!link.PortOpen) {
+            std::fprintf(stderr, "cannot open the simulator's port\n");
+            return 1;
+        }
+        Runner run(link, s.index);
+
+        const Result blockRead = measure(clock, [&](Result& r) {
+            for (int rep = 0; rep < 3; ++rep)
+                for (std::uint8_t start : {96, 104, 112, 120, 160, 128, 136, 144, 152}) {
+                    run.read(1, start, 8, r);
+                    run.delay(5, r);
+                }
+        });
+        print(s.name, "block read (9 x 8 registers) x3", blockRead);
+
+        const Result scan = measure(clock, [&](Result& r) {
+            for (int rep = 0; rep < 5; ++rep) {
+                run.read(1, 104, 4, r);
+                run.delay(5, r);
+                run.read(1, 126, 2, r);
+                run.delay(5, r);
+                run.read(1, 160, 8, r);
+            }
+        });
+        print(s.name, "measurement scan x5", scan);
+
+        const Result write = measure(clock, [&](Result& r) {
+            for (int rep = 0; rep < 10; ++rep) {
+                link.image.at(1, 113) = static_cast<std::uint8_t>(10 + rep);
+                run.write(1, 112, r);
+                run.delay(10, r);
+                run.read(1, 112, 2, r);
+            }
+        });
+        print(s.name, "single write with read-back x10", write);
+
+        const Result silent = measure(clock, [&](Result& r) {
+            for (int rep = 0; rep < 10; ++rep)
+                run.read(100, 96, 2, r);
+        });
+        print(s.name, "silent controller x10 (CPU while waiting)", silent);
+
+        const Result probe = measure(clock, [&](Result& r) {
+            for (int a = 1; a <= probeTo; ++a)
+                run.read(static_cast<std::uint8_t>(a), 96, 2, r);
+        });
+        print(s.name, quick ? "probe run, addresses 1..25" : "probe run, addresses 1..250", probe);
+        allOk = allOk && blockRead.ok == blockRead.transactions && write.ok == write.transactions && probe.ok == 3;
+    }
+    if (!allOk)
+        std::printf("\nWARNING: some transactions that should have succeeded failed\n");
+    return allOk ? 0 : 1;
+}

@@ -1,0 +1,88 @@
+#include "controller/view_temp.h"
+
+#include "controller/colours.h"
+#include "controller/conversions.h"
+
+namespace torv {
+
+namespace {
+
+constexpr int kAutoStep = 104;
+constexpr int kAutoHoursTotal = 105;
+constexpr int kLcdMode = 122;
+constexpr int kAutoHoursDone = 126;
+constexpr int kOutputBits = 127;
+constexpr int kTempDry = 160;
+constexpr int kTempWet = 162;
+constexpr int kTempControl1 = 164;
+constexpr int kTempControl2 = 166;
+
+int raw(const ImageRow& row, int byte) { return TemperatureRaw(RowByte(row, byte), RowByte(row, byte + 1)); }
+
+std::string whole(const ImageRow& row, int byte, const std::string& sep)
+{
+    const MapEntry& e = MapAt(byte);
+    return FormatNumber(RowByte(row, byte), e.format.precision, e.format.digits, sep);
+}
+
+std::string degrees(const ImageRow& row, int byte, const std::string& sep)
+{
+    return DegreesText(TemperatureValue(RowByte(row, byte), RowByte(row, byte + 1)), sep);
+}
+
+std::string field(const ImageRow& row, int byte, const std::string& sep) { return FieldText(MapAt(byte), RowByte(row, byte), sep); }
+
+} // namespace
+
+double HumidityDifference(const ImageRow& row)
+{
+    // The offsets of 500 cancel, so the raw words are subtracted directly.
+    if (RowByte(row, kLcdMode) == 2)
+        return (raw(row, kTempDry) + raw(row, kTempControl1) - raw(row, kTempWet) - raw(row, kTempControl2)) / 20.0;
+    return (raw(row, kTempDry) - raw(row, kTempWet)) / 10.0;
+}
+
+ControlChanges View_Temp(const ImageRow& row, const std::string& sep)
+{
+    ControlChanges out;
+    const auto text = [&](std::string control, std::string t) { out.push_back(SetText(std::move(control), std::move(t))); };
+    const auto colour = [&](std::string_view control, int c) {
+        out.push_back(SetValue(std::string(control), Property::FontColor, c));
+    };
+
+    text("Edit16", field(row, 106, sep));
+    text("Edit17", field(row, 107, sep));
+
+    const std::uint8_t autoStep = RowByte(row, kAutoStep);
+    if (autoStep == 0) {
+        text("Label44", texts::kManualMode);
+        colour("Label44", colours::kBlue);
+    } else {
+        text("Label44", "Tryb AUTOMAT!: cykl=" + whole(row, kAutoStep, sep) + " z 10, czas=" +
+                            whole(row, kAutoHoursDone, sep) + " z " + whole(row, kAutoHoursTotal, sep) + "[h]");
+        colour("Label44", colours::kRed);
+    }
+
+    const std::uint8_t bits = RowByte(row, kOutputBits);
+    for (const OutputLamp& lamp : kOutputLamps)
+        colour(lamp.label, (bits & lamp.mask) != 0 ? colours::kMaroon : colours::kRed);
+
+    const bool controlSensors = RowByte(row, kLcdMode) != 0;
+    text("Label5", degrees(row, kTempDry, sep));
+    text("Label19", degrees(row, kTempWet, sep));
+    text("Label32", controlSensors ? degrees(row, kTempControl1, sep) : texts::kSensorInactive);
+    text("Label45", controlSensors ? degrees(row, kTempControl2, sep) : texts::kSensorInactive);
+
+    text("Label14", DegreesText(HumidityDifference(row), sep));
+
+    for (const ProgrammeStep& step : kProgrammeSteps) {
+        const std::uint8_t hours = RowByte(row, step.firstByte);
+        const int c = hours == 0 ? colours::kPaleGreen : autoStep == step.step ? colours::kRed : colours::kGreen;
+        colour(step.label, c);
+        for (int b = step.firstByte; b < step.firstByte + 3; ++b)
+            text(std::string(MapAt(b).control), field(row, b, sep));
+    }
+    return out;
+}
+
+} // namespace torv

@@ -1,0 +1,25 @@
+#pragma once
+#include <string>
+
+#include "controller/control_change.h"
+#include "controller/memory_map.h"
+#include "controller/number_format.h"
+
+namespace torv {
+
+namespace texts {
+inline constexpr const char* kManualMode = "Praca ręczna sterownika!";
+inline constexpr const char* kSensorInactive = "NIE AKT.!";
+} // namespace texts
+
+// The live part of the window from one image row: set values, mode line,
+// actuator lamps, temperatures, humidity and the programme table, in the
+// order they are painted. Every row has a display, also one never filled.
+ControlChanges View_Temp(const ImageRow& row, const std::string& separator = systemDecimalSeparator());
+
+// The humidity reading, the dry-wet difference in degrees: the mean of both
+// thermometer pairs when LcdMode is 2, the first pair otherwise. Signed: a
+// wet bulb above the dry one gives a negative difference.
+double HumidityDifference(const ImageRow& row);
+
+} // namespace torv
