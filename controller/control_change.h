@@ -15,6 +15,9 @@ enum class Property {
     SpinnerPosition, // value: the spinner's position (already within its range)
     Checked,         // value: 1 ticked, 0 not
     Caption,         // text of a button
+    Underline,       // value: 1 underlined font, 0 plain
+    ProgressMax,     // value: maximum of a progress bar (0 empties it)
+    ProgressStep,    // advance a progress bar by its step
 };
 
 struct ControlChange {
@@ -44,7 +47,7 @@ inline ControlChange SetValue(std::string control, Property property, int value)
 // Readable test failures.
 inline std::ostream& operator<<(std::ostream& os, const ControlChange& c)
 {
-    static const char* const names[] = {"Text", "FontColor", "ListIndex", "SpinnerPosition", "Checked", "Caption"};
+    static const char* const names[] = {"Text", "FontColor", "ListIndex", "SpinnerPosition", "Checked", "Caption", "Underline", "ProgressMax", "ProgressStep"};
     return os << c.control << '.' << names[static_cast<int>(c.property)] << "=\"" << c.text << "\"/" << c.value;
 }
 

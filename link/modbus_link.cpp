@@ -11,6 +11,9 @@ namespace torv {
 ModbusLink::ModbusLink(PortSettings& settings, Clock& clock, Notifier& notifier)
     : settings_(settings), clock_(clock), notifier_(notifier)
 {
+    opener = [](const std::string& device, std::uint8_t baudIndex, std::uint8_t parityIndex) -> std::unique_ptr<Port> {
+        return SerialPort::open(device, LineSettingsOf(baudIndex, parityIndex));
+    };
 }
 
 ModbusLink::~ModbusLink() { CloseHandle(); }
@@ -36,7 +39,7 @@ void ModbusLink::Ustaw_COM()
     const std::string name = ComPortName(settings_.ComIndex);
     device_ = ResolveComDevice(settings_.ComIndex, workDir);
     port_.reset();
-    auto port = SerialPort::open(device_, LineSettingsOf(settings_.BaudIndex, settings_.ParityIndex));
+    auto port = opener(device_, settings_.BaudIndex, settings_.ParityIndex);
     if (!port) {
         notifier_.beep();
         PortOpen = false;

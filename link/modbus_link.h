@@ -2,6 +2,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -62,6 +63,12 @@ public:
     bool PortOpen = false;
     bool ReplyOk = false;
     MemoryImage image;
+
+    // How Ustaw_COM opens a device: the termios port, or a stand-in in tests.
+    // Returns nullptr when the device cannot be had.
+    using PortOpener = std::function<std::unique_ptr<Port>(const std::string& device, std::uint8_t baudIndex,
+                                                           std::uint8_t parityIndex)>;
+    PortOpener opener;
 
     // Where COMn links are looked for; the process's working directory by default.
     std::string workDir = ".";

@@ -23,6 +23,8 @@ struct Peer {
     std::function<std::uint16_t(int)> initial;
 };
 
+void PrintTo(const Peer& peer, std::ostream* os) { *os << peer.name; }
+
 std::uint16_t pymodbusInitial(int r) { return static_cast<std::uint16_t>((((r * 7 + 3) & 0xFF) << 8) | ((r * 13 + 5) & 0xFF)); }
 std::uint16_t libmodbusInitial(int r) { return static_cast<std::uint16_t>((((r * 5 + 1) & 0xFF) << 8) | ((r * 11 + 9) & 0xFF)); }
 

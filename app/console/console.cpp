@@ -1,0 +1,263 @@
+#include "app/console/console.h"
+
+#include "controller/colours.h"
+#include "controller/number_format.h"
+#include "controller/read_blk.h"
+#include "controller/status_indicators.h"
+#include "controller/view_data.h"
+#include "controller/view_temp.h"
+
+namespace torv {
+
+namespace {
+constexpr const char* kContactLink = "Label11";
+} // namespace
+
+Console::Console(ModbusLink& link, SettingsFile& settingsFile, Notifier& notifier, Panel& panel)
+    : separator(systemDecimalSeparator()), link_(link), settingsFile_(settingsFile), notifier_(notifier), panel_(panel)
+{
+}
+
+// ---- display updates -------------------------------------------------------
+
+void Console::scannerIndicators() { panel_.apply(ScannerIndicators(ScanOn)); }
+
+void Console::linkIndicator(const char* failureText) { panel_.apply(LinkIndicator(link_.ReplyOk, failureText)); }
+
+void Console::errorCounterDisplay(const char* prefix, bool counting)
+{
+    if (counting && !link_.ReplyOk)
+        ++ErrorCount; // 16-bit: 65535 + 1 wraps to 0
+    panel_.apply(ErrorCounterDisplay(prefix, ErrorCount));
+}
+
+void Console::addressIndicator(bool ok)
+{
+    const int colour = ok ? colours::kBlue : colours::kRed;
+    panel_.apply({SetValue("Edit1", Property::FontColor, colour),
+                  SetText("Label37", ok ? texts::kAddressActive : texts::kAddressInactive),
+                  SetValue("Label37", Property::FontColor, colour)});
+}
+
+// ---- views -----------------------------------------------------------------
+
+void Console::View_Temp() { panel_.apply(torv::View_Temp(row(), separator)); }
+
+void Console::View_Data()
+{
+    // The check box at the end of the fields may write the alarm byte; the
+    // status controls then show that write's outcome.
+    panel_.apply(View_Data_Fields(row(), separator));
+    panel_.apply(View_Data_Status({ScanOn, link_.ReplyOk, ErrorCount}));
+}
+
+// ---- shared routines -------------------------------------------------------
+
+void Console::Read_Data_Modul()
+{
+    if (!ScanOn) {
+        Read_Blk(link_, ActiveAddress);
+        if (link_.ReplyOk) {
+            View_Data();
+            DataLoaded = true;
+            ErrorCount = 0;
+        } else {
+            DataLoaded = false;
+        }
+    }
+    scannerIndicators();
+    Scan_ModBus();
+    linkIndicator(texts::kLinkError);
+    errorCounterDisplay(texts::kErrorsPrefixRead, true);
+    addressIndicator(link_.ReplyOk);
+}
+
+void Console::Scan_ModBus()
+{
+    if (!ScanOn)
+        return;
+    read(ActiveAddress, 104, 4, false);
+    link_.DelayMs(5);
+    read(ActiveAddress, 126, 2, false);
+    link_.DelayMs(5);
+    if (link_.ReplyOk)
+        read(ActiveAddress, 160, 8, false);
+    if (link_.ReplyOk)
+        View_Temp();
+    linkIndicator(texts::kScanLinkError);
+    // Only the connection label of the scanner indicators.
+    const ControlChanges scanner = ScannerIndicators(ScanOn);
+    panel_.apply(ControlChanges(scanner.end() - 2, scanner.end()));
+    errorCounterDisplay(texts::kErrorsPrefixScan, true);
+}
+
+// ---- start-up, scanning, port, exit ----------------------------------------
+
+void Console::OpenCommClick()
+{
+    if (started_)
+        return;
+    started_ = true;
+    PortSettings& s = settings();
+    settingsFile_.LoadSettings(s);
+    ActiveAddress = s.ModuleAddress;
+    DataLoaded = false;
+    panel_.apply({SetValue("ComboBox1", Property::ListIndex, s.BaudIndex),
+                  SetValue("ComboBox2", Property::ListIndex, s.ComIndex),
+                  SetValue("ComboBox3", Property::ListIndex, s.ParityIndex),
+                  SetValue("UpDown1", Property::SpinnerPosition, s.ModuleAddress)});
+    panel_.apply({SetText("Edit1", std::to_string(panel_.spinnerPosition("UpDown1")))});
+    link_.Ustaw_COM();
+    link_.DelayMs(20);
+    Read_Data_Modul();
+    ScanOn = link_.ReplyOk;
+    scannerIndicators();
+}
+
+void Console::Button2Click()
+{
+    Read_Data_Modul();
+    if (ScanOn)
+        ScanOn = false;
+    else if (link_.ReplyOk)
+        ScanOn = true;
+    scannerIndicators();
+    Scan_ModBus();
+}
+
+void Console::Timer1Timer() { Scan_ModBus(); }
+
+void Console::ComboBox2Change()
+{
+    settings().ComIndex = static_cast<std::uint8_t>(panel_.listIndex("ComboBox2"));
+    settingsFile_.SaveSettings(settings());
+    link_.CloseHandle();
+    link_.Ustaw_COM();
+}
+
+void Console::Button5Click()
+{
+    if (!notifier_.question(texts::kExitQuestion, texts::kExitCaption))
+        return;
+    link_.CloseHandle();
+    panel_.closeWindow();
+}
+
+void Console::Label11Click() { panel_.openLink(panel_.text(kContactLink)); }
+
+void Console::Label11MouseEnter()
+{
+    panel_.apply({SetValue(kContactLink, Property::FontColor, colours::kRed),
+                  SetValue(kContactLink, Property::Underline, 1)});
+}
+
+void Console::Label11MouseLeave()
+{
+    panel_.apply({SetValue(kContactLink, Property::FontColor, colours::kPurple),
+                  SetValue(kContactLink, Property::Underline, 0)});
+}
+
+// ---- bus test and address selection ----------------------------------------
+
+void Console::Read_Data_AllModul()
+{
+    ScanOn = false;
+    const std::uint8_t previous = ActiveAddress;
+    FoundCount = 0;
+    BusTested = false;
+    FoundIndex = 0;
+    FoundAddresses.clear();
+    panel_.apply({SetValue("ProgressBar1", Property::ProgressMax, kMaxAddress)});
+    for (int address = 1; address <= kMaxAddress; ++address) {
+        ActiveAddress = static_cast<std::uint8_t>(address);
+        read(ActiveAddress, 96, 2, false);
+        if (link_.ReplyOk)
+            Read_Blk(link_, ActiveAddress);
+        if (link_.ReplyOk) {
+            FoundAddresses.push_back(ActiveAddress);
+            if (ActiveAddress == previous)
+                FoundIndex = static_cast<std::uint8_t>(FoundAddresses.size() - 1);
+            ++FoundCount;
+        }
+        panel_.apply({SetValue("ProgressBar1", Property::ProgressStep, 1)});
+        panel_.repaintNow();
+    }
+    ActiveAddress = previous;
+    if (FoundCount > 0) {
+        BusTested = true;
+        link_.ReplyOk = true;
+        panel_.apply({SetValue("Label26", Property::FontColor, colours::kBlue),
+                      SetText("Label26", texts::kBusTestOk + std::to_string(FoundCount))});
+    } else {
+        panel_.apply({SetText("Label26", texts::kBusTestNone)});
+    }
+    panel_.apply({SetValue("ProgressBar1", Property::ProgressMax, 0)});
+    scannerIndicators();
+}
+
+void Console::Button6Click() { Read_Data_AllModul(); }
+
+void Console::Button4Click()
+{
+    if (!BusTested) {
+        notifier_.notice(texts::kWaitBox, texts::kWaitCaption);
+        panel_.apply({SetText("Label26", texts::kBusTestRunning)});
+        panel_.repaintNow();
+        Read_Data_AllModul();
+        return;
+    }
+    FoundIndex = static_cast<std::uint8_t>(FoundIndex + 1);
+    if (FoundIndex == FoundCount)
+        FoundIndex = 0;
+    if (FoundIndex >= FoundAddresses.size())
+        return; // nothing found: BusTested would be false
+    ActiveAddress = FoundAddresses[FoundIndex];
+    settings().ModuleAddress = ActiveAddress;
+    settingsFile_.SaveSettings(settings());
+    View_Data();
+}
+
+void Console::UpDown1Click()
+{
+    PortSettings& s = settings();
+    s.ModuleAddress = static_cast<std::uint8_t>(std::stoi("0" + panel_.text("Edit1")) & 0xFF);
+    read(s.ModuleAddress, 96, 1, false);
+    link_.DelayMs(5);
+    if (!link_.ReplyOk) {
+        addressIndicator(false);
+        return;
+    }
+    ActiveAddress = s.ModuleAddress;
+    settingsFile_.SaveSettings(s);
+    if (!ScanOn) {
+        link_.DelayMs(5);
+        Read_Data_Modul();
+        ScanOn = true;
+        Scan_ModBus();
+        ScanOn = false;
+    } else {
+        ScanOn = false;
+        Read_Data_Modul();
+        ScanOn = true;
+        Scan_ModBus();
+    }
+    addressIndicator(true);
+}
+
+// ---- alarm switch ----------------------------------------------------------
+
+void Console::CheckBox1Click() { Load_CheckBox(); }
+
+void Console::Load_CheckBox()
+{
+    const std::uint8_t v = panel_.checked("CheckBox1") ? 1 : 0;
+    std::uint8_t& alarm = link_.image.at(ActiveAddress, 125);
+    if (alarm == v)
+        return;
+    alarm = v;
+    link_.Load_Modbus_Byte(ActiveAddress, 125, false);
+    link_.DelayMs(5);
+    read(ActiveAddress, 125, 2, false);
+}
+
+} // namespace torv

@@ -1,0 +1,91 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/console/panel.h"
+#include "controller/memory_map.h"
+#include "link/modbus_link.h"
+#include "link/notifier.h"
+#include "link/port_settings.h"
+#include "settings/settings_file.h"
+
+namespace torv {
+
+namespace texts {
+inline constexpr const char* kAddressActive = "Adr.aktywny";
+inline constexpr const char* kAddressInactive = "Adr.nieaktywny";
+inline constexpr const char* kExitQuestion = "Czy zakończyć program?";
+inline constexpr const char* kExitCaption = "Koniec pracy...";
+inline constexpr const char* kBusTestOk = "Test Sieci ModBUS poprawny, aktywnych urządzeń = ";
+inline constexpr const char* kBusTestNone = "Test Sieci ModBUS nieaktywny, brak wykrytych urządzeń na linii !!!";
+inline constexpr const char* kBusTestRunning = "Trwa test sieci MODBUS, proszę czekać....";
+inline constexpr const char* kWaitBox = "Automatyczne testowanie magistrali ModBUS...";
+inline constexpr const char* kWaitCaption = "Proszę czekać !!!";
+} // namespace texts
+
+// The operator console without the widget toolkit: the program-wide state of
+// the main window and its handlers and worker routines. Every handler runs to
+// its end; bus work blocks in the transactions.
+class Console {
+public:
+    Console(ModbusLink& link, SettingsFile& settingsFile, Notifier& notifier, Panel& panel);
+
+    // State owned by the window for the whole run.
+    bool ScanOn = false;
+    bool DataLoaded = false;
+    std::uint16_t ErrorCount = 0;
+    std::uint8_t ActiveAddress = 1;
+    std::vector<std::uint8_t> FoundAddresses;
+    std::uint8_t FoundCount = 0;
+    std::uint8_t FoundIndex = 0;
+    bool BusTested = false;
+
+    // Decimal separator of every number shown or read (the locale's).
+    std::string separator;
+
+    PortSettings& settings() { return link_.settings(); }
+    ModbusLink& link() { return link_; }
+
+    // Start-up, scanning, port, exit, contact link.
+    void OpenCommClick();
+    void Button2Click();
+    void Timer1Timer();
+    void ComboBox2Change();
+    void Button5Click();
+    void Label11Click();
+    void Label11MouseEnter();
+    void Label11MouseLeave();
+    // Bus test and address selection.
+    void Button6Click();
+    void Button4Click();
+    void UpDown1Click();
+    // The alarm check box (also run when a refresh changes its tick).
+    void CheckBox1Click();
+
+    void Read_Data_Modul();
+    void Scan_ModBus();
+    void Read_Data_AllModul();
+    void View_Temp();
+    void View_Data();
+    void Load_CheckBox();
+
+private:
+    void read(std::uint8_t address, std::uint8_t start, std::uint8_t count, bool showErrors)
+    {
+        link_.Read_Modbus_Byte(address, start, count, showErrors);
+    }
+    const ImageRow& row() const { return link_.image.row(ActiveAddress); }
+    void scannerIndicators();
+    void linkIndicator(const char* failureText);
+    void errorCounterDisplay(const char* prefix, bool counting);
+    void addressIndicator(bool ok);
+
+    ModbusLink& link_;
+    SettingsFile& settingsFile_;
+    Notifier& notifier_;
+    Panel& panel_;
+    bool started_ = false;
+};
+
+} // namespace torv

@@ -1,0 +1,178 @@
+// The bus test over addresses 1..250, stepping through what it found, and
+// picking a controller with the address spinner.
+#include <gtest/gtest.h>
+
+#include "console_fixture.h"
+#include "controller/colours.h"
+
+using namespace torv::testing;
+namespace colours = torv::colours;
+
+namespace {
+
+// A line with controllers at the given addresses, the tool started at `active`.
+void prepare(ConsoleFixture& f, std::initializer_list<int> addresses, int active)
+{
+    for (int a : addresses)
+        f.line.add(static_cast<std::uint8_t>(a));
+    f.startAt(static_cast<std::uint8_t>(active));
+    f.notifier.boxes.clear();
+}
+
+TEST(BusTest, FindsEveryControllerAndKeepsTheActiveOne)
+{
+    ConsoleFixture f;
+    prepare(f, {3, 7, 12}, 7);
+    ASSERT_TRUE(f.console.ScanOn);
+    f.console.Button6Click();
+    EXPECT_EQ(f.console.FoundAddresses, (std::vector<std::uint8_t>{3, 7, 12}));
+    EXPECT_EQ(f.console.FoundCount, 3);
+    EXPECT_EQ(f.console.FoundIndex, 1);
+    EXPECT_TRUE(f.console.BusTested);
+    EXPECT_EQ(f.console.ActiveAddress, 7);
+    EXPECT_FALSE(f.console.ScanOn) << "a bus test switches scanning off";
+    EXPECT_EQ(f.ctl("Label26").text, "Test Sieci ModBUS poprawny, aktywnych urządzeń = 3");
+    EXPECT_EQ(f.ctl("Label26").fontColor, colours::kBlue);
+    EXPECT_EQ(f.ctl("Label33").text, "Skaner ModBUS = OFF");
+    EXPECT_EQ(f.ctl("Label66").text, "ROZŁĄCZONY ! ");
+    EXPECT_TRUE(f.notifier.boxes.empty());
+    // Progress: 250 steps against a maximum of 250, emptied at the end.
+    int steps = 0, maxima = 0;
+    for (const auto& c : f.panel.log) {
+        steps += c.control == "ProgressBar1" && c.property == torv::Property::ProgressStep;
+        if (c.control == "ProgressBar1" && c.property == torv::Property::ProgressMax) {
+            EXPECT_EQ(c.value, maxima++ == 0 ? 250 : 0);
+        }
+    }
+    EXPECT_EQ(steps, 250);
+    EXPECT_EQ(maxima, 2);
+    EXPECT_EQ(f.ctl("ProgressBar1").progressValue, 0);
+    EXPECT_GE(f.panel.repaints, 250) << "progress is painted during the test";
+    // Each found controller's row holds its whole window.
+    for (int a : {3, 7, 12})
+        EXPECT_EQ(f.link.image.at(a, 97), a);
+
+    // Stepping: 12, then 3, then 7; each saves the address and repaints.
+    for (int expected : {12, 3, 7}) {
+        f.console.Button4Click();
+        EXPECT_EQ(f.console.ActiveAddress, expected);
+        EXPECT_EQ(f.settings.ModuleAddress, expected);
+        EXPECT_EQ(f.loadSavedSettings().ModuleAddress, expected);
+        EXPECT_EQ(f.ctl("Edit1").text, std::to_string(expected));
+    }
+    EXPECT_EQ(f.ctl("Label35").text, "TEST ModBUS = OK") << "a found controller reports OK";
+    EXPECT_EQ(f.ctl("Label36").text.rfind("Błędy ModBus =", 0), 0u);
+}
+
+TEST(BusTest, ActiveAddressNotFoundStartsStepsFromTheFirst)
+{
+    ConsoleFixture f;
+    prepare(f, {3, 12}, 7);
+    f.console.Button6Click();
+    EXPECT_EQ(f.console.FoundIndex, 0);
+    f.console.Button4Click();
+    EXPECT_EQ(f.console.ActiveAddress, 12);
+}
+
+TEST(BusTest, SingleControllerIsSelectedAgainAndAgain)
+{
+    ConsoleFixture f;
+    prepare(f, {9}, 9);
+    f.console.Button6Click();
+    for (int i = 0; i < 3; ++i) {
+        f.console.Button4Click();
+        EXPECT_EQ(f.console.ActiveAddress, 9);
+    }
+}
+
+TEST(BusTest, ControllerFailingItsBlockReadIsNotListedAndShowsItsBox)
+{
+    ConsoleFixture f;
+    prepare(f, {4, 5}, 4);
+    auto& five = *f.line.find(5);
+    five.faults().failFrom = five.requests() + 3; // probe and first block read answer
+    f.console.Button6Click();
+    EXPECT_EQ(f.console.FoundAddresses, std::vector<std::uint8_t>{4});
+    EXPECT_EQ(f.boxTexts(), std::vector<std::string>{"Brak komunikacji z modułem !!!"});
+}
+
+TEST(BusTest, NothingFoundKeepsTheEarlierColourAndTestsAgainOnNextAddress)
+{
+    ConsoleFixture f;
+    prepare(f, {2}, 2);
+    f.console.Button6Click();
+    ASSERT_TRUE(f.console.BusTested);
+    f.line.find(2)->faults().silent = true;
+    f.console.Button6Click();
+    EXPECT_FALSE(f.console.BusTested);
+    EXPECT_EQ(f.ctl("Label26").text, "Test Sieci ModBUS nieaktywny, brak wykrytych urządzeń na linii !!!");
+    EXPECT_EQ(f.ctl("Label26").fontColor, colours::kBlue);
+    EXPECT_FALSE(f.link.ReplyOk);
+
+    f.line.find(2)->faults().silent = false;
+    f.console.Button4Click();
+    ASSERT_FALSE(f.notifier.boxes.empty());
+    EXPECT_EQ(f.notifier.boxes[0],
+              (RecordingNotifier::Box{"notice", "Automatyczne testowanie magistrali ModBUS...", "Proszę czekać !!!"}));
+    EXPECT_TRUE(f.console.BusTested) << "the wait box is followed by a new test";
+    const bool sawRunningText = std::any_of(f.panel.log.begin(), f.panel.log.end(), [](const auto& c) {
+        return c.control == "Label26" && c.text == "Trwa test sieci MODBUS, proszę czekać....";
+    });
+    EXPECT_TRUE(sawRunningText);
+}
+
+TEST(AddressSpinner, SilentAddressTurnsTheFieldRedAndChangesNothingElse)
+{
+    ConsoleFixture f;
+    prepare(f, {1}, 1);
+    const unsigned before = f.requestsTo(1);
+    f.panel.stepAddressSpinner(+1); // to 2: nobody there
+    f.console.UpDown1Click();
+    EXPECT_EQ(f.ctl("Edit1").fontColor, colours::kRed);
+    EXPECT_EQ(f.ctl("Label37").text, "Adr.nieaktywny");
+    EXPECT_EQ(f.console.ActiveAddress, 1);
+    EXPECT_EQ(f.settings.ModuleAddress, 2) << "kept for a later address write-back";
+    EXPECT_EQ(f.loadSavedSettings().ModuleAddress, 1);
+    EXPECT_EQ(f.requestsTo(1), before);
+    EXPECT_TRUE(f.notifier.boxes.empty());
+}
+
+TEST(AddressSpinner, AnsweringAddressWhileScanningOffMakesOneScan)
+{
+    ConsoleFixture f;
+    prepare(f, {1, 2}, 1);
+    f.console.Button2Click(); // stop scanning
+    ASSERT_FALSE(f.console.ScanOn);
+    f.panel.stepAddressSpinner(+1);
+    f.console.UpDown1Click();
+    EXPECT_EQ(f.console.ActiveAddress, 2);
+    EXPECT_EQ(f.loadSavedSettings().ModuleAddress, 2);
+    EXPECT_EQ(f.requestsTo(2), 1u + 9u + 3u) << "probe, block read, one scan";
+    EXPECT_FALSE(f.console.ScanOn);
+    EXPECT_TRUE(f.console.DataLoaded);
+    EXPECT_EQ(f.ctl("Label33").text, "Skaner ModBUS = OFF");
+    EXPECT_EQ(f.ctl("Button2").text, "&START");
+    EXPECT_EQ(f.ctl("Label66").text, "POŁĄCZONY ");
+    EXPECT_EQ(f.ctl("Label66").fontColor, colours::kGreen);
+    EXPECT_EQ(f.ctl("Label36").text, "Błędy ModBUS=0");
+    EXPECT_EQ(f.ctl("Label37").text, "Adr.aktywny");
+}
+
+TEST(AddressSpinner, AnsweringAddressWhileScanningKeepsScanningButShowsOff)
+{
+    ConsoleFixture f;
+    prepare(f, {1, 2}, 1);
+    ASSERT_TRUE(f.console.ScanOn);
+    f.panel.stepAddressSpinner(+1);
+    f.console.UpDown1Click();
+    EXPECT_TRUE(f.console.ScanOn);
+    EXPECT_EQ(f.ctl("Label33").text, "Skaner ModBUS = OFF");
+    EXPECT_EQ(f.ctl("Button2").text, "&START");
+    // The next press stops scanning.
+    f.console.Button2Click();
+    EXPECT_FALSE(f.console.ScanOn);
+    EXPECT_EQ(f.ctl("Label33").text, "Skaner ModBUS = OFF");
+    EXPECT_EQ(f.ctl("Label66").text, "ROZŁĄCZONY ! ");
+}
+
+} // namespace

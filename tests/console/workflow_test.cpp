@@ -1,0 +1,284 @@
+// Start-up, scanning, port change, exit and the contact link, on simulated
+// controllers and a virtual clock.
+#include <gtest/gtest.h>
+
+#include "console_fixture.h"
+#include "controller/colours.h"
+#include "link/com_device.h"
+
+using namespace torv::testing;
+namespace colours = torv::colours;
+
+namespace {
+
+struct Status {
+    std::string label33, button2, label66, label35, label36, label37;
+    int label33Colour, label66Colour, label35Colour, label36Colour, label37Colour;
+};
+
+Status statusOf(const ConsoleFixture& f)
+{
+    return {f.ctl("Label33").text,           f.ctl("Button2").text,           f.ctl("Label66").text,
+            f.ctl("Label35").text,           f.ctl("Label36").text,           f.ctl("Label37").text,
+            f.ctl("Label33").fontColor,      f.ctl("Label66").fontColor,      f.ctl("Label35").fontColor,
+            f.ctl("Label36").fontColor,      f.ctl("Label37").fontColor};
+}
+
+void expectScanning(const Status& s, bool on)
+{
+    EXPECT_EQ(s.label33, on ? "Skaner ModBUS = ON" : "Skaner ModBUS = OFF");
+    EXPECT_EQ(s.label33Colour, on ? colours::kRed : colours::kBlue);
+    EXPECT_EQ(s.button2, on ? "&STOP" : "&START");
+    EXPECT_EQ(s.label66, on ? "POŁĄCZONY " : "ROZŁĄCZONY ! ");
+    EXPECT_EQ(s.label66Colour, on ? colours::kGreen : colours::kRed);
+}
+
+TEST(StartUp, AnsweringControllerIsReadAndScanningStarts)
+{
+    ConsoleFixture f;
+    f.line.add(5);
+    f.startAt(5);
+    const Status s = statusOf(f);
+    expectScanning(s, true);
+    EXPECT_EQ(s.label35, "TEST ModBUS = OK");
+    EXPECT_EQ(s.label35Colour, colours::kBlue);
+    EXPECT_EQ(s.label36, "Błędy MODBUS=0");
+    EXPECT_EQ(s.label36Colour, colours::kBlue);
+    EXPECT_EQ(s.label37, "Adr.aktywny");
+    EXPECT_EQ(f.ctl("Edit1").fontColor, colours::kBlue);
+    EXPECT_TRUE(f.console.ScanOn);
+    EXPECT_TRUE(f.console.DataLoaded);
+    EXPECT_EQ(f.console.ActiveAddress, 5);
+    EXPECT_TRUE(f.notifier.boxes.empty());
+    // The block read was painted: address field, set temperature, lists.
+    EXPECT_EQ(f.ctl("Edit1").text, "5");
+    EXPECT_EQ(f.ctl("Edit16").text, std::to_string(f.line.find(5)->memory()[106]));
+    EXPECT_EQ(f.ctl("ComboBox4").listIndex, f.line.find(5)->memory()[122]);
+    EXPECT_EQ(f.requestsTo(5), 9u) << "start-up makes the block read and no scan";
+    EXPECT_EQ(f.ctl("ComboBox1").listIndex, 1) << "list selections from the settings";
+    EXPECT_EQ(f.ctl("UpDown1").position, 5);
+}
+
+TEST(StartUp, SilentControllerShowsOneBoxAndTheFailureIndicators)
+{
+    ConsoleFixture f;
+    f.startAt(1); // nobody on the line
+    EXPECT_EQ(f.boxTexts(), std::vector<std::string>{"Brak komunikacji z modułem !!!"});
+    const Status s = statusOf(f);
+    expectScanning(s, false);
+    EXPECT_EQ(s.label35, "ModBUS ERROR !!!");
+    EXPECT_EQ(s.label35Colour, colours::kRed);
+    EXPECT_EQ(s.label36, "Błędy MODBUS=1");
+    EXPECT_EQ(s.label36Colour, colours::kRed);
+    EXPECT_EQ(s.label37, "Adr.nieaktywny");
+    EXPECT_EQ(s.label37Colour, colours::kRed);
+    EXPECT_EQ(f.ctl("Edit1").fontColor, colours::kRed);
+    EXPECT_FALSE(f.console.DataLoaded);
+}
+
+TEST(StartUp, PortThatCannotOpenFailsWithoutATransactionBox)
+{
+    ConsoleFixture f;
+    f.portFails = true;
+    f.line.add(1);
+    f.startAt(1);
+    ASSERT_EQ(f.notifier.boxes.size(), 1u);
+    EXPECT_EQ(f.notifier.boxes[0].kind, "error");
+    EXPECT_EQ(f.notifier.beeps, 1);
+    EXPECT_EQ(f.requestsTo(1), 0u);
+    EXPECT_EQ(f.console.ErrorCount, 1);
+    EXPECT_FALSE(f.console.ScanOn);
+    EXPECT_EQ(statusOf(f).label35, "ModBUS ERROR !!!");
+    EXPECT_EQ(statusOf(f).label37, "Adr.nieaktywny");
+}
+
+TEST(StartUp, MissingSettingsFileFallsBackToDefaultsAndRunsOnce)
+{
+    ConsoleFixture f;
+    f.line.add(1);
+    f.console.OpenCommClick();
+    EXPECT_EQ(f.boxTexts(), std::vector<std::string>{"Prawdopodobnie brak zbioru konfiguracyjnego."});
+    EXPECT_TRUE(f.console.ScanOn);
+    f.console.OpenCommClick(); // a later activation does nothing
+    EXPECT_EQ(f.requestsTo(1), 9u);
+    EXPECT_EQ(f.notifier.boxes.size(), 1u);
+}
+
+TEST(Scanning, StartReadsTheWindowThenScansAtOnce)
+{
+    ConsoleFixture f;
+    f.startAt(1);            // silent at start-up
+    f.line.add(1);           // the controller comes on line
+    f.notifier.boxes.clear();
+    f.console.Button2Click();
+    EXPECT_TRUE(f.console.ScanOn);
+    EXPECT_EQ(f.requestsTo(1), 9u + 3u);
+    EXPECT_EQ(f.console.ErrorCount, 0) << "a good module read resets the counter";
+    const Status s = statusOf(f);
+    expectScanning(s, true);
+    EXPECT_EQ(s.label35, "TEST ModBUS = OK");
+    EXPECT_EQ(s.label36, "Błędy ModBUS=0");
+    EXPECT_EQ(s.label37, "Adr.aktywny");
+    EXPECT_TRUE(f.notifier.boxes.empty());
+}
+
+TEST(Scanning, StartWithSilentControllerStaysOffAndCountsOne)
+{
+    ConsoleFixture f;
+    f.startAt(1);
+    const auto before = f.console.ErrorCount;
+    f.notifier.boxes.clear();
+    f.console.Button2Click();
+    EXPECT_EQ(f.notifier.boxes.size(), 1u);
+    EXPECT_FALSE(f.console.ScanOn);
+    EXPECT_EQ(f.console.ErrorCount, before + 1);
+    EXPECT_EQ(statusOf(f).button2, "&START");
+}
+
+TEST(Scanning, StopWhileControllerFellSilentCountsTwoWithoutBox)
+{
+    ConsoleFixture f;
+    f.line.add(1);
+    f.startAt(1);
+    ASSERT_TRUE(f.console.ScanOn);
+    f.line.find(1)->faults().silent = true;
+    f.console.Button2Click();
+    EXPECT_TRUE(f.notifier.boxes.empty());
+    EXPECT_FALSE(f.console.ScanOn);
+    EXPECT_EQ(f.console.ErrorCount, 2);
+    EXPECT_TRUE(f.console.DataLoaded) << "stop does not touch DataLoaded";
+    const Status s = statusOf(f);
+    expectScanning(s, false);
+    EXPECT_EQ(s.label35, "ModBUS ERROR !!!");
+    EXPECT_EQ(s.label36, "Błędy MODBUS=2");
+    EXPECT_EQ(s.label37, "Adr.nieaktywny");
+}
+
+TEST(Scanning, TimerTickScansOnlyWhileScanningIsOn)
+{
+    ConsoleFixture f;
+    f.startAt(1);
+    f.line.add(1);
+    const auto logSize = f.panel.log.size();
+    f.console.Timer1Timer();
+    EXPECT_EQ(f.requestsTo(1), 0u);
+    EXPECT_EQ(f.panel.log.size(), logSize) << "a tick with scanning off changes nothing";
+
+    f.console.Button2Click();
+    ASSERT_TRUE(f.console.ScanOn);
+    const unsigned sent = f.requestsTo(1);
+    f.console.Timer1Timer();
+    EXPECT_EQ(f.requestsTo(1), sent + 3);
+    EXPECT_EQ(f.ctl("Label35").text, "TEST ModBUS = OK");
+    EXPECT_EQ(f.ctl("Label66").text, "POŁĄCZONY ");
+    EXPECT_EQ(f.ctl("Label36").text, "Błędy ModBUS=0");
+}
+
+TEST(Scanning, FailedScanKeepsDisplayCountsAndWrapsAt65536)
+{
+    ConsoleFixture f;
+    f.line.add(1);
+    f.startAt(1);
+    f.console.Timer1Timer();
+    const std::string shownDry = f.ctl("Label5").text;
+    f.line.find(1)->faults().silent = true;
+    f.console.ErrorCount = 65535;
+    f.console.Timer1Timer();
+    EXPECT_EQ(f.console.ErrorCount, 0);
+    EXPECT_EQ(f.ctl("Label36").text, "Błędy ModBUS=0");
+    EXPECT_EQ(f.ctl("Label36").fontColor, colours::kBlue);
+    EXPECT_EQ(f.ctl("Label35").text, "TEST ModBUS ERROR !");
+    EXPECT_EQ(f.ctl("Label35").fontColor, colours::kRed);
+    EXPECT_EQ(f.ctl("Label5").text, shownDry);
+    EXPECT_TRUE(f.console.ScanOn) << "a failed scan does not stop scanning";
+    EXPECT_TRUE(f.notifier.boxes.empty());
+}
+
+TEST(Scanning, NextTickRecoversWhenTheControllerAnswersAgain)
+{
+    ConsoleFixture f;
+    f.line.add(1);
+    f.startAt(1);
+    auto& c = *f.line.find(1);
+    c.faults().exceptionCode = 2;
+    f.console.Timer1Timer();
+    EXPECT_EQ(f.ctl("Label35").text, "TEST ModBUS ERROR !");
+    EXPECT_EQ(f.console.ErrorCount, 1);
+    c.faults().exceptionCode = 0;
+    f.console.Timer1Timer();
+    EXPECT_EQ(f.ctl("Label35").text, "TEST ModBUS = OK");
+    EXPECT_EQ(f.ctl("Label36").text, "Błędy ModBUS=1") << "only a module read resets the counter";
+}
+
+TEST(PortChange, SavesTheIndexAndReopens)
+{
+    ConsoleFixture f;
+    f.line.add(1);
+    f.startAt(1);
+    int opened = 0;
+    std::string device;
+    f.link.opener = [&](const std::string& d, std::uint8_t, std::uint8_t) -> std::unique_ptr<torv::Port> {
+        ++opened;
+        device = d;
+        return std::make_unique<torv::sim::SimPort>(f.line, f.clock);
+    };
+    const unsigned sent = f.requestsTo(1);
+    f.panel.at("ComboBox2").listIndex = 3;
+    f.console.ComboBox2Change();
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(device, torv::ResolveComDevice(3, f.dir.path())) << "COM4";
+    EXPECT_EQ(f.loadSavedSettings().ComIndex, 3);
+    EXPECT_EQ(f.requestsTo(1), sent) << "no transaction follows";
+    EXPECT_TRUE(f.link.PortOpen);
+}
+
+TEST(Exit, CancelKeepsRunningOkClosesThePort)
+{
+    ConsoleFixture f;
+    f.line.add(1);
+    f.startAt(1);
+    f.notifier.answerOk = false;
+    f.console.Button5Click();
+    EXPECT_FALSE(f.panel.closed);
+    EXPECT_TRUE(f.link.PortOpen);
+    ASSERT_EQ(f.notifier.boxes.size(), 1u);
+    EXPECT_EQ(f.notifier.boxes[0],
+              (RecordingNotifier::Box{"question", "Czy zakończyć program?", "Koniec pracy..."}));
+    f.notifier.answerOk = true;
+    f.console.Button5Click();
+    EXPECT_TRUE(f.panel.closed);
+    EXPECT_FALSE(f.link.PortOpen);
+}
+
+TEST(ContactLink, HoverLookAndOpenWithTheWholeCaption)
+{
+    ConsoleFixture f;
+    f.console.Label11MouseEnter();
+    EXPECT_EQ(f.ctl("Label11").fontColor, colours::kRed);
+    EXPECT_TRUE(f.ctl("Label11").underline);
+    f.console.Label11MouseLeave();
+    EXPECT_EQ(f.ctl("Label11").fontColor, colours::kPurple);
+    EXPECT_FALSE(f.ctl("Label11").underline);
+    f.console.Label11Click();
+    EXPECT_EQ(f.panel.openedLinks, std::vector<std::string>{f.ctl("Label11").text});
+}
+
+TEST(ParameterView, AlarmByteAboveOneIsRewrittenAsOneThroughTheCheckBox)
+{
+    ConsoleFixture f;
+    auto& c = f.line.add(1);
+    c.memory()[125] = 2;
+    f.startAt(1);
+    EXPECT_TRUE(f.ctl("CheckBox1").checked);
+    EXPECT_EQ(c.memory()[125], 1) << "register 125 was written with 1";
+    EXPECT_EQ(f.requestsTo(1), 9u + 2u) << "block read, then the write and its read-back";
+    EXPECT_EQ(f.ctl("Label35").text, "TEST ModBUS = OK");
+
+    ConsoleFixture g;
+    g.line.add(1).memory()[125] = 1;
+    g.startAt(1);
+    EXPECT_TRUE(g.ctl("CheckBox1").checked);
+    EXPECT_EQ(g.requestsTo(1), 9u) << "a byte of 1 sends nothing";
+}
+
+} // namespace

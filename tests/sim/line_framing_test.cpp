@@ -1,0 +1,91 @@
+// Frames are found by length and CRC in whatever chunks the bytes arrive.
+#include <gtest/gtest.h>
+
+#include "sim_frames.h"
+
+using namespace torv::sim;
+using namespace torv::sim::testing;
+
+namespace {
+
+struct Chunk {
+    Bytes bytes;
+    std::uint64_t gapUs; // silence before this chunk
+};
+
+struct FramingCase {
+    const char* name;
+    std::vector<Chunk> chunks;
+    bool strict;
+    int replies; // reads of register 96 expected to be answered
+};
+
+void PrintTo(const FramingCase& c, std::ostream* os) { *os << c.name; }
+
+const Bytes kRead = readRequest(1, 96, 1);
+const Bytes kHead(kRead.begin(), kRead.begin() + 4);
+const Bytes kTail(kRead.begin() + 4, kRead.end());
+
+Bytes badCrc(Bytes frame)
+{
+    frame.back() ^= 0x01;
+    return frame;
+}
+
+std::vector<Chunk> byteByByte(const Bytes& frame, std::uint64_t gapUs)
+{
+    std::vector<Chunk> chunks;
+    for (auto b : frame)
+        chunks.push_back({{b}, gapUs});
+    return chunks;
+}
+
+const FramingCase kFramingCases[] = {
+    {"whole frame", {{kRead, 0}}, false, 1},
+    {"byte by byte, 2 ms apart", byteByByte(kRead, 2000), false, 1},
+    {"byte by byte, 2 ms apart, strict", byteByByte(kRead, 2000), true, 1},
+    {"two frames coalesced", {{concat(kRead, kRead), 0}}, false, 2},
+    {"garbage then frame", {{concat({0x55, 0x01, 0xFF}, kRead), 0}}, false, 1},
+    {"garbage posing as a long frame header", {{concat({0x01, 0x10, 0x00, 0x00, 0x00, 0x7F, 0xFE}, kRead), 0}}, false, 1},
+    {"bad CRC ignored", {{badCrc(kRead), 0}}, false, 0},
+    {"bad CRC then good frame", {{concat(badCrc(kRead), kRead), 0}}, false, 1},
+    {"frame split, 20 ms pause kept", {{kHead, 0}, {kTail, 20000}}, false, 1},
+    {"partial frame dropped after 60 ms silence", {{kHead, 0}, {kTail, 60000}}, false, 0},
+    {"strict: partial frame dropped after 5 ms silence", {{kHead, 0}, {kTail, 5000}}, true, 0},
+    {"partial dropped, next whole frame served", {{kHead, 0}, {kRead, 60000}}, false, 1},
+    {"nobody at that address", {{readRequest(9, 96, 1), 0}}, false, 0},
+};
+
+class Framing : public ::testing::TestWithParam<FramingCase> {};
+
+TEST_P(Framing, RepliesToEachRecognisedFrame)
+{
+    const FramingCase& c = GetParam();
+    Bench bench;
+    bench.line.options().strictTiming = c.strict;
+    Controller& controller = bench.line.add(1);
+    const Bytes reply = withCrc({1, 3, 2, controller.memory()[96], controller.memory()[97]});
+
+    for (const auto& chunk : c.chunks)
+        bench.send(chunk.bytes, chunk.gapUs);
+    Bytes expected;
+    for (int i = 0; i < c.replies; ++i)
+        expected = concat(expected, reply);
+    EXPECT_EQ(bench.collect(), expected) << c.name;
+    EXPECT_EQ(controller.requests(), static_cast<unsigned>(c.replies)) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Line, Framing, ::testing::ValuesIn(kFramingCases), NamedCase());
+
+TEST(LineNoise, EndlessGarbageIsBoundedAndLineRecovers)
+{
+    Bench bench;
+    bench.line.add(1);
+    const Bytes noise(5000, 0xA5);
+    bench.send(noise);
+    EXPECT_TRUE(bench.collect().empty());
+    bench.send(kRead);
+    EXPECT_EQ(bench.collect().size(), 7u);
+}
+
+} // namespace

@@ -1,0 +1,119 @@
+// The torv-sim command line.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "sim/options.h"
+
+using namespace torv::sim;
+
+namespace {
+
+struct GoodFault {
+    const char* text;
+    std::uint8_t address;
+    std::function<bool(const Faults&)> holds;
+};
+
+const GoodFault kGoodFaults[] = {
+    {"1:silent", 1, [](const Faults& f) { return f.silent && !f.badCrc; }},
+    {"7:delay=250", 7, [](const Faults& f) { return f.replyDelayMs == 250; }},
+    {"2:split=4/30", 2, [](const Faults& f) { return f.splitPieces == 4 && f.splitGapMs == 30; }},
+    {"3:badcrc", 3, [](const Faults& f) { return f.badCrc; }},
+    {"3:wrongaddr", 3, [](const Faults& f) { return f.wrongAddress; }},
+    {"3:wrongfunc", 3, [](const Faults& f) { return f.wrongFunction; }},
+    {"250:exception=4", 250, [](const Faults& f) { return f.exceptionCode == 4; }},
+    {"5:garbage=12", 5, [](const Faults& f) { return f.garbageBytes == 12; }},
+    {"5:failfrom=3", 5, [](const Faults& f) { return f.failFrom == 3; }},
+    {"6:badcrc,delay=10", 6, [](const Faults& f) { return f.badCrc && f.replyDelayMs == 10; }},
+};
+
+TEST(Options, FaultTextsSetTheirField)
+{
+    for (const auto& g : kGoodFaults) {
+        std::map<std::uint8_t, Faults> faults;
+        std::string error;
+        ASSERT_TRUE(parseFault(g.text, faults, error)) << g.text << ": " << error;
+        ASSERT_EQ(faults.size(), 1u) << g.text;
+        EXPECT_TRUE(g.holds(faults.at(g.address))) << g.text;
+    }
+}
+
+TEST(Options, BadFaultTextsAreRefused)
+{
+    const char* bad[] = {"silent", "0:silent", "251:silent", "x:silent", "1:", "1:loud", "1:delay",
+                         "1:delay=", "1:delay=-5", "1:silent=1", "1:split=3", "1:split=a/5",
+                         "1:exception=0", "1:exception=256", "1:badcrc,"};
+    for (const char* text : bad) {
+        std::map<std::uint8_t, Faults> faults;
+        std::string error;
+        EXPECT_FALSE(parseFault(text, faults, error)) << text;
+        EXPECT_FALSE(error.empty()) << text;
+    }
+}
+
+bool parse(std::vector<std::string> args, SimOptions& o, std::string& error)
+{
+    args.insert(args.begin(), "torv-sim");
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    return parseOptions(static_cast<int>(args.size()), argv.data(), o, error);
+}
+
+TEST(Options, DefaultsServeAddressOneAt9600OnCom1)
+{
+    SimOptions o;
+    std::string error;
+    ASSERT_TRUE(parse({}, o, error)) << error;
+    EXPECT_EQ(o.addresses, (std::vector<std::uint8_t>{1}));
+    EXPECT_EQ(o.link, "COM1");
+    EXPECT_EQ(o.dir, ".");
+    EXPECT_EQ(o.baudCode, 2);
+    EXPECT_TRUE(o.baudCheck);
+    EXPECT_FALSE(o.strictTiming);
+}
+
+TEST(Options, FullCommandLine)
+{
+    SimOptions o;
+    std::string error;
+    ASSERT_TRUE(parse({"--address", "3", "-a", "9", "--link", "COM4", "--dir", "/tmp/x", "--baud", "4800",
+                       "--no-baud-check", "--strict-timing", "--hour-seconds", "2.5", "--trace", "--fault",
+                       "9:delay=300", "--fault", "9:garbage=2", "--random-faults", "0.05", "--seed", "77"},
+                      o, error))
+        << error;
+    EXPECT_EQ(o.addresses, (std::vector<std::uint8_t>{3, 9}));
+    EXPECT_EQ(o.link, "COM4");
+    EXPECT_EQ(o.dir, "/tmp/x");
+    EXPECT_EQ(o.baudCode, 3);
+    EXPECT_FALSE(o.baudCheck);
+    EXPECT_TRUE(o.strictTiming);
+    EXPECT_DOUBLE_EQ(o.hourSeconds, 2.5);
+    EXPECT_TRUE(o.trace);
+    EXPECT_EQ(o.faults.at(9).replyDelayMs, 300u);
+    EXPECT_EQ(o.faults.at(9).garbageBytes, 2u) << "faults of one address add up";
+    EXPECT_DOUBLE_EQ(o.randomFaults, 0.05);
+    EXPECT_EQ(o.seed, 77u);
+}
+
+TEST(Options, BadCommandLinesAreRefused)
+{
+    const std::vector<std::vector<std::string>> bad = {
+        {"--address", "0"},          {"--address", "251"},     {"--address", "2", "--address", "2"},
+        {"--baud", "38400"},         {"--hour-seconds", "0"},  {"--hour-seconds", "fast"},
+        {"--random-faults", "1.5"},  {"--link", "../COM1"},    {"--fault", "2:silent"},
+        {"--bogus"},                 {"stray"},                {"--address"},
+    };
+    for (const auto& args : bad) {
+        SimOptions o;
+        std::string error;
+        EXPECT_FALSE(parse(args, o, error)) << args.front();
+        EXPECT_FALSE(error.empty()) << args.front();
+    }
+}
+
+} // namespace
