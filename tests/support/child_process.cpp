@@ -52,6 +52,19 @@ bool ChildProcess::waitForOutput(const std::string& text, int timeoutMs) const
     return false;
 }
 
+int ChildProcess::wait(int timeoutMs)
+{
+    for (int waited = 0; pid_ > 0 && waited <= timeoutMs; waited += 10) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            return status;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return stop();
+}
+
 int ChildProcess::stop()
 {
     if (pid_ <= 0)

@@ -16,6 +16,8 @@ public:
     // Waits (up to timeoutMs) until `text` shows up in the output.
     bool waitForOutput(const std::string& text, int timeoutMs = 10000) const;
     std::string output() const;
+    // Waits for the program to end by itself; stops it after timeoutMs.
+    int wait(int timeoutMs);
     // SIGTERM, then SIGKILL after a grace period; returns the exit status.
     int stop();
 
