@@ -8,7 +8,7 @@ PACKAGES=(
   build-essential cmake pkg-config
   qt6-base-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev
-  xvfb xauth imagemagick
+  xvfb xauth x11-utils imagemagick
   fonts-dejavu-core fonts-liberation
   python3 python3-pymodbus libmodbus-dev mbpoll socat
 )

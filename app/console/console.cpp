@@ -145,17 +145,15 @@ void Console::Button5Click()
 
 void Console::Label11Click() { panel_.openLink(panel_.text(kContactLink)); }
 
-void Console::Label11MouseEnter()
+ControlChanges Console::ContactLinkLook(bool hover)
 {
-    panel_.apply({SetValue(kContactLink, Property::FontColor, colours::kRed),
-                  SetValue(kContactLink, Property::Underline, 1)});
+    return {SetValue(kContactLink, Property::FontColor, hover ? colours::kRed : colours::kPurple),
+            SetValue(kContactLink, Property::Underline, hover ? 1 : 0)};
 }
 
-void Console::Label11MouseLeave()
-{
-    panel_.apply({SetValue(kContactLink, Property::FontColor, colours::kPurple),
-                  SetValue(kContactLink, Property::Underline, 0)});
-}
+void Console::Label11MouseEnter() { panel_.apply(ContactLinkLook(true)); }
+
+void Console::Label11MouseLeave() { panel_.apply(ContactLinkLook(false)); }
 
 // ---- bus test and address selection ----------------------------------------
 

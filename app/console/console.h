@@ -56,12 +56,33 @@ public:
     void Label11Click();
     void Label11MouseEnter();
     void Label11MouseLeave();
+    // The contact link's look: red and underlined under the pointer, else purple.
+    static ControlChanges ContactLinkLook(bool hover);
     // Bus test and address selection.
     void Button6Click();
     void Button4Click();
     void UpDown1Click();
     // The alarm check box (also run when a refresh changes its tick).
     void CheckBox1Click();
+    // Write-back, module baud rate and parity, programme start/stop, reset.
+    void Button3Click();
+    void ComboBox1Change();
+    void ComboBox3Change();
+    void Button7Click();
+    void Button1Click();
+    // Spinner click handlers, run after the spinner has moved; the tenths
+    // ones rewrite their field from the position.
+    void UpDown2Click();
+    void UpDown4Click();
+    void UpDown5Click();
+    void UpDown6Click();
+    void UpDown7Click();
+    void UpDown8Click();
+    void UpDown9Click();
+    void UpDown10Click();
+    void UpDown11Click();
+    void UpDown12Click();
+    void UpDown14Click();
 
     void Read_Data_Modul();
     void Scan_ModBus();
@@ -69,6 +90,14 @@ public:
     void View_Temp();
     void View_Data();
     void Load_CheckBox();
+    // Writes WorkValue mod 256 to byte a when it differs and the last
+    // transaction succeeded, then reads it back.
+    void Load_Value(std::uint8_t a);
+    // Byte 100 + 1, written as register 100: the controller restarts.
+    void ResetRequest();
+
+    // The number Load_Value writes next; only its low 8 bits reach the controller.
+    std::int16_t WorkValue = 0;
 
 private:
     void read(std::uint8_t address, std::uint8_t start, std::uint8_t count, bool showErrors)

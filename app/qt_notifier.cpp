@@ -1,0 +1,42 @@
+#include "qt_notifier.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+QString fromUtf8(const std::string& s)
+{
+    return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
+} // namespace
+
+QtNotifier::QtNotifier(QWidget* window)
+    : window_(window)
+{
+}
+
+void QtNotifier::notice(const std::string& text, const std::string& caption)
+{
+    // No owner window: the box stands on its own, as the transactions expect.
+    QMessageBox box(QMessageBox::NoIcon, fromUtf8(caption), fromUtf8(text), QMessageBox::Ok);
+    box.exec();
+}
+
+void QtNotifier::errorDialog(const std::string& text, const std::string& caption)
+{
+    QMessageBox::critical(window_, fromUtf8(caption), fromUtf8(text), QMessageBox::Ok);
+}
+
+bool QtNotifier::question(const std::string& text, const std::string& caption)
+{
+    QMessageBox box(QMessageBox::NoIcon, fromUtf8(caption), fromUtf8(text),
+                    QMessageBox::Ok | QMessageBox::Cancel, window_);
+    box.setWindowModality(Qt::WindowModal);
+    box.setDefaultButton(QMessageBox::Ok);
+    return box.exec() == QMessageBox::Ok;
+}
+
+void QtNotifier::beep()
+{
+    QApplication::beep();
+}

@@ -1,0 +1,234 @@
+#include "tform1.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QLocale>
+#include <QScreen>
+#include <QTimer>
+#include <QUrl>
+
+#include "app/console/console.h"
+#include "controller/number_format.h"
+#include "fonts.h"
+#include "link/com_device.h"
+#include "platform_colours.h"
+#include "ui_tform1.h"
+
+namespace {
+
+constexpr int kTimerIntervalMs = 10000;
+// The client area is laid out for 864 x 527 and may grow 14 px in height
+// (an outer 880 x 566 window up to 580 high, with the frame's 16 x 39).
+constexpr QSize kClientSize(864, 527);
+constexpr QSize kClientMaximum(864, 541);
+
+void showTenths(const UpDown* spinner, QLineEdit* field)
+{
+    field->setText(QString::fromStdString(torv::FormatNumber(spinner->position() * 0.1, 3, 1)));
+}
+
+void showWhole(const UpDown* spinner, QLineEdit* field)
+{
+    field->setText(QString::number(spinner->position()));
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+    , ui(new Ui::TForm1)
+    , Timer1(new QTimer(this))
+{
+    RegisterFontSubstitutes();
+    ui->setupUi(this);
+    PinFontsToPixels(this);
+    UpDown::bindAssociates(ui->ClientArea);
+    for (CaptionLabel* label : ui->ClientArea->findChildren<CaptionLabel*>())
+        label->setAutoSize(true);
+    // The form cannot say "no selection" for a list that has items.
+    for (QComboBox* list : ui->ClientArea->findChildren<QComboBox*>())
+        list->setCurrentIndex(-1);
+
+    resize(kClientSize);
+    setMaximumSize(kClientMaximum);
+    ui->ClientArea->installEventFilter(this);
+    dockStatusBar();
+
+    QIcon icon(QStringLiteral(":/pictures/icon_window.ico"));
+    setWindowIcon(icon);
+
+    refreshPortHints();
+    ui->ComboBox2->installEventFilter(this);
+
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(kTimerIntervalMs);
+    bindEvents();
+    Timer1->start();
+    ui->Button1->setFocus();
+}
+
+TForm1::~TForm1()
+{
+    delete ui;
+}
+
+void TForm1::bindEvents()
+{
+    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    connect(ui->Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    connect(ui->Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
+    connect(ui->Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
+    connect(ui->Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
+    connect(ui->Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
+    connect(ui->Button6, &QPushButton::clicked, this, &TForm1::Button6Click);
+    connect(ui->Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
+    // activated, not currentIndexChanged: a selection made by the program must stay silent.
+    connect(ui->ComboBox1, &QComboBox::activated, this, &TForm1::ComboBox1Change);
+    connect(ui->ComboBox2, &QComboBox::activated, this, &TForm1::ComboBox2Change);
+    connect(ui->ComboBox3, &QComboBox::activated, this, &TForm1::ComboBox3Change);
+    // toggled, not clicked: the alarm write must follow the program's changes too.
+    connect(ui->CheckBox1, &QCheckBox::toggled, this, &TForm1::CheckBox1Click);
+
+    using Handler = void (TForm1::*)(UpDown::Button);
+    const struct {
+        UpDown* spinner;
+        Handler handler;
+    } spinners[] = {
+        {ui->UpDown1, &TForm1::UpDown1Click},   {ui->UpDown2, &TForm1::UpDown2Click},
+        {ui->UpDown4, &TForm1::UpDown4Click},   {ui->UpDown5, &TForm1::UpDown5Click},
+        {ui->UpDown6, &TForm1::UpDown6Click},   {ui->UpDown7, &TForm1::UpDown7Click},
+        {ui->UpDown8, &TForm1::UpDown8Click},   {ui->UpDown9, &TForm1::UpDown9Click},
+        {ui->UpDown10, &TForm1::UpDown10Click}, {ui->UpDown11, &TForm1::UpDown11Click},
+        {ui->UpDown12, &TForm1::UpDown12Click}, {ui->UpDown14, &TForm1::UpDown14Click},
+        {ui->UpDown3, &TForm1::UpDown2Click},   {ui->UpDown15, &TForm1::UpDown2Click},
+    };
+    for (const auto& s : spinners)
+        connect(s.spinner, &UpDown::clicked, this, s.handler);
+    // The programme table's thirty spinners share UpDown2Click.
+    for (int n = 18; n <= 47; ++n) {
+        auto* spinner = ui->ClientArea->findChild<UpDown*>(QStringLiteral("UpDown%1").arg(n));
+        connect(spinner, &UpDown::clicked, this, &TForm1::UpDown2Click);
+    }
+
+    connect(ui->Label11, &CaptionLabel::clicked, this, &TForm1::Label11Click);
+    connect(ui->Label11, &CaptionLabel::mouseEntered, this, &TForm1::Label11MouseEnter);
+    connect(ui->Label11, &CaptionLabel::mouseLeft, this, &TForm1::Label11MouseLeave);
+}
+
+// Handlers: the console does the work once attached.
+#define TORV_DELEGATE(handler)      \
+    void TForm1::handler()          \
+    {                               \
+        if (console_)               \
+            console_->handler();    \
+    }
+TORV_DELEGATE(OpenCommClick)
+TORV_DELEGATE(Timer1Timer)
+TORV_DELEGATE(Button1Click)
+TORV_DELEGATE(Button2Click)
+TORV_DELEGATE(Button3Click)
+TORV_DELEGATE(Button4Click)
+TORV_DELEGATE(Button5Click)
+TORV_DELEGATE(Button6Click)
+TORV_DELEGATE(Button7Click)
+TORV_DELEGATE(ComboBox1Change)
+TORV_DELEGATE(ComboBox2Change)
+TORV_DELEGATE(ComboBox3Change)
+TORV_DELEGATE(CheckBox1Click)
+#undef TORV_DELEGATE
+
+void TForm1::UpDown1Click(UpDown::Button)
+{
+    if (console_)
+        console_->UpDown1Click();
+}
+
+void TForm1::Label11MouseEnter() { apply(torv::Console::ContactLinkLook(true)); }
+void TForm1::Label11MouseLeave() { apply(torv::Console::ContactLinkLook(false)); }
+
+void TForm1::Label11Click()
+{
+    if (console_)
+        console_->Label11Click();
+    else
+        openLink(ui->Label11->text().toStdString());
+}
+
+// Spinners: the tenths ones rewrite their field; without a console the
+// window does it itself so it looks right on its own.
+#define TORV_SPINNER(handler, spinner, field, show) \
+    void TForm1::handler(UpDown::Button)            \
+    {                                               \
+        if (console_)                               \
+            console_->handler();                    \
+        else                                        \
+            show(ui->spinner, ui->field);           \
+    }
+TORV_SPINNER(UpDown2Click, UpDown2, Edit2, showTenths)
+TORV_SPINNER(UpDown4Click, UpDown4, Edit4, showTenths)
+TORV_SPINNER(UpDown5Click, UpDown5, Edit5, showWhole)
+TORV_SPINNER(UpDown6Click, UpDown6, Edit6, showTenths)
+TORV_SPINNER(UpDown7Click, UpDown7, Edit7, showTenths)
+TORV_SPINNER(UpDown8Click, UpDown8, Edit8, showWhole)
+TORV_SPINNER(UpDown9Click, UpDown9, Edit9, showTenths)
+TORV_SPINNER(UpDown10Click, UpDown10, Edit10, showTenths)
+TORV_SPINNER(UpDown11Click, UpDown11, Edit11, showWhole)
+TORV_SPINNER(UpDown12Click, UpDown12, Edit12, showTenths)
+TORV_SPINNER(UpDown14Click, UpDown14, Edit14, showWhole)
+#undef TORV_SPINNER
+
+void TForm1::refreshPortHints()
+{
+    for (int k = 0; k < ui->ComboBox2->count(); ++k) {
+        const QString device = QString::fromStdString(torv::ResolveComDevice(static_cast<std::uint8_t>(k)));
+        const QFileInfo info(device);
+        const QString hint = info.isSymLink() ? device + QStringLiteral(" \u2192 ") + info.symLinkTarget() : device;
+        ui->ComboBox2->setItemData(k, hint, Qt::ToolTipRole);
+    }
+}
+
+void TForm1::dockStatusBar()
+{
+    const QWidget* client = ui->ClientArea;
+    ui->StatusBar1->setGeometry(0, client->height() - ui->StatusBar1->height(), client->width(),
+                                ui->StatusBar1->height());
+}
+
+bool TForm1::event(QEvent* event)
+{
+    // Message boxes and other programs take the focus and give it back;
+    // only the first activation starts the session.
+    if (event->type() == QEvent::WindowActivate && !activated_) {
+        activated_ = true;
+        const bool handled = QWidget::event(event);
+        OpenCommClick();
+        return handled;
+    }
+    return QWidget::event(event);
+}
+
+void TForm1::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (shown_)
+        return;
+    shown_ = true;
+    if (const QScreen* screen = this->screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ui->ClientArea && event->type() == QEvent::Resize)
+        dockStatusBar();
+    // A port's device can change while the program runs (an adapter
+    // plugged in, a link made), so the hints are read as the list opens.
+    if (watched == ui->ComboBox2
+        && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::KeyPress))
+        refreshPortHints();
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,99 @@
+#pragma once
+#include <QHash>
+#include <QWidget>
+
+#include "app/console/panel.h"
+#include "updown.h"
+
+namespace Ui {
+class TForm1;
+}
+class QTimer;
+namespace torv {
+class Console;
+}
+
+// The main window. Its controls come from tform1.ui under their own names
+// (ui->Label35, ui->Edit1, ...); the handlers are bound to their controls'
+// events here and are virtual so the workflows and tests can hook them.
+class TForm1 : public QWidget, public torv::Panel {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The handlers' work is done by the console once one is attached; without
+    // one the window only shows itself (layout tests).
+    void attach(torv::Console* console) { console_ = console; }
+
+    // torv::Panel: the controls by name, for the console.
+    void apply(const torv::ControlChanges& changes) override;
+    std::string text(const std::string& control) const override;
+    int listIndex(const std::string& control) const override;
+    int spinnerPosition(const std::string& control) const override;
+    bool checked(const std::string& control) const override;
+    void repaintNow() override;
+    void openLink(const std::string& link) override;
+    void closeWindow() override;
+
+    Ui::TForm1* const ui;
+    // The 10 s tick, running from creation whether or not scanning is on.
+    QTimer* const Timer1;
+
+public slots:
+    // Runs once, when the window first becomes the active window.
+    virtual void OpenCommClick();
+    virtual void Timer1Timer();
+
+    virtual void Button1Click();
+    virtual void Button2Click();
+    virtual void Button3Click();
+    virtual void Button4Click();
+    virtual void Button5Click();
+    virtual void Button6Click();
+    virtual void Button7Click();
+
+    // Only the operator's choice reaches these, never a selection made by the program.
+    virtual void ComboBox1Change();
+    virtual void ComboBox2Change();
+    virtual void ComboBox3Change();
+    // Also runs when the program changes the tick.
+    virtual void CheckBox1Click();
+
+    virtual void UpDown1Click(UpDown::Button);
+    // Spinners of tenths fields rewrite their field as position x 0.1; the
+    // whole-number ones as the position. UpDown2Click is shared by many
+    // spinners and always rewrites Edit2 from UpDown2.
+    virtual void UpDown2Click(UpDown::Button);
+    virtual void UpDown4Click(UpDown::Button);
+    virtual void UpDown5Click(UpDown::Button);
+    virtual void UpDown6Click(UpDown::Button);
+    virtual void UpDown7Click(UpDown::Button);
+    virtual void UpDown8Click(UpDown::Button);
+    virtual void UpDown9Click(UpDown::Button);
+    virtual void UpDown10Click(UpDown::Button);
+    virtual void UpDown11Click(UpDown::Button);
+    virtual void UpDown12Click(UpDown::Button);
+    virtual void UpDown14Click(UpDown::Button);
+
+    // The contact link: open it; the hover look.
+    virtual void Label11Click();
+    virtual void Label11MouseEnter();
+    virtual void Label11MouseLeave();
+
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* control(const std::string& name) const;
+    void bindEvents();
+    void refreshPortHints();
+    void dockStatusBar();
+
+    torv::Console* console_ = nullptr;
+    mutable QHash<QString, QWidget*> controls_;
+    bool activated_ = false;
+    bool shown_ = false;
+};

@@ -1,0 +1,232 @@
+// The real window, offscreen, driving the real port code on a pseudo-terminal
+// served by the simulator; message boxes are answered by the test.
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <mutex>
+
+#include "session.h"
+#include "sim/line.h"
+#include "sim/pty_server.h"
+#include "tform1.h"
+#include "ui_tform1.h"
+
+namespace {
+
+// Answers each message box as it opens (OK unless told otherwise) and keeps
+// "caption | text" of every box.
+class BoxAnswerer : public QObject {
+public:
+    BoxAnswerer()
+    {
+        connect(&timer_, &QTimer::timeout, this, [this] { answer(); });
+        timer_.start(10);
+    }
+    QStringList seen;
+    QList<QMessageBox::StandardButton> answers; // taken in order; OK when empty
+
+private:
+    void answer()
+    {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            // Boxes live on the stack: a new one may take an old one's address.
+            if (!box || !box->isVisible() || box->property("answered").toBool())
+                continue;
+            box->setProperty("answered", true);
+            seen << box->windowTitle() + " | " + box->text();
+            const auto which = answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst();
+            QAbstractButton* button = box->button(which);
+            if (!button)
+                button = box->buttons().value(0);
+            button->click();
+        }
+    }
+    QTimer timer_;
+};
+
+// A working directory with the simulator's COM1 link and a settings file.
+struct Line {
+    QTemporaryDir dir;
+    QString previousDir = QDir::currentPath();
+    torv::sim::Line line;
+    std::unique_ptr<torv::sim::PtyServer> server;
+
+    explicit Line(std::initializer_list<int> addresses)
+    {
+        for (int a : addresses)
+            line.add(static_cast<std::uint8_t>(a));
+        torv::sim::PtyOptions options;
+        options.dir = dir.path().toStdString();
+        server = std::make_unique<torv::sim::PtyServer>(line, options);
+        std::string error;
+        if (!server->open(error))
+            qWarning("%s", error.c_str());
+        server->start();
+        QDir::setCurrent(dir.path());
+        QFile file("Torv_LCD.set"); // COM1, 9600 baud, no parity, address 1
+        file.open(QIODevice::WriteOnly);
+        file.write(QByteArray("\x00\x01\x01\x00\x00\x00\x02\x00", 8));
+    }
+    ~Line()
+    {
+        server->stop();
+        QDir::setCurrent(previousDir);
+    }
+    unsigned requests(int address)
+    {
+        std::lock_guard<std::mutex> lock(server->mutex());
+        return line.find(static_cast<std::uint8_t>(address))->requests();
+    }
+    void setSilent(int address, bool silent)
+    {
+        std::lock_guard<std::mutex> lock(server->mutex());
+        line.find(static_cast<std::uint8_t>(address))->faults().silent = silent;
+    }
+};
+
+struct Tool {
+    TForm1 form;
+    Session session{form};
+    void start()
+    {
+        form.Timer1->stop(); // ticks come from the test
+        form.show();
+        form.OpenCommClick();
+    }
+    QString label(QWidget* w) const { return w->property("text").toString(); }
+};
+
+} // namespace
+
+class WindowWorkflowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void startUpReadsAnsweringController();
+    void startUpWithSilentController();
+    void stopWithSilentControllerCountsTwo();
+    void ticksWhileOffSendNothing();
+    void portListReopensThePort();
+    void exitCancelThenOk();
+};
+
+void WindowWorkflowTest::startUpReadsAnsweringController()
+{
+    Line line({1});
+    BoxAnswerer boxes;
+    Tool tool;
+    tool.start();
+    auto* ui = tool.form.ui;
+    QCOMPARE(ui->Label33->text(), QString("Skaner ModBUS = ON"));
+    QCOMPARE(ui->Button2->text(), QString("&STOP"));
+    QCOMPARE(ui->Label66->text(), QString("POŁĄCZONY "));
+    QCOMPARE(ui->Label35->text(), QString("TEST ModBUS = OK"));
+    QCOMPARE(ui->Label36->text(), QString("Błędy MODBUS=0"));
+    QCOMPARE(ui->Label37->text(), QString("Adr.aktywny"));
+    QCOMPARE(ui->Label35->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    QCOMPARE(ui->Label66->palette().color(QPalette::WindowText), QColor(0, 128, 0));
+    QCOMPARE(ui->Edit1->text(), QString("1"));
+    QCOMPARE(ui->Edit16->text(), QString("60"));
+    QCOMPARE(ui->ComboBox4->currentText(), QString("MIRALUX"));
+    QVERIFY(boxes.seen.isEmpty());
+    QCOMPARE(line.requests(1), 9u);
+
+    tool.form.Timer1Timer(); // the first tick scans
+    QCOMPARE(line.requests(1), 12u);
+    QCOMPARE(ui->Label36->text(), QString("Błędy ModBUS=0"));
+}
+
+void WindowWorkflowTest::startUpWithSilentController()
+{
+    Line line({1});
+    line.setSilent(1, true);
+    BoxAnswerer boxes;
+    Tool tool;
+    tool.start();
+    auto* ui = tool.form.ui;
+    QCOMPARE(boxes.seen, QStringList{"Uwaga ! | Brak komunikacji z modułem !!!"});
+    QCOMPARE(ui->Label33->text(), QString("Skaner ModBUS = OFF"));
+    QCOMPARE(ui->Button2->text(), QString("&START"));
+    QCOMPARE(ui->Label66->text(), QString("ROZŁĄCZONY ! "));
+    QCOMPARE(ui->Label66->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    QCOMPARE(ui->Label35->text(), QString("ModBUS ERROR !!!"));
+    QCOMPARE(ui->Label36->text(), QString("Błędy MODBUS=1"));
+    QCOMPARE(ui->Label36->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    QCOMPARE(ui->Label37->text(), QString("Adr.nieaktywny"));
+    QCOMPARE(ui->Edit1->palette().color(QPalette::Text), QColor(255, 0, 0));
+}
+
+void WindowWorkflowTest::stopWithSilentControllerCountsTwo()
+{
+    Line line({1});
+    BoxAnswerer boxes;
+    Tool tool;
+    tool.start();
+    line.setSilent(1, true);
+    QTest::mouseClick(tool.form.ui->Button2, Qt::LeftButton);
+    QVERIFY(boxes.seen.isEmpty());
+    QCOMPARE(tool.form.ui->Label36->text(), QString("Błędy MODBUS=2"));
+    QCOMPARE(tool.form.ui->Label35->text(), QString("ModBUS ERROR !!!"));
+    QCOMPARE(tool.form.ui->Button2->text(), QString("&START"));
+    QVERIFY(!tool.session.console.ScanOn);
+}
+
+void WindowWorkflowTest::ticksWhileOffSendNothing()
+{
+    Line line({1});
+    BoxAnswerer boxes;
+    Tool tool;
+    tool.start();
+    QTest::mouseClick(tool.form.ui->Button2, Qt::LeftButton); // STOP
+    const unsigned sent = line.requests(1);
+    tool.form.Timer1Timer();
+    tool.form.Timer1Timer();
+    QCOMPARE(line.requests(1), sent);
+}
+
+void WindowWorkflowTest::portListReopensThePort()
+{
+    Line line({1});
+    BoxAnswerer boxes;
+    Tool tool;
+    tool.start();
+    // The operator picks COM2: nothing is linked there, so the port error shows.
+    tool.form.ui->ComboBox2->setCurrentIndex(1);
+    emit tool.form.ui->ComboBox2->activated(1);
+    QCOMPARE(boxes.seen, QStringList{"Error | Niewłaściwa nazwa portu COM2\r lub jest on aktywny !!!"});
+    QVERIFY(!tool.session.link.PortOpen);
+    QFile saved("Torv_LCD.set");
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll().at(0), char(1));
+    // Back to COM1: the simulator answers again on the next scan.
+    tool.form.ui->ComboBox2->setCurrentIndex(0);
+    emit tool.form.ui->ComboBox2->activated(0);
+    QVERIFY(tool.session.link.PortOpen);
+    tool.form.Timer1Timer();
+    QCOMPARE(tool.form.ui->Label35->text(), QString("TEST ModBUS = OK"));
+}
+
+void WindowWorkflowTest::exitCancelThenOk()
+{
+    Line line({1});
+    BoxAnswerer boxes;
+    Tool tool;
+    tool.start();
+    boxes.answers = {QMessageBox::Cancel};
+    QTest::mouseClick(tool.form.ui->Button5, Qt::LeftButton);
+    QCOMPARE(boxes.seen, QStringList{"Koniec pracy... | Czy zakończyć program?"});
+    QVERIFY(tool.form.isVisible());
+    QVERIFY(tool.session.link.PortOpen);
+    QTest::mouseClick(tool.form.ui->Button5, Qt::LeftButton);
+    QVERIFY(!tool.form.isVisible());
+    QVERIFY(!tool.session.link.PortOpen);
+}
+
+QTEST_MAIN(WindowWorkflowTest)
+#include "window_workflow_test.moc"

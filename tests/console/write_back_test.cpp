@@ -1,0 +1,335 @@
+// ZAPIS, the address change, the module's baud rate and parity lists, the
+// alarm switch and the parameter spinners, on simulated controllers and a
+// virtual clock; the requests are checked as the controller received them.
+#include <map>
+
+#include <gtest/gtest.h>
+
+#include "bus_log.h"
+#include "console_fixture.h"
+
+using namespace torv::testing;
+using Box = RecordingNotifier::Box;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+// A controller at `address` read at start-up, then scanning stopped: the
+// state in which ZAPIS works.
+struct Loaded : ConsoleFixture {
+    BusLog bus;
+    torv::sim::Controller& c;
+
+    explicit Loaded(std::uint8_t address = 5) : c(line.add(address))
+    {
+        bus.attach(line);
+        startAt(address);
+        console.Button2Click(); // STOP
+        bus.clear();
+        notifier.boxes.clear();
+    }
+    Strings zapis()
+    {
+        console.Button3Click();
+        return bus.take();
+    }
+    // Only the writes of the last requests.
+    static Strings writes(const Strings& requests)
+    {
+        Strings w;
+        for (const auto& r : requests)
+            if (r.find(":W") != std::string::npos)
+                w.push_back(r);
+        return w;
+    }
+};
+
+TEST(WriteBackGuard, RefusesBeforeALoadAndWhileScanning)
+{
+    struct Case {
+        bool loaded, scanning;
+        const char* text;
+    };
+    for (const Case& k : {Case{false, false, "Nie wczytano danych z modułu !!!"},
+                          Case{false, true, "Nie wczytano danych z modułu !!!"},
+                          Case{true, true, "Wyłącz skanowanie wyników pomiarów !!!"}}) {
+        Loaded f;
+        f.console.DataLoaded = k.loaded;
+        f.console.ScanOn = k.scanning;
+        f.panel.at("Edit7").text = "0,1";
+        EXPECT_TRUE(f.zapis().empty());
+        EXPECT_EQ(f.notifier.boxes, std::vector<Box>({Box{"notice", k.text, "Uwaga !"}}));
+    }
+}
+
+TEST(WriteBack, NothingChangedReadsTheAddressThenOnlyRefreshes)
+{
+    Loaded f;
+    EXPECT_EQ(f.zapis(), Joined({"5:R96x1"}, BlockRead(5)));
+    EXPECT_TRUE(f.notifier.boxes.empty()) << "same address: no question";
+    EXPECT_TRUE(f.console.DataLoaded);
+}
+
+TEST(WriteBack, FieldTextsBecomeBytes)
+{
+    struct Case {
+        const char* control;
+        const char* text; // or the list index for a list
+        int byte;
+        int stored;
+    };
+    const Case cases[] = {
+        {"Edit2", "-2,5", 108, 75}, {"Edit9", "-10,0", 110, 0}, {"Edit7", "0,1", 120, 1},
+        {"Edit4", "10,0", 118, 100}, {"Edit5", "20", 112, 20}, {"ComboBox5", "2", 117, 2},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.control);
+        Loaded f;
+        const int low = f.c.memory()[k.byte + 1];
+        if (std::string(k.control).rfind("ComboBox", 0) == 0)
+            f.panel.at(k.control).listIndex = std::stoi(k.text);
+        else
+            f.panel.at(k.control).text = k.text;
+        const std::string reg = "5:W" + std::to_string(k.byte) + "=";
+        const std::string readBack = "5:R" + std::to_string(k.byte) + "x2";
+        EXPECT_EQ(f.zapis(), Joined({"5:R96x1", reg + std::to_string(k.stored) + "," + std::to_string(low), readBack},
+                                    BlockRead(5)));
+        EXPECT_EQ(f.c.memory()[k.byte], k.stored);
+        EXPECT_EQ(f.c.memory()[k.byte + 1], low) << "the neighbour travels unchanged";
+    }
+}
+
+TEST(WriteBack, OnlyTheChangedRowsAreWrittenEachReadBack)
+{
+    Loaded f;
+    f.panel.at("Edit45").text = "3";  // step 10 hours, byte 155
+    f.panel.at("Edit10").text = "2,5"; // P9, byte 121
+    const int lcd = f.c.memory()[122], step10Temp = f.c.memory()[156];
+    EXPECT_EQ(f.zapis(), Joined({"5:R96x1", "5:W121=25," + std::to_string(lcd), "5:R121x2",
+                                 "5:W155=3," + std::to_string(step10Temp), "5:R155x2"},
+                                BlockRead(5)));
+    EXPECT_EQ(f.c.memory()[121], 25);
+    EXPECT_EQ(f.c.memory()[155], 3);
+}
+
+TEST(WriteBack, EveryRowGoesInTheOrderOfTheTable)
+{
+    Loaded f;
+    // The fields keep what start-up showed; controller and image both hold
+    // another value in every written byte, so every row is sent.
+    std::vector<int> order{108, 109, 110, 111, 112, 113, 114, 115, 120, 121, 118, 116, 117, 122, 123, 124, 106, 107};
+    for (int b = 128; b <= 157; ++b)
+        order.push_back(b);
+    std::map<int, int> shown;
+    for (int b : order) {
+        shown[b] = f.c.memory()[b];
+        f.c.memory()[b] = 3;
+        f.link.image.at(5, b) = 3;
+    }
+    Strings expected;
+    for (int b : order)
+        expected.push_back("5:W" + std::to_string(b));
+    Strings sent;
+    for (const auto& w : Loaded::writes(f.zapis()))
+        sent.push_back(w.substr(0, w.find('=')));
+    EXPECT_EQ(sent, expected);
+    for (int b : order)
+        EXPECT_EQ(f.c.memory()[b], shown[b]) << "byte " << b;
+}
+
+TEST(WriteBack, AFailedReadBackStopsTheChain)
+{
+    Loaded f;
+    const char* fields[] = {"Edit2", "Edit6", "Edit9", "Edit12", "Edit5", "Edit8", "Edit11"};
+    for (const char* field : fields)
+        f.panel.at(field).text = "7"; // rows 1..7 all differ
+    // ZAPIS sends the address read, then a write and a read-back per row:
+    // the read-back of row 5 is its eleventh request.
+    f.c.faults().failFrom = f.c.requests() + 11;
+    const Strings sent = f.zapis();
+    EXPECT_EQ(sent, Strings({"5:R96x1", "5:W108=170,100", "5:R108x2", "5:W109=170,100", "5:R109x2",
+                             "5:W110=170,100", "5:R110x2", "5:W111=170,10", "5:R111x2", "5:W112=7,5",
+                             "5:R112x2", "5:R96x8"}))
+        << "rows 6 and 7 send nothing; the refresh stops at its first read";
+    EXPECT_EQ(f.notifier.boxes, std::vector<Box>({Box{"notice", "Brak komunikacji z modułem !!!", "Uwaga !"}}));
+    EXPECT_FALSE(f.console.DataLoaded);
+}
+
+TEST(WriteBack, UnreadableFieldsAndUnselectedListsAreSkipped)
+{
+    Loaded f;
+    f.c.memory()[122] = 3;   // LCD mode no list item shows
+    f.c.memory()[155] = 120; // beyond the spinner, shown in exponent form
+    f.console.Button2Click(); // START reads it all again ...
+    f.console.Button2Click(); // ... STOP
+    ASSERT_EQ(f.ctl("ComboBox4").listIndex, -1);
+    ASSERT_EQ(f.ctl("Edit45").text, "1,2E2");
+    f.bus.clear();
+    f.panel.at("Edit5").text = "x";
+    f.panel.at("Edit8").text = "7";
+    EXPECT_EQ(Loaded::writes(f.zapis()), Strings({"5:W113=7,10"}));
+    EXPECT_EQ(f.c.memory()[122], 3);
+    EXPECT_EQ(f.c.memory()[155], 120);
+    EXPECT_EQ(f.c.memory()[112], 10);
+}
+
+// ---- address change ----------------------------------------------------------
+
+TEST(AddressChange, FromFiveToSeven)
+{
+    const Box question{"question", "Czy napewno chcesz zmienić adres modułu ?\rStary adres=5, nowy adres=7",
+                       "Modyfikacja adresu."};
+    const Box noAnswer{"notice", "Brak komunikacji z modułem !!!", "Uwaga !"};
+    struct Case {
+        const char* name;
+        bool ok;
+        unsigned silentFrom; // the controller's n-th request of ZAPIS on, 0 never
+        Strings sent;
+        std::vector<Box> boxes;
+        int active, saved;
+    };
+    const Case cases[] = {
+        // The image followed the controller to its new address: only the changed row goes.
+        {"answered", true, 0, Joined({"5:R96x1", "5:W96=0,7", "7:R96x2", "7:W120=1,10", "7:R120x2"}, BlockRead(7)),
+         {question, {"notice", "Zmieniono adres na: 7 !!!", "Zapis OK!"}}, 7, 7},
+        {"cancel", false, 0, Joined({"5:R96x1", "5:W120=1,10", "5:R120x2"}, BlockRead(5)), {question}, 5, 5},
+        {"not acknowledged", true, 2, {"5:R96x1", "5:W96=0,7", "5:R96x2", "5:R96x8"},
+         {question, {"notice", "Nie zmieniono adresu modułu !!!", "Uwaga !"}, noAnswer}, 5, 5},
+        {"silent at the new address", true, 3, {"5:R96x1", "5:W96=0,7", "7:R96x2", "7:R96x8"}, {question, noAnswer}, 7, 5},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        Loaded f;
+        f.panel.stepAddressSpinner(2); // the operator picks 7, where nobody answers yet
+        f.console.UpDown1Click();
+        f.bus.clear();
+        f.notifier.answerOk = k.ok;
+        if (k.silentFrom)
+            f.c.faults().failFrom = f.c.requests() + k.silentFrom;
+        f.panel.at("Edit7").text = "0,1";
+        EXPECT_EQ(f.zapis(), k.sent);
+        EXPECT_EQ(f.notifier.boxes, k.boxes);
+        EXPECT_EQ(f.console.ActiveAddress, k.active);
+        EXPECT_EQ(f.loadSavedSettings().ModuleAddress, k.saved);
+    }
+}
+
+// ---- module baud rate and parity ---------------------------------------------
+
+struct LineChange : Loaded {
+    std::vector<std::pair<int, int>> openings; // baud and parity index of each port opening
+
+    LineChange() : Loaded(1)
+    {
+        link.opener = [this](const std::string&, std::uint8_t baud, std::uint8_t parity) -> std::unique_ptr<torv::Port> {
+            openings.emplace_back(baud, parity);
+            return std::make_unique<torv::sim::SimPort>(line, clock);
+        };
+    }
+};
+
+TEST(ModuleLine, WritesOnOkAndMovesTheTesterInEveryCase)
+{
+    const Box baud{"question", "Czy napewno chcesz zmienić prędkość transmisji modułu?", "Modyfikacja parametrów transmisji."};
+    const Box parity{"question", "Czy napewno chcesz zmienić parametry parzystości transmisji?",
+                     "Modyfikacja parametrów transmisji."};
+    struct Case {
+        const char* name;
+        bool parityList, ok, lastOk;
+        int index;
+        Strings sent;
+        Box question;
+        std::pair<int, int> opening;
+        unsigned restarts;
+    };
+    const Case cases[] = {
+        {"baud, cancel", false, false, true, 2, {}, baud, {2, 0}, 0},
+        {"baud, ok", false, true, true, 0, {"1:W98=1,2", "1:R98x2", "1:W100=1,0"}, baud, {0, 0}, 1},
+        {"baud, ok after a failed transaction", false, true, false, 0, {"1:W100=1,0"}, baud, {0, 0}, 1},
+        // The index goes into the counter byte; the reset increments what came back.
+        {"parity, ok", true, true, true, 2, {"1:W100=2,0", "1:R100x2", "1:W100=3,0"}, parity, {1, 2}, 2},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        LineChange f;
+        f.notifier.answerOk = k.ok;
+        f.link.ReplyOk = k.lastOk;
+        f.panel.at(k.parityList ? "ComboBox3" : "ComboBox1").listIndex = k.index;
+        k.parityList ? f.console.ComboBox3Change() : f.console.ComboBox1Change();
+        EXPECT_EQ(f.bus.take(), k.sent);
+        EXPECT_EQ(f.notifier.boxes, std::vector<Box>{k.question});
+        EXPECT_EQ(f.openings, (std::vector<std::pair<int, int>>{k.opening}));
+        const torv::PortSettings saved = f.loadSavedSettings();
+        EXPECT_EQ(k.parityList ? saved.ParityIndex : saved.BaudIndex, k.index);
+        EXPECT_EQ(f.c.restarts(), k.restarts);
+    }
+}
+
+TEST(ModuleLine, AfterAFailedReopeningAWriteBackSendsAndStoresNothing)
+{
+    Loaded f;
+    f.portFails = true;
+    f.notifier.answerOk = false;
+    f.panel.at("ComboBox1").listIndex = 0;
+    f.console.ComboBox1Change();
+    ASSERT_FALSE(f.link.PortOpen);
+    f.panel.at("Edit7").text = "0,1";
+    EXPECT_TRUE(f.zapis().empty());
+    EXPECT_EQ(f.link.image.at(5, 120), 10) << "no unsent value poses as the controller's";
+    EXPECT_FALSE(f.console.DataLoaded);
+}
+
+// ---- alarm switch and spinners -----------------------------------------------
+
+TEST(AlarmSwitch, WritesOnlyADifference)
+{
+    struct Case {
+        int image;
+        bool checked;
+        Strings sent;
+    };
+    const Case cases[] = {
+        {1, true, {}},
+        {0, false, {}},
+        {1, false, {"1:W125=0,0", "1:R125x2"}},
+        {0, true, {"1:W125=1,0", "1:R125x2"}},
+        {2, true, {"1:W125=1,0", "1:R125x2"}},
+    };
+    for (const Case& k : cases) {
+        Loaded f(1);
+        f.link.image.at(1, 125) = static_cast<std::uint8_t>(k.image);
+        f.panel.at("CheckBox1").checked = k.checked;
+        f.console.CheckBox1Click();
+        EXPECT_EQ(f.bus.take(), k.sent) << k.image << " " << k.checked;
+        EXPECT_TRUE(f.notifier.boxes.empty());
+    }
+}
+
+TEST(Spinners, FieldsShowThePositions)
+{
+    using Handler = void (torv::Console::*)();
+    struct Case {
+        Handler handler;
+        const char* spinner;
+        int position;
+        const char* field;
+        const char* text;
+    };
+    const Case cases[] = {
+        {&torv::Console::UpDown2Click, "UpDown2", -25, "Edit2", "-2,5"},
+        {&torv::Console::UpDown12Click, "UpDown12", 0, "Edit12", "0,0"},
+        {&torv::Console::UpDown4Click, "UpDown4", 5, "Edit4", "0,5"},
+        {&torv::Console::UpDown7Click, "UpDown7", 1, "Edit7", "0,1"},
+        {&torv::Console::UpDown5Click, "UpDown5", 20, "Edit5", "20"},
+        {&torv::Console::UpDown14Click, "UpDown14", 7, "Edit14", "7"},
+    };
+    Loaded f(1);
+    for (const Case& k : cases) {
+        f.panel.at(k.spinner).position = k.position;
+        (f.console.*k.handler)();
+        EXPECT_EQ(f.ctl(k.field).text, k.text) << k.spinner;
+    }
+    EXPECT_TRUE(f.bus.take().empty()) << "a spinner sends nothing";
+}
+
+} // namespace
