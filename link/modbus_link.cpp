@@ -107,6 +107,12 @@ void ModbusLink::collectReply()
     rxCount_ = port_->read(RxBuffer.data(), waiting);
 }
 
+void ModbusLink::report(std::uint8_t function, std::uint8_t address, std::uint8_t start, std::uint8_t count)
+{
+    if (onTransaction)
+        onTransaction({function, address, start, count, ReplyOk});
+}
+
 void ModbusLink::Read_Modbus_Byte(std::uint8_t address, std::uint8_t start, std::uint8_t count, bool showErrors)
 {
     if (!PortOpen || !port_) {
@@ -134,11 +140,13 @@ void ModbusLink::Read_Modbus_Byte(std::uint8_t address, std::uint8_t start, std:
 
     ReplyOk = false;
     if (!rxIs(0, address) || !rxIs(1, 0x03) || !rxIs(2, static_cast<std::uint8_t>(2u * count))) {
+        report(0x03, address, start, count);
         if (showErrors)
             notifier_.notice(texts::kNoCommunication, texts::kCaptionWarning);
         return;
     }
     if (!rxIs(headerAndData, FrameBuffer[headerAndData]) || !rxIs(headerAndData + 1, FrameBuffer[headerAndData + 1])) {
+        report(0x03, address, start, count);
         if (showErrors)
             notifier_.notice(texts::kReadCrcError, texts::kCaptionWarning);
         return;
@@ -149,6 +157,7 @@ void ModbusLink::Read_Modbus_Byte(std::uint8_t address, std::uint8_t start, std:
         if (MemoryImage::holds(address, byteAddress))
             image.at(address, byteAddress) = RxBuffer[3 + i];
     }
+    report(0x03, address, start, count);
 }
 
 void ModbusLink::Load_Modbus_Byte(std::uint8_t address, std::uint8_t start, bool showResult)
@@ -180,16 +189,19 @@ void ModbusLink::Load_Modbus_Byte(std::uint8_t address, std::uint8_t start, bool
 
     ReplyOk = false;
     if (!rxIs(0, address) || !rxIs(1, 0x06) || !rxIs(3, start)) {
+        report(0x06, address, start, 1);
         if (showResult)
             notifier_.notice(texts::kNoWriteAck, texts::kCaptionWarning);
         return;
     }
     if (!rxIs(6, FrameBuffer[6]) || !rxIs(7, FrameBuffer[7])) {
+        report(0x06, address, start, 1);
         if (showResult)
             notifier_.notice(texts::kWriteCrcError, texts::kCaptionWarning);
         return;
     }
     ReplyOk = true;
+    report(0x06, address, start, 1);
     if (showResult)
         notifier_.notice(texts::kWriteOk, texts::kCaptionReply);
 }

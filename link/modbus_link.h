@@ -70,6 +70,17 @@ public:
                                                            std::uint8_t parityIndex)>;
     PortOpener opener;
 
+    // Told of every transaction that went on the line, after its checks: for
+    // bus monitors and for tests that hold the controller to what the tool saw.
+    struct Transaction {
+        std::uint8_t function; // 0x03 or 0x06
+        std::uint8_t address;
+        std::uint8_t start;
+        std::uint8_t count;    // registers read; 1 for a write
+        bool ok;               // ReplyOk afterwards
+    };
+    std::function<void(const Transaction&)> onTransaction;
+
     // Where COMn links are looked for; the process's working directory by default.
     std::string workDir = ".";
     // The device that the last Ustaw_COM resolved (for diagnostics).
@@ -87,6 +98,7 @@ public:
 
 private:
     void discardStaleBytes();
+    void report(std::uint8_t function, std::uint8_t address, std::uint8_t start, std::uint8_t count);
     void sendByte(std::size_t index, std::uint8_t byte);
     void waitQuietLine(unsigned pollMs);
     void collectReply();
