@@ -130,6 +130,11 @@ void Console::Timer1Timer() { Scan_ModBus(); }
 void Console::ComboBox2Change()
 {
     settings().ComIndex = static_cast<std::uint8_t>(panel_.listIndex("ComboBox2"));
+    SaveAndReopenPort();
+}
+
+void Console::SaveAndReopenPort()
+{
     settingsFile_.SaveSettings(settings());
     link_.CloseHandle();
     link_.Ustaw_COM();

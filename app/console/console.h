@@ -105,6 +105,8 @@ private:
         link_.Read_Modbus_Byte(address, start, count, showErrors);
     }
     const ImageRow& row() const { return link_.image.row(ActiveAddress); }
+    // The end of every port, baud or parity change: remember it, reopen the port.
+    void SaveAndReopenPort();
     void scannerIndicators();
     void linkIndicator(const char* failureText);
     void errorCounterDisplay(const char* prefix, bool counting);

@@ -149,9 +149,7 @@ void Console::ComboBox1Change()
         ResetRequest();
     }
     settings().BaudIndex = static_cast<std::uint8_t>(index);
-    settingsFile_.SaveSettings(settings());
-    link_.CloseHandle();
-    link_.Ustaw_COM();
+    SaveAndReopenPort();
 }
 
 void Console::ComboBox3Change()
@@ -165,9 +163,7 @@ void Console::ComboBox3Change()
         ResetRequest();
     }
     settings().ParityIndex = static_cast<std::uint8_t>(index);
-    settingsFile_.SaveSettings(settings());
-    link_.CloseHandle();
-    link_.Ustaw_COM();
+    SaveAndReopenPort();
 }
 
 } // namespace torv
