@@ -1,0 +1,48 @@
+#include "launch.h"
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace torv::bench {
+
+std::uint64_t MonotonicNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::uint64_t>(ts.tv_sec) * 1000000000u + static_cast<std::uint64_t>(ts.tv_nsec);
+}
+
+std::string SelfPath() { return std::filesystem::read_symlink("/proc/self/exe").string(); }
+
+pid_t Launch(const std::vector<std::string>& argv, const std::string& dir, int outFd)
+{
+    const pid_t pid = fork();
+    if (pid != 0)
+        return pid;
+    if (chdir(dir.c_str()) != 0)
+        _exit(126);
+    dup2(outFd, STDOUT_FILENO);
+    dup2(outFd, STDERR_FILENO);
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    std::vector<char*> args;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+}
+
+bool WriteSettings(const std::string& dir)
+{
+    // ComIndex 0, BaudIndex 1, ModuleAddress 1, ParityIndex 0, two unused
+    // bytes, then the little-endian sum of the six.
+    const char bytes[8] = {0x00, 0x01, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00};
+    std::ofstream out(dir + "/Torv_LCD.set", std::ios::binary);
+    out.write(bytes, sizeof bytes);
+    return static_cast<bool>(out);
+}
+
+} // namespace torv::bench

@@ -1,0 +1,24 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace torv::bench {
+
+// Nanoseconds on the system-wide monotonic clock, comparable between processes.
+std::uint64_t MonotonicNs();
+
+// The running program's own path, to start it again as a child.
+std::string SelfPath();
+
+// Starts a program in `dir` with its standard output and error on `outFd`.
+// QT_QPA_PLATFORM defaults to offscreen when the caller has not chosen one,
+// so a benchmark runs the same with or without a display.
+pid_t Launch(const std::vector<std::string>& argv, const std::string& dir, int outFd);
+
+// Writes the settings file the tool reads at start-up: COM1, 9600 baud, no
+// parity, module address 1.
+bool WriteSettings(const std::string& dir);
+
+} // namespace torv::bench
