@@ -197,15 +197,25 @@ void TForm1::dockStatusBar()
 
 bool TForm1::event(QEvent* event)
 {
+    const bool handled = QWidget::event(event);
     // Message boxes and other programs take the focus and give it back;
     // only the first activation starts the session.
-    if (event->type() == QEvent::WindowActivate && !activated_) {
+    if (event->type() == QEvent::WindowActivate) {
         activated_ = true;
-        const bool handled = QWidget::event(event);
-        OpenCommClick();
-        return handled;
+        startOnceShown();
     }
-    return QWidget::event(event);
+    return handled;
+}
+
+void TForm1::startOnceShown()
+{
+    // Start-up reads the controller and holds the event loop for seconds:
+    // it waits until the window has been painted, so the operator sees the
+    // window at once, whichever comes first on this desktop.
+    if (!activated_ || !painted_ || started_)
+        return;
+    started_ = true;
+    QTimer::singleShot(0, this, [this] { OpenCommClick(); });
 }
 
 void TForm1::showEvent(QShowEvent* event)
@@ -225,6 +235,10 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == ui->ClientArea && event->type() == QEvent::Resize)
         dockStatusBar();
+    if (watched == ui->ClientArea && event->type() == QEvent::Paint && !painted_) {
+        painted_ = true;
+        startOnceShown();
+    }
     // A port's device can change while the program runs (an adapter
     // plugged in, a link made), so the hints are read as the list opens.
     if (watched == ui->ComboBox2

@@ -91,9 +91,12 @@ private:
     void bindEvents();
     void refreshPortHints();
     void dockStatusBar();
+    void startOnceShown();
 
     torv::Console* console_ = nullptr;
     mutable QHash<QString, QWidget*> controls_;
     bool activated_ = false;
+    bool painted_ = false;
+    bool started_ = false;
     bool shown_ = false;
 };

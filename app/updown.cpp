@@ -141,7 +141,9 @@ void UpDown::repeat()
 
 bool UpDown::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == buddy_ && event->type() == QEvent::KeyPress) {
+    // Type first: the buddy's own destruction passes events through here, and
+    // comparing with the guarded pointer then downcasts a half-destroyed object.
+    if (event->type() == QEvent::KeyPress && watched == buddy_) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down) {
             step(key->key() == Qt::Key_Up ? Button::Up : Button::Down);

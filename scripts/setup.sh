@@ -11,6 +11,8 @@ PACKAGES=(
   xvfb xauth x11-utils imagemagick
   fonts-dejavu-core fonts-liberation
   python3 python3-pymodbus libmodbus-dev mbpoll socat
+  clang-14 libclang-rt-14-dev
+  dpkg-dev file
 )
 
 missing=()

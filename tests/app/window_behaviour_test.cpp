@@ -84,6 +84,8 @@ private slots:
         form = std::make_unique<RecordingForm>();
         form->show();
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        // Start-up follows the first activation once the window is painted.
+        QTRY_COMPARE(form->count("OpenCommClick"), 1);
     }
     void cleanup() { form.reset(); }
 

@@ -61,20 +61,27 @@ struct PtyConsole {
         ASSERT_TRUE(server->open(error)) << error;
         server->start();
     }
+    // The controller's memory; it is the line's only controller, whatever
+    // address it answers at.
     std::array<std::uint8_t, 256> memory()
     {
         std::lock_guard<std::mutex> lock(server->mutex());
-        return line.find(1)->memory();
+        return line.at(0).memory();
+    }
+    std::uint8_t controllerAddress()
+    {
+        std::lock_guard<std::mutex> lock(server->mutex());
+        return line.at(0).address();
     }
     unsigned requests()
     {
         std::lock_guard<std::mutex> lock(server->mutex());
-        return line.find(1)->requests();
+        return line.at(0).requests();
     }
 };
 
 struct Counts {
-    int reads = 0, readsFailed = 0, writes = 0, writesFailed = 0, unheldWrites = 0;
+    int reads = 0, readsFailed = 0, writes = 0, writesFailed = 0, unheldWrites = 0, addressWrites = 0;
 };
 
 TEST(Soak, RandomFaultsNeverLeaveTheToolWrongOrStuck)
@@ -95,6 +102,8 @@ TEST(Soak, RandomFaultsNeverLeaveTheToolWrongOrStuck)
         // Acknowledged: the controller must hold the byte the tool sent.
         if (t.memory()[tr.start] != t.link.image.at(tr.address, tr.start))
             ++counts.unheldWrites;
+        if (tr.start == 96)
+            ++counts.addressWrites;
     };
 
     t.console.OpenCommClick();
@@ -161,6 +170,8 @@ TEST(Soak, RandomFaultsNeverLeaveTheToolWrongOrStuck)
     t.console.Timer1Timer();
     EXPECT_EQ(t.panel.text("Label35"), "TEST ModBUS = OK");
     EXPECT_EQ(counts.unheldWrites, 0) << "a write reported as done that the controller does not hold";
+    EXPECT_EQ(counts.addressWrites, 0) << "nobody asked for an address change";
+    EXPECT_EQ(t.controllerAddress(), 1);
 
     std::cout << "soak: " << counts.reads << " reads (" << counts.readsFailed << " failed), " << counts.writes
               << " writes (" << counts.writesFailed << " failed), " << writeBacks << " write-backs, " << scans
