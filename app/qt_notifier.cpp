@@ -8,6 +8,13 @@ QString fromUtf8(const std::string& s)
 {
     return QString::fromUtf8(s.data(), qsizetype(s.size()));
 }
+
+// The two-line texts break with a carriage return, which a Qt label draws
+// on one line; Qt breaks lines at '\n'.
+QString boxText(const std::string& s)
+{
+    return fromUtf8(s).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+}
 } // namespace
 
 QtNotifier::QtNotifier(QWidget* window)
@@ -18,18 +25,18 @@ QtNotifier::QtNotifier(QWidget* window)
 void QtNotifier::notice(const std::string& text, const std::string& caption)
 {
     // No owner window: the box stands on its own, as the transactions expect.
-    QMessageBox box(QMessageBox::NoIcon, fromUtf8(caption), fromUtf8(text), QMessageBox::Ok);
+    QMessageBox box(QMessageBox::NoIcon, fromUtf8(caption), boxText(text), QMessageBox::Ok);
     box.exec();
 }
 
 void QtNotifier::errorDialog(const std::string& text, const std::string& caption)
 {
-    QMessageBox::critical(window_, fromUtf8(caption), fromUtf8(text), QMessageBox::Ok);
+    QMessageBox::critical(window_, fromUtf8(caption), boxText(text), QMessageBox::Ok);
 }
 
 bool QtNotifier::question(const std::string& text, const std::string& caption)
 {
-    QMessageBox box(QMessageBox::NoIcon, fromUtf8(caption), fromUtf8(text),
+    QMessageBox box(QMessageBox::NoIcon, fromUtf8(caption), boxText(text),
                     QMessageBox::Ok | QMessageBox::Cancel, window_);
     box.setWindowModality(Qt::WindowModal);
     box.setDefaultButton(QMessageBox::Ok);

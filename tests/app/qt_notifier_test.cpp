@@ -83,8 +83,10 @@ private slots:
         QtNotifier notifier(&window);
         SeenBox seen;
         answerNextBox(QMessageBox::Ok, seen);
-        notifier.errorDialog("COM3", "Error");
+        notifier.errorDialog("Niewłaściwa nazwa portu COM3\r lub jest on aktywny !!!", "Error");
         QCOMPARE(seen.caption, QString("Error"));
+        // The carriage return between the two lines is drawn as a line break.
+        QCOMPARE(seen.text, QString::fromUtf8("Niewłaściwa nazwa portu COM3\n lub jest on aktywny !!!"));
         QCOMPARE(seen.icon, QMessageBox::Critical);
         QCOMPARE(seen.buttons, QList<QMessageBox::StandardButton>{QMessageBox::Ok});
     }

@@ -199,7 +199,7 @@ void WindowWorkflowTest::portListReopensThePort()
     // The operator picks COM2: nothing is linked there, so the port error shows.
     tool.form.ui->ComboBox2->setCurrentIndex(1);
     emit tool.form.ui->ComboBox2->activated(1);
-    QCOMPARE(boxes.seen, QStringList{"Error | Niewłaściwa nazwa portu COM2\r lub jest on aktywny !!!"});
+    QCOMPARE(boxes.seen, QStringList{"Error | Niewłaściwa nazwa portu COM2\n lub jest on aktywny !!!"});
     QVERIFY(!tool.session.link.PortOpen);
     QFile saved("Torv_LCD.set");
     QVERIFY(saved.open(QIODevice::ReadOnly));
