@@ -24,7 +24,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     id=$(xwininfo -root -tree 2>/dev/null | awk "/\"Tester TORV-LCD/ { print \$1; exit }")
     [ -n "$id" ] && break
   done
-  sleep 11.5   # start-up, then the first 10 s tick and its scan
+  sleep 12.5   # start-up, then the first 10 s tick and its scan
   [ -n "$id" ] && import -window "$id" "$2"
   kill $app; wait $app 2>/dev/null' _ "$tester" "$shot"
 
