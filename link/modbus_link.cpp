@@ -30,6 +30,7 @@ void ModbusLink::CloseHandle()
 void ModbusLink::attachPort(std::unique_ptr<Port> port)
 {
     CloseHandle();
+    late_.possible = false;
     port_ = std::move(port);
     PortOpen = port_ != nullptr;
 }
@@ -39,6 +40,7 @@ void ModbusLink::Ustaw_COM()
     const std::string name = ComPortName(settings_.ComIndex);
     device_ = ResolveComDevice(settings_.ComIndex, workDir);
     port_.reset();
+    late_.possible = false;
     auto port = opener(device_, settings_.BaudIndex, settings_.ParityIndex);
     if (!port) {
         notifier_.beep();
@@ -68,6 +70,42 @@ void ModbusLink::discardStaleBytes()
     std::array<std::uint8_t, 256> sink{};
     while (port_->bytesWaiting() > 0 && port_->read(sink.data(), sink.size()) > 0) {
     }
+}
+
+void ModbusLink::notePossibleLateReply(std::uint8_t address, std::uint8_t function, std::uint8_t count,
+                                       std::size_t replyLength, unsigned pollMs)
+{
+    // A whole reply's worth of bytes came: nothing more is owed.
+    if (rxCount_ >= replyLength) {
+        late_.possible = false;
+        return;
+    }
+    late_ = {true, address, function, count, pollMs,
+             clock_.nowUs() + static_cast<std::uint64_t>(kMostPolls) * pollMs * 1000u};
+}
+
+void ModbusLink::awaitLateReply(std::uint8_t address, std::uint8_t function, std::uint8_t count)
+{
+    if (!late_.possible)
+        return;
+    if (clock_.nowUs() >= late_.untilUs) {
+        late_.possible = false;
+        return;
+    }
+    if (late_.address != address || late_.function != function || late_.count != count)
+        return; // any late reply would fail this request's header check
+    // Let the late reply come and go (or its time run out) before asking again.
+    bool heard = false;
+    while (clock_.nowUs() < late_.untilUs) {
+        DelayMs(late_.pollMs);
+        const std::size_t waiting = port_->bytesWaiting();
+        discardStaleBytes();
+        if (waiting > 0)
+            heard = true;
+        else if (heard)
+            break;
+    }
+    late_.possible = false;
 }
 
 void ModbusLink::sendByte(std::size_t index, std::uint8_t byte)
@@ -119,6 +157,7 @@ void ModbusLink::Read_Modbus_Byte(std::uint8_t address, std::uint8_t start, std:
         ReplyOk = false;
         return;
     }
+    awaitLateReply(address, 0x03, count);
     const std::uint8_t request[6] = {address, 0x03, 0x00, start, 0x00, count};
     for (std::size_t i = 0; i < 6; ++i)
         sendByte(i, request[i]);
@@ -140,12 +179,14 @@ void ModbusLink::Read_Modbus_Byte(std::uint8_t address, std::uint8_t start, std:
 
     ReplyOk = false;
     if (!rxIs(0, address) || !rxIs(1, 0x03) || !rxIs(2, static_cast<std::uint8_t>(2u * count))) {
+        notePossibleLateReply(address, 0x03, count, headerAndData + 2, kReadPollMs);
         report(0x03, address, start, count);
         if (showErrors)
             notifier_.notice(texts::kNoCommunication, texts::kCaptionWarning);
         return;
     }
     if (!rxIs(headerAndData, FrameBuffer[headerAndData]) || !rxIs(headerAndData + 1, FrameBuffer[headerAndData + 1])) {
+        notePossibleLateReply(address, 0x03, count, headerAndData + 2, kReadPollMs);
         report(0x03, address, start, count);
         if (showErrors)
             notifier_.notice(texts::kReadCrcError, texts::kCaptionWarning);
@@ -166,6 +207,7 @@ void ModbusLink::Load_Modbus_Byte(std::uint8_t address, std::uint8_t start, bool
         ReplyOk = false;
         return;
     }
+    awaitLateReply(address, 0x06, 1);
     const bool inImage = MemoryImage::holds(address, start) && MemoryImage::holds(address, start + 1);
     const std::uint8_t request[6] = {address,
                                      0x06,
@@ -189,12 +231,14 @@ void ModbusLink::Load_Modbus_Byte(std::uint8_t address, std::uint8_t start, bool
 
     ReplyOk = false;
     if (!rxIs(0, address) || !rxIs(1, 0x06) || !rxIs(3, start)) {
+        notePossibleLateReply(address, 0x06, 1, 8, kWritePollMs);
         report(0x06, address, start, 1);
         if (showResult)
             notifier_.notice(texts::kNoWriteAck, texts::kCaptionWarning);
         return;
     }
     if (!rxIs(6, FrameBuffer[6]) || !rxIs(7, FrameBuffer[7])) {
+        notePossibleLateReply(address, 0x06, 1, 8, kWritePollMs);
         report(0x06, address, start, 1);
         if (showResult)
             notifier_.notice(texts::kWriteCrcError, texts::kCaptionWarning);

@@ -98,6 +98,9 @@ public:
 
 private:
     void discardStaleBytes();
+    void awaitLateReply(std::uint8_t address, std::uint8_t function, std::uint8_t count);
+    void notePossibleLateReply(std::uint8_t address, std::uint8_t function, std::uint8_t count,
+                               std::size_t replyLength, unsigned pollMs);
     void report(std::uint8_t function, std::uint8_t address, std::uint8_t start, std::uint8_t count);
     void sendByte(std::size_t index, std::uint8_t byte);
     void waitQuietLine(unsigned pollMs);
@@ -116,6 +119,15 @@ private:
     std::size_t rxCount_ = 0;
     std::size_t lastWaiting_ = 0;
     int lastPolls_ = 0;
+    // A failed request whose reply may still be on its way. RTU replies carry
+    // no request identity: a late reply to a request of the same address,
+    // function and count would pass every check of the next one.
+    struct LateReply {
+        bool possible = false;
+        std::uint8_t address = 0, function = 0, count = 0;
+        unsigned pollMs = 0;
+        std::uint64_t untilUs = 0;
+    } late_;
 };
 
 } // namespace torv

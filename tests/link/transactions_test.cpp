@@ -180,6 +180,54 @@ TEST(Read, LateReplyOfAnEarlierRequestIsDiscardedNotTakenAsData)
         EXPECT_EQ(b.link.image.at(2, a), a) << "byte " << a << " must hold its own value, not 104's";
 }
 
+// RTU replies carry no request identity; a reply later than its wait would
+// pass every check of the next request of the same address, function and count.
+TEST(LateReply, SameShapeRequestWaitsForItToComeAndGo)
+{
+    Bench b;
+    int request = 0;
+    b.port->onRequest = [&](const Bytes&, ScriptedPort& p) {
+        if (++request == 1) // 104 x 8 answered 300 ms late, after the next request went out
+            p.arriveIn(300 * ms, Bench::readReply(2, counting(16, 104)));
+        else
+            p.arriveIn(20 * ms, Bench::readReply(2, counting(16, 96)));
+    };
+    b.link.Read_Modbus_Byte(2, 104, 8, false);
+    EXPECT_FALSE(b.link.ReplyOk);
+    b.link.Read_Modbus_Byte(2, 96, 8, false);
+    EXPECT_TRUE(b.link.ReplyOk);
+    for (int a = 96; a < 112; ++a)
+        EXPECT_EQ(b.link.image.at(2, a), a) << "byte " << a;
+    // The second request waited for the late reply to pass, then one quiet period.
+    ASSERT_EQ(b.port->sent.size(), 16u);
+    EXPECT_GE(b.port->sent[8].atUs, b.port->sent[7].atUs + 450 * ms);
+}
+
+TEST(LateReply, OtherRequestsAreNotDelayed)
+{
+    for (const auto& next : std::vector<std::pair<int, int>>{{3, 8}, {2, 4}}) { // other address; other count
+        Bench b;
+        b.link.Read_Modbus_Byte(2, 104, 8, false); // silent
+        const std::uint64_t failedAt = b.clock.nowUs();
+        b.link.Read_Modbus_Byte(static_cast<std::uint8_t>(next.first), 96, static_cast<std::uint8_t>(next.second), false);
+        EXPECT_EQ(b.clock.nowUs() - failedAt, (8 * 2 + 150) * ms);
+    }
+}
+
+TEST(LateReply, SilentControllerAskedTheSameAgainWaitsOutTheReplyWindowOnce)
+{
+    Bench b;
+    b.link.Read_Modbus_Byte(2, 96, 8, false);
+    const std::uint64_t failedAt = b.clock.nowUs();
+    b.link.Read_Modbus_Byte(2, 96, 8, false);
+    ASSERT_EQ(b.port->sent.size(), 16u);
+    EXPECT_GE(b.port->sent[8].atUs, failedAt + 11 * 150 * ms);
+    EXPECT_LE(b.port->sent[8].atUs, failedAt + 12 * 150 * ms);
+    const std::uint64_t secondFailedAt = b.clock.nowUs();
+    b.link.Read_Modbus_Byte(2, 104, 8, false); // a new window only after a new failure
+    EXPECT_GE(b.port->sent[16].atUs, secondFailedAt + 11 * 150 * ms);
+}
+
 TEST(Read, NoiseBurstOverRxBufferIsDrainedSoTheNextReadWorks)
 {
     Bench b;
