@@ -72,7 +72,7 @@ void ModbusLink::discardStaleBytes()
     }
 }
 
-void ModbusLink::notePossibleLateReply(std::uint8_t address, std::uint8_t function, std::uint8_t count,
+void ModbusLink::notePossibleLateReply(std::uint8_t address, std::uint8_t function, std::uint8_t tag,
                                        std::size_t replyLength, unsigned pollMs)
 {
     // A whole reply's worth of bytes came: nothing more is owed.
@@ -80,11 +80,13 @@ void ModbusLink::notePossibleLateReply(std::uint8_t address, std::uint8_t functi
         late_.possible = false;
         return;
     }
-    late_ = {true, address, function, count, pollMs,
-             clock_.nowUs() + static_cast<std::uint64_t>(kMostPolls) * pollMs * 1000u};
+    // A slow controller is as late for a write as for a read: the longest
+    // reply wait bounds how long a late reply is looked out for.
+    late_ = {true, address, function, tag, pollMs,
+             clock_.nowUs() + static_cast<std::uint64_t>(kMostPolls) * kReadPollMs * 1000u};
 }
 
-void ModbusLink::awaitLateReply(std::uint8_t address, std::uint8_t function, std::uint8_t count)
+void ModbusLink::awaitLateReply(std::uint8_t address, std::uint8_t function, std::uint8_t tag)
 {
     if (!late_.possible)
         return;
@@ -92,7 +94,7 @@ void ModbusLink::awaitLateReply(std::uint8_t address, std::uint8_t function, std
         late_.possible = false;
         return;
     }
-    if (late_.address != address || late_.function != function || late_.count != count)
+    if (late_.address != address || late_.function != function || late_.tag != tag)
         return; // any late reply would fail this request's header check
     // Let the late reply come and go (or its time run out) before asking again.
     bool heard = false;
@@ -207,7 +209,7 @@ void ModbusLink::Load_Modbus_Byte(std::uint8_t address, std::uint8_t start, bool
         ReplyOk = false;
         return;
     }
-    awaitLateReply(address, 0x06, 1);
+    awaitLateReply(address, 0x06, start);
     const bool inImage = MemoryImage::holds(address, start) && MemoryImage::holds(address, start + 1);
     const std::uint8_t request[6] = {address,
                                      0x06,
@@ -231,14 +233,14 @@ void ModbusLink::Load_Modbus_Byte(std::uint8_t address, std::uint8_t start, bool
 
     ReplyOk = false;
     if (!rxIs(0, address) || !rxIs(1, 0x06) || !rxIs(3, start)) {
-        notePossibleLateReply(address, 0x06, 1, 8, kWritePollMs);
+        notePossibleLateReply(address, 0x06, start, 8, kWritePollMs);
         report(0x06, address, start, 1);
         if (showResult)
             notifier_.notice(texts::kNoWriteAck, texts::kCaptionWarning);
         return;
     }
     if (!rxIs(6, FrameBuffer[6]) || !rxIs(7, FrameBuffer[7])) {
-        notePossibleLateReply(address, 0x06, 1, 8, kWritePollMs);
+        notePossibleLateReply(address, 0x06, start, 8, kWritePollMs);
         report(0x06, address, start, 1);
         if (showResult)
             notifier_.notice(texts::kWriteCrcError, texts::kCaptionWarning);

@@ -98,8 +98,10 @@ public:
 
 private:
     void discardStaleBytes();
-    void awaitLateReply(std::uint8_t address, std::uint8_t function, std::uint8_t count);
-    void notePossibleLateReply(std::uint8_t address, std::uint8_t function, std::uint8_t count,
+    // `tag` is what the reply can be told apart by besides address and
+    // function: the byte count of a read, the register of a write echo.
+    void awaitLateReply(std::uint8_t address, std::uint8_t function, std::uint8_t tag);
+    void notePossibleLateReply(std::uint8_t address, std::uint8_t function, std::uint8_t tag,
                                std::size_t replyLength, unsigned pollMs);
     void report(std::uint8_t function, std::uint8_t address, std::uint8_t start, std::uint8_t count);
     void sendByte(std::size_t index, std::uint8_t byte);
@@ -124,7 +126,7 @@ private:
     // function and count would pass every check of the next one.
     struct LateReply {
         bool possible = false;
-        std::uint8_t address = 0, function = 0, count = 0;
+        std::uint8_t address = 0, function = 0, tag = 0;
         unsigned pollMs = 0;
         std::uint64_t untilUs = 0;
     } late_;

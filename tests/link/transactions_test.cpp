@@ -228,6 +228,23 @@ TEST(LateReply, SilentControllerAskedTheSameAgainWaitsOutTheReplyWindowOnce)
     EXPECT_GE(b.port->sent[16].atUs, secondFailedAt + 11 * 150 * ms);
 }
 
+TEST(LateReply, LateEchoNeverAcknowledgesALaterWriteOfTheSameRegister)
+{
+    Bench b;
+    int request = 0;
+    b.port->onRequest = [&](const Bytes& r, ScriptedPort& p) {
+        if (++request == 1)
+            p.arriveIn(100 * ms, r); // the first write's echo, after its wait
+        // the second write is lost on the line: no echo of its own
+    };
+    b.link.image.at(1, 125) = 1;
+    b.link.Load_Modbus_Byte(1, 125, false);
+    EXPECT_FALSE(b.link.ReplyOk);
+    b.link.image.at(1, 125) = 0;
+    b.link.Load_Modbus_Byte(1, 125, false);
+    EXPECT_FALSE(b.link.ReplyOk) << "the old echo must not pass for this write's";
+}
+
 TEST(Read, NoiseBurstOverRxBufferIsDrainedSoTheNextReadWorks)
 {
     Bench b;
