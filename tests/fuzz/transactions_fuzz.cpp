@@ -137,10 +137,14 @@ void runCall(torv::ModbusLink& link, torv::VirtualClock& clock, TimedPort& port,
     }
     require(port.sent == request, "the request frame is wrong");
 
+    // A request like a failed one may first wait out that one's late reply,
+    // at most the longest reply wait and one more poll.
+    const std::uint64_t started = port.sentAtUs.front();
+    require(started - t0 <= (torv::kMostPolls + 1) * torv::kReadPollMs * kMs, "waited too long before sending");
     // Sending takes BaudIndex + 1 ms a byte; the reply wait one to eleven polls.
     const std::uint64_t sending = 8 * (call.baudIndex + 1u) * kMs;
     const std::uint64_t poll = (call.write ? torv::kWritePollMs : torv::kReadPollMs) * kMs;
-    const std::uint64_t took = clock.nowUs() - t0;
+    const std::uint64_t took = clock.nowUs() - started;
     require(took >= sending + poll && took <= sending + torv::kMostPolls * poll, "the transaction took the wrong time");
 
     // Nothing that was on the line before the last request byte is read as reply.
