@@ -166,7 +166,7 @@ int main(int argc, char** argv)
             for (int rep = 0; rep < 10; ++rep)
                 run.read(static_cast<std::uint8_t>(100 + rep), 96, 2, r);
         });
-        print(s.name, "silent controller x10 (CPU while waiting)", silent);
+        print(s.name, "10 silent addresses (CPU while waiting)", silent);
 
         const Result probe = measure(clock, [&](Result& r) {
             for (int a = 1; a <= probeTo; ++a)
