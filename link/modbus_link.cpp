@@ -155,7 +155,7 @@ void ModbusLink::report(std::uint8_t function, std::uint8_t address, std::uint8_
 
 void ModbusLink::Read_Modbus_Byte(std::uint8_t address, std::uint8_t start, std::uint8_t count, bool showErrors)
 {
-    if (!PortOpen || !port_) {
+    if (!PortOpen || !port_ || !IsSlaveAddress(address)) {
         ReplyOk = false;
         return;
     }
@@ -205,7 +205,7 @@ void ModbusLink::Read_Modbus_Byte(std::uint8_t address, std::uint8_t start, std:
 
 void ModbusLink::Load_Modbus_Byte(std::uint8_t address, std::uint8_t start, bool showResult)
 {
-    if (!PortOpen || !port_) {
+    if (!PortOpen || !port_ || !IsSlaveAddress(address)) {
         ReplyOk = false;
         return;
     }

@@ -51,10 +51,13 @@ public:
     void attachPort(std::unique_ptr<Port> port);
 
     // Read `count` registers at byte address `start` of slave `address`.
-    // Without an open port nothing is sent and the transaction counts as
-    // failed: an earlier success must not make unsent work look done.
+    // Without an open port, or for an address outside 1..250 (0 would reach
+    // every controller of the line at once), nothing is sent and the
+    // transaction counts as failed, silently: an earlier success must not
+    // make unsent work look done.
     void Read_Modbus_Byte(std::uint8_t address, std::uint8_t start, std::uint8_t count, bool showErrors);
-    // Write image bytes start, start+1 of slave `address` as one register.
+    // Write image bytes start, start+1 of slave `address` as one register;
+    // refused as a read is.
     void Load_Modbus_Byte(std::uint8_t address, std::uint8_t start, bool showResult);
     // CRC of the first `length` frame-buffer bytes, stored low byte first right behind them.
     void CRC16(std::size_t length);

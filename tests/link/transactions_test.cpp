@@ -336,6 +336,25 @@ TEST(ClosedPort, TransactionsSendNothingAndCountAsFailed)
     EXPECT_FALSE(b.link.ReplyOk);
 }
 
+TEST(ClosedPort, AddressesOutsideTheLineSendNothingAndCountAsFailed)
+{
+    // 0 is the broadcast address: a write there reaches every controller.
+    for (std::uint8_t address : {0, 251, 255}) {
+        Bench b;
+        b.link.ReplyOk = true;
+        b.link.Read_Modbus_Byte(address, 96, 8, true);
+        EXPECT_FALSE(b.link.ReplyOk) << int(address);
+        b.link.ReplyOk = true;
+        b.link.Load_Modbus_Byte(address, 125, true);
+        EXPECT_FALSE(b.link.ReplyOk) << int(address);
+        EXPECT_TRUE(b.port->sent.empty()) << int(address);
+        EXPECT_TRUE(b.notifier.boxes.empty()) << int(address);
+        // Handlers reach the image with such an address; it must not throw.
+        b.link.image.at(address, 125) = 1;
+        EXPECT_EQ(b.link.image.at(1, 125), 0) << "the spare row is nobody's row";
+    }
+}
+
 // Quiet-line rule: first poll period always elapses; the wait goes on while
 // each period brings new bytes, and stops after 11 periods at most.
 TEST(QuietLine, SilentControllerCostsExactlyOnePollPeriod)
