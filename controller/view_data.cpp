@@ -16,11 +16,9 @@ void append(ControlChanges& to, ControlChanges&& from)
         to.push_back(std::move(c));
 }
 
-// A field showing its byte as text only; its spinner continues from the text.
 void wholeField(ControlChanges& out, const ImageRow& row, int byte, const std::string& sep)
 {
-    const MapEntry& e = MapAt(byte);
-    out.push_back(SetText(std::string(e.control), FieldText(e, RowByte(row, byte), sep)));
+    PaintWholeField(out, MapAt(byte), RowByte(row, byte), sep);
 }
 
 // A tenths field: the spinner takes the byte within its range, and the text

@@ -30,16 +30,43 @@ std::string degrees(const ImageRow& row, int byte, const std::string& sep)
     return DegreesText(TemperatureValue(RowByte(row, byte), RowByte(row, byte + 1)), sep);
 }
 
-std::string field(const ImageRow& row, int byte, const std::string& sep) { return FieldText(MapAt(byte), RowByte(row, byte), sep); }
+void field(ControlChanges& out, const ImageRow& row, int byte, const std::string& sep)
+{
+    PaintWholeField(out, MapAt(byte), RowByte(row, byte), sep);
+}
+
+bool twoPairs(const ImageRow& row) { return RowByte(row, kLcdMode) == 2; }
+
+// Twice the difference in tenths when two pairs are averaged, else in tenths.
+int rawDifference(const ImageRow& row)
+{
+    // The offsets of 500 cancel, so the raw words are subtracted directly.
+    if (twoPairs(row))
+        return raw(row, kTempDry) + raw(row, kTempControl1) - raw(row, kTempWet) - raw(row, kTempControl2);
+    return raw(row, kTempDry) - raw(row, kTempWet);
+}
 
 } // namespace
 
-double HumidityDifference(const ImageRow& row)
+double HumidityDifference(const ImageRow& row) { return rawDifference(row) / (twoPairs(row) ? 20.0 : 10.0); }
+
+std::string HumidityDifferenceText(const ImageRow& row, const std::string& separator)
 {
-    // The offsets of 500 cancel, so the raw words are subtracted directly.
-    if (RowByte(row, kLcdMode) == 2)
-        return (raw(row, kTempDry) + raw(row, kTempControl1) - raw(row, kTempWet) - raw(row, kTempControl2)) / 20.0;
-    return (raw(row, kTempDry) - raw(row, kTempWet)) / 10.0;
+    int tenths = rawDifference(row);
+    if (twoPairs(row)) {
+        const int half = tenths >= 0 ? tenths / 2 : -((-tenths + 1) / 2); // floor(d / 2)
+        const bool tie = tenths - 2 * half == 1;
+        tenths = half + (tie && half % 2 != 0 ? 1 : 0);
+    }
+    return DegreesText(tenths / 10.0, separator);
+}
+
+void PaintWholeField(ControlChanges& out, const MapEntry& entry, std::uint8_t byte, const std::string& separator)
+{
+    std::string text = FieldText(entry, byte, separator);
+    if (!entry.spinner.empty() && text != std::to_string(byte))
+        out.push_back(SetValue(std::string(entry.spinner), Property::SpinnerPosition, entry.range.clamp(byte)));
+    out.push_back(SetText(std::string(entry.control), std::move(text)));
 }
 
 ControlChanges View_Temp(const ImageRow& row, const std::string& sep)
@@ -50,8 +77,8 @@ ControlChanges View_Temp(const ImageRow& row, const std::string& sep)
         out.push_back(SetValue(std::string(control), Property::FontColor, c));
     };
 
-    text("Edit16", field(row, 106, sep));
-    text("Edit17", field(row, 107, sep));
+    field(out, row, 106, sep);
+    field(out, row, 107, sep);
 
     const std::uint8_t autoStep = RowByte(row, kAutoStep);
     if (autoStep == 0) {
@@ -73,14 +100,14 @@ ControlChanges View_Temp(const ImageRow& row, const std::string& sep)
     text("Label32", controlSensors ? degrees(row, kTempControl1, sep) : texts::kSensorInactive);
     text("Label45", controlSensors ? degrees(row, kTempControl2, sep) : texts::kSensorInactive);
 
-    text("Label14", DegreesText(HumidityDifference(row), sep));
+    text("Label14", HumidityDifferenceText(row, sep));
 
     for (const ProgrammeStep& step : kProgrammeSteps) {
         const std::uint8_t hours = RowByte(row, step.firstByte);
         const int c = hours == 0 ? colours::kPaleGreen : autoStep == step.step ? colours::kRed : colours::kGreen;
         colour(step.label, c);
         for (int b = step.firstByte; b < step.firstByte + 3; ++b)
-            text(std::string(MapAt(b).control), field(row, b, sep));
+            field(out, row, b, sep);
     }
     return out;
 }

@@ -21,5 +21,14 @@ ControlChanges View_Temp(const ImageRow& row, const std::string& separator = sys
 // thermometer pairs when LcdMode is 2, the first pair otherwise. Signed: a
 // wet bulb above the dry one gives a negative difference.
 double HumidityDifference(const ImageRow& row);
+// That difference as its label shows it, format (4, 1) in degrees. The
+// two-pair mean is a multiple of 0.05: its ties go to the even tenth,
+// decided on whole numbers, not on the nearest binary fraction.
+std::string HumidityDifferenceText(const ImageRow& row, const std::string& separator = systemDecimalSeparator());
+
+// A whole-number field showing its byte. Where the text is not the byte
+// itself ("1,2E2" for 123) the spinner cannot step from it, so it is first
+// put at the byte within its range; otherwise it steps from the text.
+void PaintWholeField(ControlChanges& out, const MapEntry& entry, std::uint8_t byte, const std::string& separator);
 
 } // namespace torv

@@ -33,8 +33,12 @@ constexpr std::uint8_t kResetCounter = 100;
 
 // The value a write-back row takes from its control, or nothing to write.
 // An unselected list means the controller's byte matched no item; writing
-// 255 for it would replace a value the operator never touched.
-std::optional<std::int16_t> RowValue(const WriteBackRow& row, const Panel& panel, const std::string& separator)
+// 255 for it would replace a value the operator never touched. So does a
+// field still showing exactly what the view made of the stored byte: its
+// text may be rounded ("1,2E2" for 123) or clamped, and read back it would
+// overwrite the controller's value with another one.
+std::optional<std::int16_t> RowValue(const WriteBackRow& row, const Panel& panel, const ImageRow& stored,
+                                     const std::string& separator)
 {
     const std::string control(row.control);
     if (row.kind == Kind::List) {
@@ -43,19 +47,26 @@ std::optional<std::int16_t> RowValue(const WriteBackRow& row, const Panel& panel
             return std::nullopt;
         return static_cast<std::int16_t>(index);
     }
-    const std::optional<std::uint8_t> byte = StoredByteFromText(row.kind, panel.text(control), separator);
+    const std::string text = panel.text(control);
+    if (text == FieldText(MapAt(row.byte), RowByte(stored, row.byte), separator))
+        return std::nullopt;
+    const std::optional<std::uint8_t> byte = StoredByteFromText(row.kind, text, separator);
     if (!byte)
         return std::nullopt;
     return static_cast<std::int16_t>(*byte);
 }
 
-// The address the address field shows, or nothing when it shows no number.
+// The address the address field shows, or nothing when it shows no number
+// or one no controller can answer at (0 would make it a broadcast listener).
 std::optional<std::int16_t> AddressFieldValue(const Panel& panel, const std::string& separator)
 {
     const std::optional<double> value = ParseNumber(panel.text("Edit1"), separator);
     if (!value)
         return std::nullopt;
-    return static_cast<std::int16_t>(Low8(RoundHalfEven(*value)));
+    const std::uint8_t address = Low8(RoundHalfEven(*value));
+    if (!IsSlaveAddress(address))
+        return std::nullopt;
+    return static_cast<std::int16_t>(address);
 }
 
 } // namespace
@@ -127,7 +138,7 @@ void Console::Button3Click()
     }
 
     for (const WriteBackRow& row : WriteBackTable()) {
-        const std::optional<std::int16_t> value = RowValue(row, panel_, separator);
+        const std::optional<std::int16_t> value = RowValue(row, panel_, this->row(), separator);
         if (!value)
             continue;
         WorkValue = *value;

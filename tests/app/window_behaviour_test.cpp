@@ -15,6 +15,7 @@
 #include <QtTest>
 
 #include "controller/number_format.h"
+#include "controller/view_temp.h"
 #include "platform_colours.h"
 #include "jpeg_image.h"
 #include "tform1.h"
@@ -199,6 +200,14 @@ void WindowBehaviourTest::wholeNumberSpinnerContinuesFromItsField()
     form->ui->Edit46->setText("55");
     form->ui->UpDown46->step(UpDown::Button::Down);
     QCOMPARE(form->ui->Edit46->text(), QString("54"));
+    // A byte the field shows rounded ("1,2E2" for 123): the step starts from
+    // the byte within the range, not from wherever the spinner last stood.
+    torv::ImageRow row{};
+    row[156 - torv::kFirstByte] = 123;
+    form->apply(torv::View_Temp(row, ","));
+    QCOMPARE(form->ui->Edit46->text(), QString("1,2E2"));
+    form->ui->UpDown46->step(UpDown::Button::Down);
+    QCOMPARE(form->ui->Edit46->text(), QString("98"));
 }
 
 void WindowBehaviourTest::tenthsSpinnerKeepsItsOwnPosition()

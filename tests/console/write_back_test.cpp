@@ -160,16 +160,24 @@ TEST(WriteBack, UnreadableFieldsAndUnselectedListsAreSkipped)
     Loaded f;
     f.c.memory()[122] = 3;   // LCD mode no list item shows
     f.c.memory()[155] = 120; // beyond the spinner, shown in exponent form
+    f.c.memory()[156] = 123; // shown rounded: "1,2E2" read back is 120
+    f.c.memory()[157] = 255; // blank memory: "2,6E2" read back is 4
+    f.c.memory()[120] = 200; // beyond the tenths spinner: shown clamped, "5,0"
     f.console.Button2Click(); // START reads it all again ...
     f.console.Button2Click(); // ... STOP
     ASSERT_EQ(f.ctl("ComboBox4").listIndex, -1);
     ASSERT_EQ(f.ctl("Edit45").text, "1,2E2");
+    ASSERT_EQ(f.ctl("Edit46").text, "1,2E2");
+    ASSERT_EQ(f.ctl("Edit7").text, "5,0");
     f.bus.clear();
     f.panel.at("Edit5").text = "x";
     f.panel.at("Edit8").text = "7";
-    EXPECT_EQ(Loaded::writes(f.zapis()), Strings({"5:W113=7,10"}));
+    EXPECT_EQ(Loaded::writes(f.zapis()), Strings({"5:W113=7,10"})) << "untouched fields are never rewritten";
     EXPECT_EQ(f.c.memory()[122], 3);
     EXPECT_EQ(f.c.memory()[155], 120);
+    EXPECT_EQ(f.c.memory()[156], 123);
+    EXPECT_EQ(f.c.memory()[157], 255);
+    EXPECT_EQ(f.c.memory()[120], 200);
     EXPECT_EQ(f.c.memory()[112], 10);
 }
 

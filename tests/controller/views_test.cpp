@@ -205,7 +205,13 @@ INSTANTIATE_TEST_SUITE_P(
         SensorCase{"wet_above_dry", 0, 700, 720, 0, 0, "NIE AKT.!", "NIE AKT.!", "-2,0°C"},
         SensorCase{"wet_above_dry_two_pairs", 2, 700, 720, 700, 720, "20,0°C", "22,0°C", "-2,0°C"},
         SensorCase{"pairs_of_opposite_sign", 2, 750, 700, 700, 760, "20,0°C", "26,0°C", "-0,5°C"},
-        SensorCase{"extreme_words", 1, 65535, 0, 0, 0, "-50,0°C", "-50,0°C", "6554,0°C"}),
+        SensorCase{"extreme_words", 1, 65535, 0, 0, 0, "-50,0°C", "-50,0°C", "6554,0°C"},
+        // The two-pair mean of an odd sum is a tie: to the even tenth, exactly.
+        SensorCase{"tie_0_05", 2, 701, 700, 700, 700, "20,0°C", "20,0°C", "0,0°C"},
+        SensorCase{"tie_0_15", 2, 703, 700, 700, 700, "20,0°C", "20,0°C", "0,2°C"},
+        SensorCase{"tie_5_55", 2, 811, 700, 700, 700, "20,0°C", "20,0°C", "5,6°C"},
+        SensorCase{"tie_5_65", 2, 813, 700, 700, 700, "20,0°C", "20,0°C", "5,6°C"},
+        SensorCase{"tie_negative_0_15", 2, 700, 703, 700, 700, "20,0°C", "20,0°C", "-0,2°C"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct TenthsCase {
