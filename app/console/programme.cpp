@@ -35,18 +35,20 @@ int ActiveSteps(const ImageRow& row)
 // The start/stop command: 1 in byte 119, which shares its register with the
 // air hysteresis (120). That half is read first, so a stale or never-read
 // copy cannot overwrite the controller's setting; without an answer nothing
-// is sent. The controller clears the command byte itself; the image follows
-// it, or a later write of register 118 would carry the 1 and toggle the
-// programme again.
-void ProgrammeCommand(ModbusLink& link, std::uint8_t address)
+// is sent, the read's error box says why, and false tells the caller not to
+// announce a command that never left. The controller clears the command
+// byte itself; the image follows it, or a later write of register 118 would
+// carry the 1 and toggle the programme again.
+bool ProgrammeCommand(ModbusLink& link, std::uint8_t address)
 {
-    link.Read_Modbus_Byte(address, kAutoStartStop, 1, false);
+    link.Read_Modbus_Byte(address, kAutoStartStop, 1, true);
     if (!link.ReplyOk)
-        return;
+        return false;
     std::uint8_t& command = link.image.at(address, kAutoStartStop);
     command = 1;
     link.Load_Modbus_Byte(address, kAutoStartStop, false);
     command = 0;
+    return true;
 }
 
 } // namespace
@@ -60,7 +62,8 @@ void Console::Button7Click()
     if (running) {
         if (!notifier_.question(kStopQuestion, kStopCaption))
             return;
-        ProgrammeCommand(link_, ActiveAddress);
+        if (!ProgrammeCommand(link_, ActiveAddress))
+            return;
         notifier_.notice(kStopped, kStoppedCaption);
     } else {
         if (!notifier_.question(kStartQuestion, kStartCaption))
@@ -70,7 +73,8 @@ void Console::Button7Click()
             notifier_.notice(kNoSteps, kNoStepsCaption);
             return;
         }
-        ProgrammeCommand(link_, ActiveAddress);
+        if (!ProgrammeCommand(link_, ActiveAddress))
+            return;
         notifier_.notice(kStarted, kStartedCaption);
     }
     read(ActiveAddress, kAutoStep, 4, true);
