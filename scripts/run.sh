@@ -23,7 +23,7 @@ if [ -n "${DISPLAY:-}" ]; then
 else
   SHOT="$WORK/torv-tester.png"
   xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-    "$1" & APP=$!
+    QT_QPA_PLATFORM=xcb "$1" & APP=$!
     sleep "${RUN_SECONDS:-6}"
     import -window root "$2"
     kill $APP; wait $APP 2>/dev/null || true' _ "$BUILD/app/torv-tester" "$SHOT"

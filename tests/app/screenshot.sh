@@ -4,7 +4,8 @@
 set -u
 # In a directory of its own: the program reads its settings and ports there.
 cd "$(mktemp -d /tmp/torv-shot-XXXXXX)" || exit 1
-"$1" &
+# On the X server, whatever platform the caller exported (offscreen is common on CI).
+QT_QPA_PLATFORM=xcb "$1" &
 pid=$!
 id=""
 tries=0

@@ -17,7 +17,7 @@ simpid=$!
 for _ in $(seq 100); do grep -q '^ready' sim.log && break; sleep 0.05; done
 
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-  "$1" & app=$!
+  QT_QPA_PLATFORM=xcb "$1" & app=$!   # the X server, whatever the caller exported
   id=""
   for _ in $(seq 100); do
     sleep 0.1
