@@ -72,6 +72,11 @@ std::unique_ptr<SerialPort> SerialPort::open(const std::string& device, const Li
         ::close(fd);
         return nullptr;
     }
+    // The kernel raises DTR and RTS on open, and some RS-485 converters take
+    // their direction or supply from them: both go low. A line without modem
+    // control (a pseudo-terminal) refuses, and that is no fault.
+    const int modemLines = TIOCM_DTR | TIOCM_RTS;
+    ioctl(fd, TIOCMBIC, &modemLines);
     return std::unique_ptr<SerialPort>(new SerialPort(fd));
 }
 

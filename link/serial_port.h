@@ -19,8 +19,8 @@ struct LineSettings {
 LineSettings LineSettingsOf(std::uint8_t baudIndex, std::uint8_t parityIndex);
 
 // A tty opened exclusively and set to raw 8 data bits, 1 stop bit, no flow
-// control, non-blocking. A port that failed under us (adapter unplugged,
-// hang-up) reads as silent until it is reopened.
+// control, non-blocking, with DTR and RTS low. A port that failed under us
+// (adapter unplugged, hang-up) reads as silent until it is reopened.
 class SerialPort final : public Port {
 public:
     // nullptr when the device cannot be opened, is not a tty, or is held by
