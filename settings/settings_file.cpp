@@ -1,6 +1,7 @@
 #include "settings/settings_file.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -55,6 +56,81 @@ void syncDirectory(const std::string& dir)
     }
 }
 
+std::string directoryOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The file a name finally stands for. Links are followed one at a time, so a
+// link to a file not there yet still tells where to create it; false on a
+// link loop or an unreadable link.
+bool finalTarget(std::string path, std::string& target)
+{
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0) {
+            if (errno != ENOENT)
+                return false;
+            target = path;
+            return true;
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            target = path;
+            return true;
+        }
+        char link[PATH_MAX];
+        const ssize_t n = ::readlink(path.c_str(), link, sizeof link);
+        if (n <= 0 || static_cast<std::size_t>(n) >= sizeof link)
+            return false;
+        const std::string next(link, static_cast<std::size_t>(n));
+        path = next.front() == '/' ? next : directoryOf(path) + "/" + next;
+    }
+    return false;
+}
+
+enum class Replace { Done, Failed, DirectoryRefused };
+
+// The record goes to a temporary file beside the target, reaches the disk,
+// and only then takes the target's name.
+Replace replaceWhole(const std::string& target, const std::string& dir, mode_t mode, const SettingsRecord& record)
+{
+    std::string tmpl = target + ".XXXXXX";
+    std::vector<char> name(tmpl.begin(), tmpl.end());
+    name.push_back('\0');
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0)
+        return Replace::DirectoryRefused;
+    const std::string tmpPath(name.data());
+
+    bool ok = ::fchmod(fd, mode) == 0;
+    ok = ok && writeAll(fd, record.data(), record.size());
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (!ok) {
+        ::unlink(tmpPath.c_str());
+        return Replace::Failed;
+    }
+    if (::rename(tmpPath.c_str(), target.c_str()) != 0) {
+        // A sticky directory lets us create our own file but not replace
+        // another user's.
+        const int err = errno;
+        ::unlink(tmpPath.c_str());
+        return err == EACCES || err == EPERM ? Replace::DirectoryRefused : Replace::Failed;
+    }
+    syncDirectory(dir);
+    return Replace::Done;
+}
+
+// Overwrites an open file from its start and cuts it to the record.
+bool rewriteInPlace(int fd, const SettingsRecord& record)
+{
+    return writeAll(fd, record.data(), record.size()) && ::ftruncate(fd, static_cast<off_t>(record.size())) == 0 &&
+           ::fsync(fd) == 0;
+}
+
 } // namespace
 
 SettingsFile::SettingsFile(Notifier& notifier, std::string dir)
@@ -95,29 +171,49 @@ void SettingsFile::SaveSettings(const PortSettings& s)
 
 bool SettingsFile::writeReplacing(const SettingsRecord& record)
 {
-    std::string tmpl = path_ + ".XXXXXX";
-    std::vector<char> name(tmpl.begin(), tmpl.end());
-    name.push_back('\0');
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0)
+    // Through a link, the file it points to is saved and the link stays.
+    std::string target;
+    if (!finalTarget(path_, target))
         return false;
-    const std::string tmpPath(name.data());
+    const std::string dir = directoryOf(target);
 
-    // Keep the permissions an existing file had; a new one is readable by all.
+    // The rename would replace a write-protected file as readily as any
+    // other, so an existing file must first open for writing. Only regular
+    // files: opening a device or a FIFO could have effects of its own.
+    int existing = -1;
     struct stat old {};
-    const mode_t mode = ::stat(path_.c_str(), &old) == 0 && S_ISREG(old.st_mode) ? (old.st_mode & 07777) : 0644;
-
-    bool ok = ::fchmod(fd, mode) == 0;
-    ok = ok && writeAll(fd, record.data(), record.size());
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(tmpPath.c_str(), path_.c_str()) == 0;
-    if (!ok) {
-        ::unlink(tmpPath.c_str());
+    if (::lstat(target.c_str(), &old) == 0) {
+        if (!S_ISREG(old.st_mode))
+            return false;
+        existing = ::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (existing < 0)
+            return false;
+        if (::fstat(existing, &old) != 0 || !S_ISREG(old.st_mode)) {
+            ::close(existing);
+            return false;
+        }
+    } else if (errno != ENOENT) {
         return false;
     }
-    syncDirectory(dir_);
-    return true;
+    // Keep the permissions an existing file had; a new one is readable by all.
+    const mode_t mode = existing >= 0 ? (old.st_mode & 07777) : 0644;
+
+    bool ok = false;
+    switch (replaceWhole(target, dir, mode, record)) {
+    case Replace::Done:
+        ok = true;
+        break;
+    case Replace::Failed:
+        break;
+    case Replace::DirectoryRefused:
+        // A directory that takes no new names still lets a writable file be
+        // rewritten; without the rename's safety, but the save is not lost.
+        ok = existing >= 0 && rewriteInPlace(existing, record);
+        break;
+    }
+    if (existing >= 0)
+        ::close(existing); // a rewrite was already synced
+    return ok;
 }
 
 } // namespace torv

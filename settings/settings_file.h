@@ -31,7 +31,11 @@ public:
 
     // Replaces the file whole. The new record goes to a temporary file in the
     // same directory, reaches the disk, and only then takes the file's name,
-    // so a failed save leaves the previous file as it was.
+    // so a failed save leaves the previous file as it was. A symbolic link is
+    // followed and its target saved (a dangling link's target is created); a
+    // write-protected file blocks the save; a writable file in a directory
+    // that allows no new file is rewritten in place instead, without that
+    // guarantee.
     void SaveSettings(const PortSettings& s);
 
     // True when the last load found no sound file; cleared by a successful save.

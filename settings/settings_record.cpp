@@ -1,5 +1,7 @@
 #include "settings/settings_record.h"
 
+#include "link/memory_image.h"
+
 namespace torv {
 
 namespace {
@@ -27,6 +29,10 @@ bool DecodeSettingsRecord(const std::uint8_t* data, std::size_t length, PortSett
         return false;
     const std::uint16_t stored = static_cast<std::uint16_t>(data[6] | (data[7] << 8));
     if (recordSum(data) != stored)
+        return false;
+    // An all-zero file sums correctly, but address 0 would reach every
+    // controller on the line, and no module answers above 250.
+    if (data[2] < 1 || data[2] > kMaxAddress)
         return false;
     s.ComIndex = data[0];
     s.BaudIndex = data[1];

@@ -15,9 +15,10 @@ using SettingsRecord = std::array<std::uint8_t, kSettingsRecordSize>;
 
 SettingsRecord EncodeSettingsRecord(const PortSettings& s);
 
-// Takes the values from `data` into `s` when the record is complete and its
-// checksum holds; otherwise returns false and leaves `s` alone. Bytes past the
-// record are ignored; a short record counts as damaged.
+// Takes the values from `data` into `s` when the record is complete, its
+// checksum holds and the module address is 1..250; otherwise returns false
+// and leaves `s` alone. The other values are taken as they are. Bytes past
+// the record are ignored; a short record counts as damaged.
 bool DecodeSettingsRecord(const std::uint8_t* data, std::size_t length, PortSettings& s);
 
 } // namespace torv

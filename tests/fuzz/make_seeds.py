@@ -105,11 +105,14 @@ def settings():
         "ok_com2_19200_address5_even": bytes.fromhex("0100050200000800"),
         "ok_com3_4800_address250_odd": bytes.fromhex("0202fa0200000001"),
         "ok_com13": bytes.fromhex("0c01010000000e00"),
-        "ok_all_ff": bytes.fromhex("fffffffffffffa05"),
+        "ok_high_values": bytes.fromhex("fffffafffffff505"),
         "ok_longer_file": bytes.fromhex("0100050200000800") + b"trailing bytes",
         "fail_bad_sum": bytes.fromhex("0100050200000900"),
         "fail_sum_bytes_swapped": bytes.fromhex("ffffffffffff05fa"),
         "fail_seven_bytes": bytes.fromhex("01000502000008"),
+        "fail_all_zero": bytes(8),
+        "fail_address_255": bytes.fromhex("0001ff0000000001"),
+        "fail_all_ff": bytes.fromhex("fffffffffffffa05"),
         "fail_empty": b"",
     }
 

@@ -81,14 +81,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     torv::fuzz::lastOutcome() = {};
 
-    // A record is sound when it is complete and bytes 0..5 add up, as an
-    // unsigned 16-bit number, to the little-endian word at 6.
+    // A record is sound when it is complete, bytes 0..5 add up, as an
+    // unsigned 16-bit number, to the little-endian word at 6, and its address
+    // byte (2) names one module, 1..250.
     bool sound = size >= 8;
     if (sound) {
         unsigned sum = 0;
         for (std::size_t i = 0; i < 6; ++i)
             sum += data[i];
-        sound = (sum & 0xFFFFu) == static_cast<unsigned>(data[6] | (data[7] << 8));
+        sound = (sum & 0xFFFFu) == static_cast<unsigned>(data[6] | (data[7] << 8)) && data[2] >= 1 && data[2] <= 250;
     }
     // What is in the file: port, baud, address, parity (address before parity).
     const torv::PortSettings fromFile =
@@ -115,7 +116,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     ++(sound ? torv::fuzz::lastOutcome().accepted : torv::fuzz::lastOutcome().rejected);
 
-    // Whatever four values the operator picks come back after a save.
+    // Whatever four values the operator picks are saved; they come back
+    // unless the address is outside 1..250, which loads as a damaged file.
     if (size >= 4) {
         const torv::PortSettings picked{data[0], data[1], data[2], data[3]};
         file.SaveSettings(picked);
@@ -127,9 +129,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                  static_cast<std::uint8_t>(sum & 0xFF),
                                                  static_cast<std::uint8_t>(sum >> 8)};
         require(saved == expected, "the saved record is wrong");
+        const bool loadable = picked.ModuleAddress >= 1 && picked.ModuleAddress <= 250;
         torv::PortSettings reloaded = kLeftovers;
         file.LoadSettings(reloaded);
-        require(same(reloaded, picked) && !file.SettingsBad, "saved values did not load back");
+        require(same(reloaded, loadable ? picked : kDefaults) && file.SettingsBad == !loadable,
+                "saved values did not load back as they should");
     }
     return 0;
 }

@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <grp.h>
 #include <iterator>
 #include <optional>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 #include "settings/settings_file.h"
@@ -115,6 +121,12 @@ INSTANTIATE_TEST_SUITE_P(
                  {1, 0, 2, 5}, false, {}},
         LoadCase{"port_index_12_unchecked", Bytes{0x0C, 0x01, 0x01, 0x00, 0x00, 0x00, 0x0E, 0x00}, false,
                  {12, 1, 0, 1}, false, {}},
+        // The checksum holds, but address 0 is the broadcast and no module has one above 250.
+        LoadCase{"all_zero_address_0", Bytes(8, 0x00), false, kDefaults, true, {kDamagedBox}},
+        LoadCase{"address_251", Bytes{0x00, 0x01, 0xFB, 0x00, 0x00, 0x00, 0xFC, 0x00}, false, kDefaults, true,
+                 {kDamagedBox}},
+        LoadCase{"address_255", Bytes{0x00, 0x01, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x01}, false, kDefaults, true,
+                 {kDamagedBox}},
         LoadCase{"missing", std::nullopt, false, kDefaults, true, {kMissingBox}},
         LoadCase{"unreadable_directory", std::nullopt, true, kDefaults, true, {kMissingBox}}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -122,6 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct SaveCase {
     PortSettings settings;
     Bytes record;
+    bool loadsBack = true; // false: an address the loader refuses
 };
 
 void PrintTo(const SaveCase& c, std::ostream* os)
@@ -144,15 +157,16 @@ TEST_P(SaveSettingsTest, WritesTheRecordAndReadsItBack)
 
     PortSettings back;
     file.LoadSettings(back);
-    EXPECT_TRUE(back == c.settings);
-    EXPECT_TRUE(notifier.boxes.empty());
+    EXPECT_TRUE(back == (c.loadsBack ? c.settings : kDefaults));
+    EXPECT_EQ(notifier.boxes, c.loadsBack ? std::vector<RecordingNotifier::Box>{}
+                                          : std::vector<RecordingNotifier::Box>{kDamagedBox});
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Records, SaveSettingsTest,
     ::testing::Values(SaveCase{{2, 2, 2, 250}, {0x02, 0x02, 0xFA, 0x02, 0x00, 0x00, 0x00, 0x01}},
                       SaveCase{{0, 1, 0, 1}, {0x00, 0x01, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00}},
-                      SaveCase{{255, 255, 255, 255}, {0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFC, 0x03}}));
+                      SaveCase{{255, 255, 255, 255}, {0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFC, 0x03}, false}));
 
 TEST(SaveSettings, SuccessfulSaveClearsSettingsBadAndReplacesTheOldFile)
 {
@@ -227,6 +241,108 @@ TEST(SaveSettings, WriteCutShortKeepsTheOldFileIntact)
     file.LoadSettings(s);
     EXPECT_FALSE(file.SettingsBad);
     EXPECT_EQ(s.ModuleAddress, 5);
+}
+
+// Root writes past file modes, so as root `body` runs in a child dropped to
+// uid/gid 65534, owning `dir`. The body returns what went wrong or nullptr;
+// the result is the child's exit status.
+constexpr int kNoUnprivilegedUser = 77;
+
+int runUnprivileged(const fs::path& dir, const std::function<const char*()>& body)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::geteuid() == 0 && (::chown(dir.c_str(), 65534, 65534) != 0 || ::setgroups(0, nullptr) != 0 ||
+                                 ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(kNoUnprivilegedUser);
+        // Capabilities left over would override modes just as root does.
+        const fs::path probe = dir / "probe";
+        const int created = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0444);
+        const int reopened = created < 0 ? 0 : ::open(probe.c_str(), O_WRONLY);
+        ::unlink(probe.c_str());
+        if (reopened >= 0)
+            ::_exit(kNoUnprivilegedUser);
+        const char* failure = body();
+        if (failure != nullptr)
+            std::fprintf(stderr, "%s\n", failure);
+        ::_exit(failure == nullptr ? 0 : 1);
+    }
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+const Bytes kOldRecord{0x01, 0x00, 0x05, 0x02, 0x00, 0x00, 0x08, 0x00};
+const PortSettings kNewSettings{2, 2, 2, 250};
+const Bytes kNewRecord{0x02, 0x02, 0xFA, 0x02, 0x00, 0x00, 0x00, 0x01};
+
+TEST(SaveSettings, WriteProtectedFileBlocksTheSaveAndStaysAsItWas)
+{
+    TempDir dir;
+    const int status = runUnprivileged(dir.path(), [&]() -> const char* {
+        writeFile(dir.file(), kOldRecord);
+        fs::permissions(dir.file(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        RecordingNotifier notifier;
+        SettingsFile file(notifier, dir.path().string());
+        file.SaveSettings(kNewSettings);
+        if (notifier.boxes != std::vector<RecordingNotifier::Box>{kBlockedBox})
+            return "no blocked-write notice";
+        if (readFile(dir.file()) != kOldRecord)
+            return "the write-protected file was replaced";
+        return entriesIn(dir.path()) == 1 ? nullptr : "a temporary file stayed behind";
+    });
+    if (status == kNoUnprivilegedUser)
+        GTEST_SKIP() << "no user bound by file modes to run as (root drops to uid 65534)";
+    EXPECT_EQ(status, 0);
+}
+
+TEST(SaveSettings, WritableFileInAClosedDirectoryIsRewrittenInPlace)
+{
+    TempDir dir;
+    const int status = runUnprivileged(dir.path(), [&]() -> const char* {
+        // Longer than a record, so the rewrite must cut it too.
+        Bytes old = kOldRecord;
+        old.push_back(0xAA);
+        writeFile(dir.file(), old);
+        fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+        RecordingNotifier notifier;
+        SettingsFile file(notifier, dir.path().string());
+        file.SaveSettings(kNewSettings);
+        if (!notifier.boxes.empty())
+            return "the save was refused";
+        return readFile(dir.file()) == kNewRecord ? nullptr : "the file does not hold just the new record";
+    });
+    fs::permissions(dir.path(), fs::perms::owner_all);
+    if (status == kNoUnprivilegedUser)
+        GTEST_SKIP() << "no user bound by file modes to run as (root drops to uid 65534)";
+    EXPECT_EQ(status, 0);
+}
+
+TEST(SaveSettings, LinkIsFollowedToItsTargetAndStaysALink)
+{
+    TempDir dir;
+    const fs::path target = dir.path() / "store" / "real.set";
+    fs::create_directory(target.parent_path());
+    writeFile(target, kOldRecord);
+    // Relative: it names a file beside the link, not beside the test.
+    fs::create_symlink("store/real.set", dir.file());
+    RecordingNotifier notifier;
+    SettingsFile file(notifier, dir.path().string());
+
+    file.SaveSettings(kNewSettings);
+    ASSERT_TRUE(fs::is_symlink(dir.file()));
+    EXPECT_EQ(fs::read_symlink(dir.file()), "store/real.set");
+    EXPECT_EQ(readFile(target), kNewRecord);
+    EXPECT_EQ(entriesIn(target.parent_path()), 1u);
+    EXPECT_EQ(entriesIn(dir.path()), 2u);
+
+    // A dangling link: its target is created.
+    fs::remove(target);
+    file.SaveSettings(PortSettings{});
+    EXPECT_TRUE(fs::is_symlink(dir.file()));
+    EXPECT_EQ(readFile(target), (Bytes{0x00, 0x01, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00}));
+    EXPECT_TRUE(notifier.boxes.empty());
 }
 
 } // namespace
