@@ -17,19 +17,23 @@ class BusLog {
 public:
     void attach(sim::Line& line)
     {
-        line.setTrace([this](std::uint64_t, const std::string& text) { note(text); });
+        line.setTrace([this](std::uint64_t nowUs, const std::string& text) { note(nowUs, text); });
     }
     std::vector<std::string> take()
     {
         std::lock_guard<std::mutex> lock(mutex_);
         std::vector<std::string> out;
         out.swap(requests_);
+        takenAtUs.swap(times_);
+        times_.clear();
         return out;
     }
+    // The line's time at the last byte of each request the last take() returned.
+    std::vector<std::uint64_t> takenAtUs;
     void clear() { take(); }
 
 private:
-    void note(const std::string& text)
+    void note(std::uint64_t nowUs, const std::string& text)
     {
         if (text.rfind("in ", 0) != 0)
             return;
@@ -50,10 +54,12 @@ private:
             entry += "F" + std::to_string(b[1]);
         std::lock_guard<std::mutex> lock(mutex_);
         requests_.push_back(entry);
+        times_.push_back(nowUs);
     }
 
     std::mutex mutex_;
     std::vector<std::string> requests_;
+    std::vector<std::uint64_t> times_;
 };
 
 // The nine reads of the block read of `address`, in their order.

@@ -1,12 +1,16 @@
 // The bus test over addresses 1..250, stepping through what it found, and
 // picking a controller with the address spinner.
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
+#include "bus_log.h"
 #include "console_fixture.h"
 #include "controller/colours.h"
 
 using namespace torv::testing;
 namespace colours = torv::colours;
+using Strings = std::vector<std::string>;
 
 namespace {
 
@@ -19,12 +23,27 @@ void prepare(ConsoleFixture& f, std::initializer_list<int> addresses, int active
     f.notifier.boxes.clear();
 }
 
+// The requests of one bus test: a probe of every address, the block read of each one answering.
+Strings BusTestRequests(std::initializer_list<int> answering)
+{
+    Strings r;
+    for (int a = 1; a <= 250; ++a) {
+        r.push_back(std::to_string(a) + ":R96x2");
+        if (std::find(answering.begin(), answering.end(), a) != answering.end())
+            r = Joined(r, BlockRead(a));
+    }
+    return r;
+}
+
 TEST(BusTest, FindsEveryControllerAndKeepsTheActiveOne)
 {
     ConsoleFixture f;
     prepare(f, {3, 7, 12}, 7);
     ASSERT_TRUE(f.console.ScanOn);
+    BusLog bus;
+    bus.attach(f.line);
     f.console.Button6Click();
+    EXPECT_EQ(bus.take(), BusTestRequests({3, 7, 12}));
     EXPECT_EQ(f.console.FoundAddresses, (std::vector<std::uint8_t>{3, 7, 12}));
     EXPECT_EQ(f.console.FoundCount, 3);
     EXPECT_EQ(f.console.FoundIndex, 1);
@@ -110,10 +129,12 @@ TEST(BusTest, NothingFoundKeepsTheEarlierColourAndTestsAgainOnNextAddress)
     EXPECT_FALSE(f.link.ReplyOk);
 
     f.line.find(2)->faults().silent = false;
+    BusLog bus;
+    bus.attach(f.line);
     f.console.Button4Click();
-    ASSERT_FALSE(f.notifier.boxes.empty());
-    EXPECT_EQ(f.notifier.boxes[0],
-              (RecordingNotifier::Box{"notice", "Automatyczne testowanie magistrali ModBUS...", "Proszę czekać !!!"}));
+    EXPECT_EQ(bus.take(), BusTestRequests({2})) << "a new bus test and nothing else";
+    const RecordingNotifier::Box wait{"notice", "Automatyczne testowanie magistrali ModBUS...", "Proszę czekać !!!"};
+    EXPECT_EQ(f.notifier.boxes, std::vector<RecordingNotifier::Box>{wait});
     EXPECT_TRUE(f.console.BusTested) << "the wait box is followed by a new test";
     const bool sawRunningText = std::any_of(f.panel.log.begin(), f.panel.log.end(), [](const auto& c) {
         return c.control == "Label26" && c.text == "Trwa test sieci MODBUS, proszę czekać....";
@@ -143,11 +164,14 @@ TEST(AddressSpinner, AnsweringAddressWhileScanningOffMakesOneScan)
     prepare(f, {1, 2}, 1);
     f.console.Button2Click(); // stop scanning
     ASSERT_FALSE(f.console.ScanOn);
+    BusLog bus;
+    bus.attach(f.line);
     f.panel.stepAddressSpinner(+1);
     f.console.UpDown1Click();
     EXPECT_EQ(f.console.ActiveAddress, 2);
     EXPECT_EQ(f.loadSavedSettings().ModuleAddress, 2);
-    EXPECT_EQ(f.requestsTo(2), 1u + 9u + 3u) << "probe, block read, one scan";
+    EXPECT_EQ(bus.take(), Joined(Joined({"2:R96x1"}, BlockRead(2)), {"2:R104x4", "2:R126x2", "2:R160x8"}))
+        << "probe, block read, one scan";
     EXPECT_FALSE(f.console.ScanOn);
     EXPECT_TRUE(f.console.DataLoaded);
     EXPECT_EQ(f.ctl("Label33").text, "Skaner ModBUS = OFF");

@@ -38,9 +38,8 @@ struct ConsoleFixture {
     }
 
     // Writes a settings file for the next start-up (no notices).
-    void saveSettings(std::uint8_t moduleAddress)
+    void saveSettings(std::uint8_t moduleAddress, PortSettings s = {})
     {
-        PortSettings s;
         s.ModuleAddress = moduleAddress;
         RecordingNotifier quiet;
         SettingsFile(quiet, dir.path()).SaveSettings(s);

@@ -2,12 +2,14 @@
 // controllers and a virtual clock.
 #include <gtest/gtest.h>
 
+#include "bus_log.h"
 #include "console_fixture.h"
 #include "controller/colours.h"
 #include "link/com_device.h"
 
 using namespace torv::testing;
 namespace colours = torv::colours;
+using Strings = std::vector<std::string>;
 
 namespace {
 
@@ -37,7 +39,8 @@ TEST(StartUp, AnsweringControllerIsReadAndScanningStarts)
 {
     ConsoleFixture f;
     f.line.add(5);
-    f.startAt(5);
+    f.saveSettings(5, {.ComIndex = 3, .ParityIndex = 2});
+    f.console.OpenCommClick();
     const Status s = statusOf(f);
     expectScanning(s, true);
     EXPECT_EQ(s.label35, "TEST ModBUS = OK");
@@ -56,14 +59,21 @@ TEST(StartUp, AnsweringControllerIsReadAndScanningStarts)
     EXPECT_EQ(f.ctl("ComboBox4").listIndex, f.line.find(5)->memory()[122]);
     EXPECT_EQ(f.requestsTo(5), 9u) << "start-up makes the block read and no scan";
     EXPECT_EQ(f.ctl("ComboBox1").listIndex, 1) << "list selections from the settings";
+    EXPECT_EQ(f.ctl("ComboBox2").listIndex, 3);
+    EXPECT_EQ(f.ctl("ComboBox3").listIndex, 2);
     EXPECT_EQ(f.ctl("UpDown1").position, 5);
 }
 
 TEST(StartUp, SilentControllerShowsOneBoxAndTheFailureIndicators)
 {
     ConsoleFixture f;
+    BusLog bus;
+    bus.attach(f.line);
     f.startAt(1); // nobody on the line
     EXPECT_EQ(f.boxTexts(), std::vector<std::string>{"Brak komunikacji z modułem !!!"});
+    EXPECT_EQ(bus.take(), Strings{"1:R96x8"});
+    // The port settles 20 ms; the request's last byte leaves 7 byte times of 2 ms after its first.
+    EXPECT_EQ(bus.takenAtUs, std::vector<std::uint64_t>{(20 + 7 * 2) * 1000});
     const Status s = statusOf(f);
     expectScanning(s, false);
     EXPECT_EQ(s.label35, "ModBUS ERROR !!!");
@@ -122,6 +132,28 @@ TEST(Scanning, StartReadsTheWindowThenScansAtOnce)
     EXPECT_TRUE(f.notifier.boxes.empty());
 }
 
+TEST(Scanning, StartWithAGoodReadAndAFailedScanScansOnAndCountsTheScan)
+{
+    ConsoleFixture f;
+    BusLog bus;
+    bus.attach(f.line);
+    f.startAt(1); // silent at start-up
+    f.line.add(1).faults().failFrom = 9 + 2; // the block read and the first measurement read answer
+    f.notifier.boxes.clear();
+    bus.clear();
+    f.console.Button2Click();
+    EXPECT_EQ(bus.take(), Joined(BlockRead(1), {"1:R104x4", "1:R126x2"})) << "no temperature read after a failed read";
+    EXPECT_TRUE(f.console.ScanOn);
+    EXPECT_TRUE(f.console.DataLoaded);
+    EXPECT_EQ(f.console.ErrorCount, 1) << "reset by the module read, then the scan counted";
+    const Status s = statusOf(f);
+    expectScanning(s, true);
+    EXPECT_EQ(s.label35, "TEST ModBUS ERROR !");
+    EXPECT_EQ(s.label36, "Błędy ModBUS=1");
+    EXPECT_EQ(s.label37, "Adr.aktywny");
+    EXPECT_TRUE(f.notifier.boxes.empty());
+}
+
 TEST(Scanning, StartWithSilentControllerStaysOffAndCountsOne)
 {
     ConsoleFixture f;
@@ -164,11 +196,13 @@ TEST(Scanning, TimerTickScansOnlyWhileScanningIsOn)
     EXPECT_EQ(f.requestsTo(1), 0u);
     EXPECT_EQ(f.panel.log.size(), logSize) << "a tick with scanning off changes nothing";
 
+    BusLog bus;
+    bus.attach(f.line);
     f.console.Button2Click();
     ASSERT_TRUE(f.console.ScanOn);
-    const unsigned sent = f.requestsTo(1);
+    bus.clear();
     f.console.Timer1Timer();
-    EXPECT_EQ(f.requestsTo(1), sent + 3);
+    EXPECT_EQ(bus.take(), Strings({"1:R104x4", "1:R126x2", "1:R160x8"}));
     EXPECT_EQ(f.ctl("Label35").text, "TEST ModBUS = OK");
     EXPECT_EQ(f.ctl("Label66").text, "POŁĄCZONY ");
     EXPECT_EQ(f.ctl("Label36").text, "Błędy ModBUS=0");
@@ -183,7 +217,10 @@ TEST(Scanning, FailedScanKeepsDisplayCountsAndWrapsAt65536)
     const std::string shownDry = f.ctl("Label5").text;
     f.line.find(1)->faults().silent = true;
     f.console.ErrorCount = 65535;
+    const std::size_t painted = f.panel.log.size();
     f.console.Timer1Timer();
+    for (std::size_t i = painted; i < f.panel.log.size(); ++i)
+        EXPECT_NE(f.panel.log[i].control, "Label5") << "a failed scan paints no measurement";
     EXPECT_EQ(f.console.ErrorCount, 0);
     EXPECT_EQ(f.ctl("Label36").text, "Błędy ModBUS=0");
     EXPECT_EQ(f.ctl("Label36").fontColor, colours::kBlue);

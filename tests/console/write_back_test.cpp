@@ -19,10 +19,12 @@ namespace {
 struct Loaded : ConsoleFixture {
     BusLog bus;
     torv::sim::Controller& c;
+    std::vector<std::uint64_t> doneAt; // the clock at the end of each transaction
 
     explicit Loaded(std::uint8_t address = 5) : c(line.add(address))
     {
         bus.attach(line);
+        link.onTransaction = [this](const torv::ModbusLink::Transaction&) { doneAt.push_back(clock.nowUs()); };
         startAt(address);
         console.Button2Click(); // STOP
         bus.clear();
@@ -41,6 +43,16 @@ struct Loaded : ConsoleFixture {
             if (r.find(":W") != std::string::npos)
                 w.push_back(r);
         return w;
+    }
+    // The pause in ms before each request but the first of the last bus.take(): from the end of the
+    // transaction before to the request's first byte, 7 byte times of 2 ms before its last.
+    std::vector<std::uint64_t> pauses() const
+    {
+        const std::size_t n = bus.takenAtUs.size(), from = doneAt.size() - n;
+        std::vector<std::uint64_t> p;
+        for (std::size_t i = 1; i < n; ++i)
+            p.push_back((bus.takenAtUs[i] - doneAt[from + i - 1]) / 1000 - 7 * 2);
+        return p;
     }
 };
 
@@ -68,6 +80,9 @@ TEST(WriteBack, NothingChangedReadsTheAddressThenOnlyRefreshes)
     EXPECT_EQ(f.zapis(), Joined({"5:R96x1"}, BlockRead(5)));
     EXPECT_TRUE(f.notifier.boxes.empty()) << "same address: no question";
     EXPECT_TRUE(f.console.DataLoaded);
+    // The closing repaint of the parameter view, its link state from the last reply.
+    EXPECT_EQ(f.ctl("Label36").text, "Błędy ModBus =0");
+    EXPECT_EQ(f.ctl("Label35").text, "TEST ModBUS = OK");
 }
 
 TEST(WriteBack, FieldTextsBecomeBytes)
@@ -204,6 +219,9 @@ TEST(AddressChange, FromFiveToSeven)
         {"not acknowledged", true, 2, {"5:R96x1", "5:W96=0,7", "5:R96x2", "5:R96x8"},
          {question, {"notice", "Nie zmieniono adresu modułu !!!", "Uwaga !"}, noAnswer}, 5, 5},
         {"silent at the new address", true, 3, {"5:R96x1", "5:W96=0,7", "7:R96x2", "7:R96x8"}, {question, noAnswer}, 7, 5},
+        // The unanswered address read is shown, and the operator's confirmed change still goes out.
+        {"silent from the address read", true, 1, {"5:R96x1", "5:W96=0,7", "5:R96x2", "5:R96x8"},
+         {noAnswer, question, {"notice", "Nie zmieniono adresu modułu !!!", "Uwaga !"}, noAnswer}, 5, 5},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
@@ -215,7 +233,14 @@ TEST(AddressChange, FromFiveToSeven)
         if (k.silentFrom)
             f.c.faults().failFrom = f.c.requests() + k.silentFrom;
         f.panel.at("Edit7").text = "0,1";
-        EXPECT_EQ(f.zapis(), k.sent);
+        const Strings sent = f.zapis();
+        EXPECT_EQ(sent, k.sent);
+        // The controller gets 10 ms after every write before it is asked again.
+        const std::vector<std::uint64_t> pauses = f.pauses();
+        for (std::size_t i = 1; i < sent.size(); ++i)
+            if (sent[i - 1].find(":W") != std::string::npos) {
+                EXPECT_EQ(pauses.at(i - 1), 10u) << sent[i];
+            }
         EXPECT_EQ(f.notifier.boxes, k.boxes);
         EXPECT_EQ(f.console.ActiveAddress, k.active);
         EXPECT_EQ(f.loadSavedSettings().ModuleAddress, k.saved);
@@ -265,6 +290,7 @@ TEST(ModuleLine, WritesOnOkAndMovesTheTesterInEveryCase)
         f.panel.at(k.parityList ? "ComboBox3" : "ComboBox1").listIndex = k.index;
         k.parityList ? f.console.ComboBox3Change() : f.console.ComboBox1Change();
         EXPECT_EQ(f.bus.take(), k.sent);
+        EXPECT_EQ(f.pauses(), std::vector<std::uint64_t>(k.sent.empty() ? 0 : k.sent.size() - 1, 10)) << "10 ms apart";
         EXPECT_EQ(f.notifier.boxes, std::vector<Box>{k.question});
         EXPECT_EQ(f.openings, (std::vector<std::pair<int, int>>{k.opening}));
         const torv::PortSettings saved = f.loadSavedSettings();

@@ -298,6 +298,13 @@ TEST(ViewData, WholeNumberFieldsSetTextOnly)
         if (c.property == Property::SpinnerPosition) {
             EXPECT_TRUE(tenthsSpinners.count(c.control)) << c;
         }
+    // Three-digit fields show 100 and above whole, not in exponent form.
+    for (const auto& [byte, control] : {std::pair<int, const char*>{106, "Edit16"}, {107, "Edit17"}, {112, "Edit5"},
+                                        {113, "Edit8"}, {114, "Edit11"}, {115, "Edit14"}, {123, "Edit3"}, {124, "Edit15"}}) {
+        ImageRow big{};
+        put(big, byte, 123);
+        EXPECT_EQ(textOf(torv::View_Data(big, {}, ","), control), "123") << byte;
+    }
 }
 
 TEST(ViewData, AlarmBoxFollowsTheByteBeforeTheStatus)

@@ -280,7 +280,8 @@ struct WriteCase {
 TEST(Write, EchoChecksAndNotices)
 {
     const Bytes echo = withCrc({4, 0x06, 0x00, 112, 30, 9});
-    Bytes badHigh = echo;
+    Bytes badLow = echo, badHigh = echo;
+    badLow[6] ^= 0x01;
     badHigh[7] ^= 0x01;
     const std::vector<WriteCase> cases = {
         {"echo", echo, true, "Zapis danych poprawny !!!", "Odpowiedź..."},
@@ -290,6 +291,7 @@ TEST(Write, EchoChecksAndNotices)
         {"wrong address", withCrc({5, 0x06, 0x00, 112, 30, 9}), false, "Brak potwierdzenia zapisu !!!", "Uwaga !"},
         {"wrong function", withCrc({4, 0x86, 0x02}), false, "Brak potwierdzenia zapisu !!!", "Uwaga !"},
         {"wrong register", withCrc({4, 0x06, 0x00, 113, 30, 9}), false, "Brak potwierdzenia zapisu !!!", "Uwaga !"},
+        {"crc low byte", badLow, false, "Błąd CRC ramki odpowiedzi !!!", "Uwaga !"},
         {"crc high byte", badHigh, false, "Błąd CRC ramki odpowiedzi !!!", "Uwaga !"},
         {"cut short", Bytes(echo.begin(), echo.end() - 2), false, "Błąd CRC ramki odpowiedzi !!!", "Uwaga !"},
     };
