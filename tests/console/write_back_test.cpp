@@ -170,6 +170,21 @@ TEST(WriteBack, AFailedReadBackStopsTheChain)
     EXPECT_FALSE(f.console.DataLoaded);
 }
 
+TEST(WriteBack, AnUnacknowledgedWriteLeavesTheDecisionToItsReadBack)
+{
+    Loaded f;
+    f.panel.at("Edit2").text = "7";
+    f.panel.at("Edit6").text = "7";
+    // The first row's write goes unanswered; its read-back and all else answer.
+    f.link.onTransaction = [&](const torv::ModbusLink::Transaction& t) {
+        f.c.faults().silent = t.function == 0x03 && t.start == 96 && t.count == 1;
+    };
+    EXPECT_EQ(Loaded::writes(f.zapis()), Strings({"5:W108=170,100", "5:W109=170,100"}));
+    EXPECT_TRUE(f.notifier.boxes.empty());
+    EXPECT_EQ(f.c.memory()[108], 100);
+    EXPECT_EQ(f.ctl("Edit2").text, "0,0") << "the refresh shows what the controller holds";
+}
+
 TEST(WriteBack, UnreadableFieldsAndUnselectedListsAreSkipped)
 {
     Loaded f;
