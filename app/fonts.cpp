@@ -6,6 +6,9 @@
 #include <QWidget>
 
 // Narrow faces stand in for the condensed ones so captions keep their width.
+// Where a stand-in is wider still, the form sets the few controls that would
+// not fit a point smaller: the four headings (DejaVu Sans Mono's cell is
+// 9.6 px at 16 px, they were laid out for 9), P14's list and TEST MBUS.
 const FontSubstitute kFontSubstitutes[] = {
     {"MS Sans Serif", "Liberation Sans"},
     {"Microsoft Sans Serif", "Liberation Sans"},

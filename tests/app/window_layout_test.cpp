@@ -7,7 +7,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStatusBar>
+#include <QStyleOptionComboBox>
 #include <QTimer>
 #include <QtTest>
 
@@ -39,7 +41,7 @@ const Font B{FGMC, 16, false, false, maroon};
 const Font K{FGDC, 16, false, false, navy};
 const Font D{FGDC, 16, false, false, green};
 const Font E{FGMC, 16, false, false, red};
-const Font F{"Consolas", 16, true, false, navy};
+const Font F{"Consolas", 15, true, false, navy};
 const Font G{"Verdana", 13, true, false, purple};
 const Font H{"Arial", 16, false, true, navy};
 const Font I{FGMC, 16, false, false, navy};
@@ -122,7 +124,7 @@ std::vector<Row> layoutRows()
         {"Label43", "CaptionLabel", {160, 192, 54, 21}, u("P13 [°C]"), {}, K},
         {"Edit12", "QLineEdit", {160, 208, 49, 21}, "0", "Kalibracja T4", A},
         {"Label28", "CaptionLabel", {312, 136, 31, 21}, "P14: ", {}, K},
-        {"ComboBox4", "QComboBox", {344, 136, 89, 25}, {}, "Tryb LCD", {FGMC, 13, false, false, navy}},
+        {"ComboBox4", "QComboBox", {344, 136, 89, 25}, {}, "Tryb LCD", {FGMC, 12, false, false, navy}},
         {"Label51", "CaptionLabel", {336, 168, 45, 21}, "P15 [s]:", {}, I},
         {"Edit3", "QLineEdit", {384, 168, 33, 21}, "1", "Info LCD1", A},
         {"Label52", "CaptionLabel", {336, 200, 42, 21}, "P16[s]:", {}, I},
@@ -155,7 +157,7 @@ std::vector<Row> layoutRows()
         // Command group.
         {"Label66", "CaptionLabel", {472, 328, 124, 25}, u("ROZŁĄCZONY "), {}, {"Franklin Gothic Demi", 20, false, true, red}},
         {"Button2", "QPushButton", {448, 360, 73, 25}, "&START", "Start/Stop skanowania", E},
-        {"Button6", "QPushButton", {544, 360, 75, 25}, "&TEST MBUS", u("Test sterowników"), E},
+        {"Button6", "QPushButton", {544, 360, 75, 25}, "&TEST MBUS", u("Test sterowników"), {FGMC, 15, false, false, red}},
         {"Button3", "QPushButton", {448, 400, 73, 25}, "&ZAPIS", "Zapis zmienionych danych", E},
         {"Button4", "QPushButton", {544, 400, 75, 25}, "&ADRES [+]", u("Zmień sterownik"), E},
         {"Button1", "QPushButton", {448, 440, 73, 25}, "&RESET", "Reset sterownika", E},
@@ -289,6 +291,10 @@ void WindowLayoutTest::everyControlMatchesItsRow()
             QVERIFY2(l->autoFillBackground() && !l->wordWrap(), qPrintable(where + "not opaque"));
         if (auto* e = qobject_cast<QLineEdit*>(w))
             QVERIFY2(e->isReadOnly(), qPrintable(where + "editable"));
+        // At least 2 px each side: a caption as wide as its button touches the border.
+        if (auto* b = qobject_cast<QPushButton*>(w))
+            QVERIFY2(b->width() - b->fontMetrics().horizontalAdvance(QString(b->text()).remove('&')) >= 4,
+                     qPrintable(where + "no margin"));
     }
     // The two set-point fields sit on the menu-bar colour, the others on white.
     QCOMPARE(form->ui->Edit16->palette().color(QPalette::Base), PlatformColour(window_colours::kMenuBar));
@@ -335,6 +341,9 @@ void WindowLayoutTest::spinnersHaveTheirBuddyRangeAndStart()
         QCOMPARE(spinner->buddy()->text(), QString::number(s.start));
         QCOMPARE(spinner->focusPolicy(), Qt::NoFocus);
         QCOMPARE(spinner->cursor().shape(), Qt::PointingHandCursor);
+        // The style draws the arrows in these; none is the window's red.
+        QCOMPARE(spinner->palette().color(QPalette::WindowText), black);
+        QCOMPARE(spinner->palette().color(QPalette::ButtonText), black);
     }
 }
 
@@ -378,6 +387,14 @@ void WindowLayoutTest::listsHoldTheirItemsAndStartEmpty()
     for (const auto& s : samples)
         QCOMPARE(durations->itemText(s.index), QString(s.text));
     for (QComboBox* list : form->findChildren<QComboBox*>()) {
+        // Every item shows whole in the closed list (the style insets it a pixel each side).
+        QStyleOptionComboBox option;
+        option.initFrom(list);
+        const int room =
+            list->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list).width() - 2;
+        for (int i = 0; i < list->count(); ++i)
+            QVERIFY2(list->fontMetrics().horizontalAdvance(list->itemText(i)) <= room,
+                     qPrintable(list->objectName() + ": " + list->itemText(i)));
         QCOMPARE(list->currentIndex(), -1);
         QVERIFY(!list->isEditable());
         QCOMPARE(list->maxVisibleItems(), 8);
@@ -397,7 +414,9 @@ void WindowLayoutTest::windowFrameTimerAndColours()
     QCOMPARE(form->palette().color(QPalette::Window), PlatformColour(window_colours::kWindow));
     QCOMPARE(form->font().family(), QString(MSS));
     QCOMPARE(form->font().pixelSize(), 11);
-    QCOMPARE(form->palette().color(QPalette::WindowText), red);
+    // Red is the labels' own: controls that inherit the window's text colour
+    // (spinners, the scroll bars' arrows, message boxes) keep the normal one.
+    QCOMPARE(form->palette().color(QPalette::WindowText), black);
     QVERIFY(form->windowIcon().availableSizes().contains(QSize(16, 16)));
     auto* timer = form->findChild<QTimer*>("Timer1");
     QVERIFY(timer);
@@ -407,6 +426,7 @@ void WindowLayoutTest::windowFrameTimerAndColours()
     // The client area scrolls as a whole once the window is smaller than the layout.
     auto* scroll = form->findChild<QScrollArea*>();
     QVERIFY(scroll && scroll->widget() == form->ui->ClientArea);
+    QCOMPARE(scroll->verticalScrollBar()->palette().color(QPalette::WindowText), black);
     QCOMPARE(form->ui->ClientArea->minimumSize(), QSize(864, 527));
 }
 
@@ -428,6 +448,10 @@ void WindowLayoutTest::headingsPaintOverTheirFrames()
                      && heading->geometry().bottom() > frame->geometry().top(),
                  g.heading);
         QVERIFY(heading->text().startsWith(' ') && heading->text().endsWith(' '));
+        // The heading covers no more of the line than its text, and some of
+        // the line shows between it and the frame's corner.
+        QVERIFY2(heading->width() <= heading->fontMetrics().horizontalAdvance(heading->text()) + 2, g.heading);
+        QVERIFY2(frame->geometry().right() - heading->geometry().right() >= 8, g.heading);
     }
     QCOMPARE(form->findChild<QFrame*>("Bevel5")->frameShadow(), QFrame::Sunken);
 }
