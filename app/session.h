@@ -4,6 +4,7 @@
 #include "link/modbus_link.h"
 #include "link/port_settings.h"
 #include "qt_notifier.h"
+#include "serving_clock.h"
 #include "settings/settings_file.h"
 
 class TForm1;
@@ -19,7 +20,7 @@ public:
     Session& operator=(const Session&) = delete;
 
     torv::PortSettings settings;
-    torv::SteadyClock clock;
+    ServingClock clock;
     QtNotifier notifier;
     torv::ModbusLink link;
     torv::SettingsFile settingsFile;

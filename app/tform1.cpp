@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLocale>
 #include <QScreen>
 #include <QTimer>
@@ -12,6 +13,7 @@
 #include "fonts.h"
 #include "link/com_device.h"
 #include "platform_colours.h"
+#include "serving_clock.h"
 #include "ui_tform1.h"
 
 namespace {
@@ -116,15 +118,58 @@ void TForm1::bindEvents()
     connect(ui->Label11, &CaptionLabel::mouseLeft, this, &TForm1::Label11MouseLeave);
 }
 
-// Handlers: the console does the work once attached.
-#define TORV_DELEGATE(handler)      \
-    void TForm1::handler()          \
-    {                               \
-        if (console_)               \
-            console_->handler();    \
+TForm1::HandlerRun::HandlerRun(TForm1& form) : form_(form)
+{
+    // The pointer says the window is busy; a box shows the normal one.
+    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+}
+
+TForm1::HandlerRun::~HandlerRun()
+{
+    QGuiApplication::restoreOverrideCursor();
+    // A tick that fell while bus work was waiting comes now, once, as it
+    // would from an event loop that had been held up.
+    if (form_.tickPending_) {
+        form_.tickPending_ = false;
+        QTimer::singleShot(0, &form_, &TForm1::Timer1Timer);
     }
-TORV_DELEGATE(OpenCommClick)
-TORV_DELEGATE(Timer1Timer)
+}
+
+void TForm1::OpenCommClick()
+{
+    // Start-up waits for its turn rather than being lost.
+    if (ServingClock::serving()) {
+        QTimer::singleShot(0, this, &TForm1::OpenCommClick);
+        return;
+    }
+    if (!console_)
+        return;
+    HandlerRun run(*this);
+    console_->OpenCommClick();
+}
+
+void TForm1::Timer1Timer()
+{
+    if (ServingClock::serving()) {
+        tickPending_ = true;
+        return;
+    }
+    if (!console_)
+        return;
+    HandlerRun run(*this);
+    console_->Timer1Timer();
+}
+
+// Handlers: the console does the work once attached. While bus work waits
+// and the window is served, no handler starts.
+#define TORV_DELEGATE(handler)              \
+    void TForm1::handler()                  \
+    {                                       \
+        if (!console_ || ServingClock::serving()) \
+            return;                         \
+        HandlerRun run(*this);              \
+        console_->handler();                \
+    }
 TORV_DELEGATE(Button1Click)
 TORV_DELEGATE(Button2Click)
 TORV_DELEGATE(Button3Click)
@@ -140,8 +185,10 @@ TORV_DELEGATE(CheckBox1Click)
 
 void TForm1::UpDown1Click(UpDown::Button)
 {
-    if (console_)
-        console_->UpDown1Click();
+    if (!console_ || ServingClock::serving())
+        return;
+    HandlerRun run(*this);
+    console_->UpDown1Click();
 }
 
 void TForm1::Label11MouseEnter() { apply(torv::Console::ContactLinkLook(true)); }
@@ -149,6 +196,8 @@ void TForm1::Label11MouseLeave() { apply(torv::Console::ContactLinkLook(false));
 
 void TForm1::Label11Click()
 {
+    if (ServingClock::serving())
+        return;
     if (console_)
         console_->Label11Click();
     else
@@ -160,6 +209,8 @@ void TForm1::Label11Click()
 #define TORV_SPINNER(handler, spinner, field, show) \
     void TForm1::handler(UpDown::Button)            \
     {                                               \
+        if (ServingClock::serving())                \
+            return;                                 \
         if (console_)                               \
             console_->handler();                    \
         else                                        \

@@ -93,7 +93,21 @@ private:
     void dockStatusBar();
     void startOnceShown();
 
+    // One handler's run, however nested: the busy pointer, and the tick
+    // held back meanwhile delivered after it.
+    class HandlerRun {
+    public:
+        explicit HandlerRun(TForm1& form);
+        ~HandlerRun();
+        HandlerRun(const HandlerRun&) = delete;
+        HandlerRun& operator=(const HandlerRun&) = delete;
+
+    private:
+        TForm1& form_;
+    };
+
     torv::Console* console_ = nullptr;
+    bool tickPending_ = false;
     mutable QHash<QString, QWidget*> controls_;
     bool activated_ = false;
     bool painted_ = false;

@@ -9,6 +9,8 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
+#include "serving_clock.h"
+
 namespace {
 // Auto-repeat while an arrow is held, as the platform's spinner does.
 constexpr int kRepeatDelayMs = 400;
@@ -128,6 +130,9 @@ void UpDown::mouseReleaseEvent(QMouseEvent* event)
 
 void UpDown::repeat()
 {
+    // Held down while bus work runs: the operator's input waits for nothing.
+    if (ServingClock::serving())
+        return;
     // A handler's modal box can swallow the release; a button no longer held ends the repeat.
     if (!pressed_ || !(QGuiApplication::mouseButtons() & Qt::LeftButton)) {
         pressed_ = false;

@@ -36,4 +36,11 @@ void DelayMs(Clock& clock, unsigned ms)
         clock.sleepUntilUs(deadline);
 }
 
+void IdleMs(Clock& clock, unsigned ms)
+{
+    const std::uint64_t deadline = clock.nowUs() + static_cast<std::uint64_t>(ms) * 1000u;
+    while (clock.nowUs() < deadline)
+        clock.idleUntilUs(deadline);
+}
+
 } // namespace torv

@@ -10,6 +10,11 @@ public:
     virtual ~Clock() = default;
     virtual std::uint64_t nowUs() = 0;
     virtual void sleepUntilUs(std::uint64_t deadlineUs) = 0;
+    // A wait the caller could spend on other work (a reply poll, a pause
+    // between transactions), unlike the pause behind each request byte,
+    // whose length the frame depends on. It still ends at the deadline or
+    // as soon after it as the other work allows.
+    virtual void idleUntilUs(std::uint64_t deadlineUs) { sleepUntilUs(deadlineUs); }
 };
 
 // CLOCK_MONOTONIC with absolute-deadline sleeps.
@@ -38,5 +43,7 @@ private:
 
 // Blocks until at least `ms` milliseconds have passed on `clock`.
 void DelayMs(Clock& clock, unsigned ms);
+// The same wait as an idle one (Clock::idleUntilUs).
+void IdleMs(Clock& clock, unsigned ms);
 
 } // namespace torv

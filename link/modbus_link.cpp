@@ -52,7 +52,7 @@ void ModbusLink::Ustaw_COM()
     PortOpen = true;
 }
 
-void ModbusLink::DelayMs(unsigned ms) { torv::DelayMs(clock_, ms); }
+void ModbusLink::DelayMs(unsigned ms) { torv::IdleMs(clock_, ms); }
 
 void ModbusLink::CRC16(std::size_t length)
 {
@@ -115,7 +115,8 @@ void ModbusLink::sendByte(std::size_t index, std::uint8_t byte)
     FrameBuffer[index] = byte;
     discardStaleBytes();
     port_->transmit(byte);
-    DelayMs(static_cast<unsigned>(settings_.BaudIndex) + 1u);
+    // Never idle: a byte sent late splits the frame at the controller.
+    torv::DelayMs(clock_, static_cast<unsigned>(settings_.BaudIndex) + 1u);
 }
 
 void ModbusLink::waitQuietLine(unsigned pollMs)

@@ -61,6 +61,7 @@ public:
     void Load_Modbus_Byte(std::uint8_t address, std::uint8_t start, bool showResult);
     // CRC of the first `length` frame-buffer bytes, stored low byte first right behind them.
     void CRC16(std::size_t length);
+    // A pause between transactions or a reply poll: an idle wait of the clock.
     void DelayMs(unsigned ms);
 
     bool PortOpen = false;

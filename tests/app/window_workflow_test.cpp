@@ -11,7 +11,9 @@
 
 #include <mutex>
 
+#include "serving_clock.h"
 #include "session.h"
+#include "sim/sim_port.h"
 #include "sim/line.h"
 #include "sim/pty_server.h"
 #include "tform1.h"
@@ -114,6 +116,7 @@ private slots:
     void ticksWhileOffSendNothing();
     void portListReopensThePort();
     void exitCancelThenOk();
+    void busWorkServesTheWindowNotTheOperator();
 };
 
 void WindowWorkflowTest::startUpReadsAnsweringController()
@@ -226,6 +229,103 @@ void WindowWorkflowTest::exitCancelThenOk()
     QTest::mouseClick(tool.form.ui->Button5, Qt::LeftButton);
     QVERIFY(!tool.form.isVisible());
     QVERIFY(!tool.session.link.PortOpen);
+}
+
+namespace {
+// Counts the ticks that reached the console, not those held back.
+class CountingForm : public TForm1 {
+public:
+    int ticksRun = 0;
+    void Timer1Timer() override
+    {
+        if (!ServingClock::serving())
+            ++ticksRun;
+        TForm1::Timer1Timer();
+    }
+};
+
+// Records when a widget was asked to repaint and when it did, on the bus's clock.
+class PaintWatch : public QObject {
+public:
+    PaintWatch(QWidget* widget, torv::Clock& clock) : widget_(widget), clock_(clock) { widget->installEventFilter(this); }
+    void expose()
+    {
+        exposedAt = clock_.nowUs();
+        widget_->update();
+    }
+    std::uint64_t exposedAt = 0, paintedAt = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && exposedAt != 0 && paintedAt == 0)
+            paintedAt = clock_.nowUs();
+        return false;
+    }
+
+private:
+    QWidget* widget_;
+    torv::Clock& clock_;
+};
+} // namespace
+
+void WindowWorkflowTest::busWorkServesTheWindowNotTheOperator()
+{
+    // The bus test of the whole line on a virtual clock: 42 s of bus time.
+    torv::sim::Line line;
+    line.add(3);
+    BoxAnswerer boxes;
+    CountingForm form;
+    torv::PortSettings settings;
+    torv::VirtualClock busTime;
+    ServingClock clock(&busTime);
+    QtNotifier notifier(&form);
+    torv::ModbusLink link(settings, clock, notifier);
+    link.opener = [&](const std::string&, std::uint8_t, std::uint8_t) {
+        return std::make_unique<torv::sim::SimPort>(line, busTime);
+    };
+    QTemporaryDir dir;
+    torv::SettingsFile settingsFile(notifier, dir.path().toStdString());
+    settings.ModuleAddress = 3;
+    settingsFile.SaveSettings(settings);
+    torv::Console console(link, settingsFile, notifier, form);
+    console.separator = std::string(","); // (assigning the literal trips a false -Wrestrict in GCC 12)
+    form.attach(&console);
+    form.Timer1->stop();
+    form.show();
+    QTRY_VERIFY(console.DataLoaded); // start-up read controller 3
+    auto* ui = form.ui;
+    int operatorInput = 0; // what reached the controls at all
+    connect(ui->UpDown5, &UpDown::clicked, &form, [&] { ++operatorInput; });
+    connect(ui->Button3, &QPushButton::pressed, &form, [&] { ++operatorInput; });
+
+    PaintWatch watch(ui->ClientArea, busTime);
+    Qt::CursorShape pointer = Qt::ArrowCursor;
+    QTimer::singleShot(0, &form, [&] {
+        // Runs in the first round of events the bus test serves.
+        QVERIFY(ServingClock::serving());
+        pointer = QGuiApplication::overrideCursor() ? QGuiApplication::overrideCursor()->shape() : Qt::ArrowCursor;
+        watch.expose();
+        QTest::mouseClick(ui->UpDown5, Qt::LeftButton);      // would step P4
+        QTest::keyClick(ui->Edit5, Qt::Key_Up);               // so would the arrow key
+        QTest::mouseClick(ui->Button3, Qt::LeftButton);      // ZAPIS would say nothing was read
+        form.Timer1->start(1);                                // ticks fall during the test
+    });
+    form.Button6Click();
+    form.Timer1->stop();
+    const std::uint64_t ended = busTime.nowUs();
+
+    QCOMPARE(console.FoundCount, std::uint8_t{1});
+    QCOMPARE(pointer, Qt::BusyCursor);
+    QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+    QVERIFY(watch.paintedAt != 0);
+    QVERIFY(watch.paintedAt - watch.exposedAt <= 200'000);
+    QVERIFY(watch.paintedAt < ended);
+    QCOMPARE(form.ticksRun, 0);
+    QTest::qWait(50);
+    QCOMPARE(operatorInput, 0);
+    QCOMPARE(boxes.seen, QStringList());
+    QCOMPARE(form.ticksRun, 1); // the held-back tick, once
 }
 
 QTEST_MAIN(WindowWorkflowTest)

@@ -1,0 +1,122 @@
+#include "serving_clock.h"
+
+#include <algorithm>
+
+#include <QApplication>
+#include <QEvent>
+#include <QWidget>
+#include <QWindow>
+
+namespace {
+
+// An event round must leave this much of a wait for its precise end: a
+// repaint of the whole window takes a few milliseconds.
+constexpr std::uint64_t kRoundMarginUs = 10'000;
+// How long the thread sleeps between rounds: the window's latency meanwhile.
+constexpr std::uint64_t kRoundEveryUs = 5'000;
+// Most of one round spent on queued events; one paint may still run longer.
+constexpr int kRoundBudgetMs = 5;
+constexpr const char* kServedProperty = "torvServedDuringBusWork";
+
+bool serving_ = false;
+
+bool isOperatorInput(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::ContextMenu:
+    case QEvent::Enter:
+    case QEvent::Leave:
+    case QEvent::HoverEnter:
+    case QEvent::HoverLeave:
+    case QEvent::HoverMove:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TouchCancel:
+    case QEvent::TabletPress:
+    case QEvent::TabletMove:
+    case QEvent::TabletRelease:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+    case QEvent::Close: // the title bar's close button
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool servedWindow(QObject* receiver)
+{
+    if (receiver->isWidgetType())
+        return static_cast<QWidget*>(receiver)->window()->property(kServedProperty).toBool();
+    if (auto* window = qobject_cast<QWindow*>(receiver))
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->windowHandle() == window)
+                return top->property(kServedProperty).toBool();
+    return false;
+}
+
+// Installed on the application for one round: the operator's input to the
+// tool's windows goes nowhere.
+class InputDrop final : public QObject {
+protected:
+    bool eventFilter(QObject* receiver, QEvent* event) override
+    {
+        return isOperatorInput(event->type()) && !servedWindow(receiver);
+    }
+};
+
+} // namespace
+
+bool ServingClock::serving() { return serving_; }
+
+void ServingClock::serveInputOf(QWidget* window) { window->setProperty(kServedProperty, true); }
+
+void ServingClock::resetStats()
+{
+    stats_ = {};
+    lastRoundUs_ = nowUs();
+}
+
+void ServingClock::serveRound()
+{
+    stats_.longestGapUs = std::max(stats_.longestGapUs, nowUs() - lastRoundUs_);
+    InputDrop drop;
+    QCoreApplication::instance()->installEventFilter(&drop);
+    serving_ = true;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, kRoundBudgetMs);
+    serving_ = false;
+    QCoreApplication::instance()->removeEventFilter(&drop);
+    lastRoundUs_ = nowUs();
+    ++stats_.rounds;
+}
+
+void ServingClock::idleUntilUs(std::uint64_t deadlineUs)
+{
+    // Not nested into a round of its own, and nothing to serve without an application.
+    if (serving_ || QCoreApplication::instance() == nullptr) {
+        base_.sleepUntilUs(deadlineUs);
+        return;
+    }
+    while (nowUs() + kRoundMarginUs < deadlineUs) {
+        serveRound();
+        const std::uint64_t now = nowUs();
+        if (now + kRoundMarginUs >= deadlineUs)
+            break;
+        base_.sleepUntilUs(std::min(deadlineUs - kRoundMarginUs, now + kRoundEveryUs));
+    }
+    base_.sleepUntilUs(deadlineUs);
+    const std::uint64_t end = nowUs();
+    if (end > deadlineUs)
+        stats_.latestEndUs = std::max(stats_.latestEndUs, end - deadlineUs);
+}

@@ -1,0 +1,51 @@
+#pragma once
+#include <cstdint>
+
+#include "link/clock.h"
+
+class QWidget;
+
+// The window's bus clock. The link's idle waits (reply polls, pauses between
+// transactions) serve the window's events meanwhile: it repaints what was
+// uncovered or changed and the desktop sees it answer. What the operator
+// does to it in that time is dropped, not kept for later, and no handler
+// starts: the bus work in progress is the only work. The pause behind each
+// request byte serves nothing, so a frame keeps its spacing.
+class ServingClock final : public torv::Clock {
+public:
+    // Time from `base` when given (tests run the bus on a virtual clock),
+    // else the monotonic clock.
+    explicit ServingClock(torv::Clock* base = nullptr) : base_(base ? *base : steady_) {}
+    ServingClock(const ServingClock&) = delete;
+    ServingClock& operator=(const ServingClock&) = delete;
+
+    std::uint64_t nowUs() override { return base_.nowUs(); }
+    void sleepUntilUs(std::uint64_t deadlineUs) override { base_.sleepUntilUs(deadlineUs); }
+    void idleUntilUs(std::uint64_t deadlineUs) override;
+
+    // True while a wait serves events: a handler reached now was not called
+    // by the work that waits, and must not start.
+    static bool serving();
+    // A top-level window whose input is served even then: it starts no bus work.
+    static void serveInputOf(QWidget* window);
+
+    // How the waits went since the last reset: the longest stretch between
+    // two event rounds, and the most an idle wait ended after its deadline.
+    struct Stats {
+        std::uint64_t longestGapUs = 0;
+        std::uint64_t latestEndUs = 0;
+        std::uint64_t rounds = 0;
+    };
+    const Stats& stats() const { return stats_; }
+    // Starts a measurement now: the first stretch runs from here.
+    void resetStats();
+    std::uint64_t lastRoundUs() const { return lastRoundUs_; }
+
+private:
+    void serveRound();
+
+    torv::SteadyClock steady_;
+    torv::Clock& base_;
+    Stats stats_;
+    std::uint64_t lastRoundUs_ = 0;
+};
