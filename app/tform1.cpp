@@ -1,5 +1,7 @@
 #include "tform1.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -48,9 +50,13 @@ TForm1::TForm1(QWidget* parent)
     UpDown::bindAssociates(ui->ClientArea);
     for (CaptionLabel* label : ui->ClientArea->findChildren<CaptionLabel*>())
         label->setAutoSize(true);
-    // The form cannot say "no selection" for a list that has items.
-    for (QComboBox* list : ui->ClientArea->findChildren<QComboBox*>())
+    // The form cannot say "no selection" for a list that has items. A list
+    // longer than its eight visible rows scrolls with a bar, as on the
+    // platform it was drawn for; the popup is made with the bar switched off.
+    for (QComboBox* list : ui->ClientArea->findChildren<QComboBox*>()) {
         list->setCurrentIndex(-1);
+        list->view()->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    }
 
     resize(kClientSize);
     setMaximumSize(kClientMaximum);

@@ -310,6 +310,8 @@ void WindowBehaviourTest::openedListShowsEightItems()
         const int row = view->sizeHintForRow(0);
         QVERIFY2(view->height() >= l.visible * row && view->height() < (l.visible + 1) * row,
                  qPrintable(l.list->objectName() + ": " + QString::number(view->height())));
+        // The items beyond the eighth are reached with a scroll bar.
+        QCOMPARE(view->verticalScrollBar()->isVisible(), l.list->count() > l.visible);
         l.list->hidePopup();
     }
 }
