@@ -132,7 +132,7 @@ bool TForm1::checked(const std::string& name) const
 
 void TForm1::repaintNow()
 {
-    // Bus work holds the event loop; paint the bus-test line and the bar now.
+    // Now, not at the next idle wait of the bus: the bar steps with each address.
     ui->Label26->repaint();
     ui->ProgressBar1->repaint();
 }
