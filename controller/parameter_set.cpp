@@ -1,0 +1,545 @@
+#include "controller/parameter_set.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <QJsonValue>
+#include <QSaveFile>
+#include <QString>
+#include <QStringList>
+
+#include "controller/conversions.h"
+
+namespace torv {
+
+namespace {
+
+using parameter_set::kFormat;
+using parameter_set::kMaxFileBytes;
+using parameter_set::kParameterCount;
+using parameter_set::kVersion;
+
+constexpr int kAlarmBuzzer = 125;
+constexpr int kStepCount = static_cast<int>(kProgrammeSteps.size());
+constexpr std::array<std::string_view, 3> kStepKeys{"hours", "temperature", "difference"};
+
+constexpr std::array<int, kParameterSetBytes> buildBytes()
+{
+    constexpr std::array<int, kParameterCount> parameters{108, 109, 110, 111, 112, 113, 114, 115, 116, 117,
+                                                          118, 120, 121, 122, 123, 124, 106, 107, kAlarmBuzzer};
+    std::array<int, kParameterSetBytes> bytes{};
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = i < parameters.size() ? parameters[i] : 128 + static_cast<int>(i - parameters.size());
+    return bytes;
+}
+constexpr std::array<int, kParameterSetBytes> kBytes = buildBytes();
+static_assert(kBytes.back() == 157);
+
+constexpr bool isTenths(Kind kind) { return kind == Kind::Tenths || kind == Kind::OffsetTenths; }
+
+// ---- numbers and texts as the file writes them ----------------------------
+
+// A tenths position as a decimal number with one decimal: -5 -> "-0.5".
+std::string tenthsNumber(int position)
+{
+    const int magnitude = position < 0 ? -position : position;
+    return (position < 0 ? "-" : "") + std::to_string(magnitude / 10) + "." + std::to_string(magnitude % 10);
+}
+
+// A number from the file as short as it reads back exactly.
+std::string numberText(double v)
+{
+    char buffer[64];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, v);
+    return error == std::errc() ? std::string(buffer, end) : std::string("?");
+}
+
+std::string inQuotes(std::string_view s) { return "\"" + std::string(s) + "\""; }
+
+std::string rangeText(const MapEntry& e)
+{
+    if (isTenths(e.kind))
+        return tenthsNumber(e.range.min) + ".." + tenthsNumber(e.range.max);
+    return std::to_string(e.range.min) + ".." + std::to_string(e.range.max);
+}
+
+std::string itemsText(const std::vector<std::string>& items)
+{
+    if (items.size() > 5)
+        return inQuotes(items.front()) + " … " + inQuotes(items.back());
+    std::string out;
+    for (const std::string& item : items)
+        out += (out.empty() ? "" : ", ") + inQuotes(item);
+    return out;
+}
+
+std::string jsonString(std::string_view s)
+{
+    std::string out = "\"";
+    for (const char c : s) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", u);
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+// A value of the set as the file holds it.
+std::string valueJson(const MapEntry& e, int value)
+{
+    switch (e.kind) {
+    case Kind::Tenths:
+    case Kind::OffsetTenths: return tenthsNumber(value);
+    case Kind::Flag: return value != 0 ? "true" : "false";
+    case Kind::List: {
+        const std::vector<std::string> items = ListItems(e.control);
+        if (value >= 0 && static_cast<std::size_t>(value) < items.size())
+            return jsonString(items[static_cast<std::size_t>(value)]);
+        return std::to_string(value); // outside the list: no set holds it, and it reads back as a problem
+    }
+    default: return std::to_string(value);
+    }
+}
+
+// ---- reading ----------------------------------------------------------------
+
+// Where in the file a problem is, as its line starts.
+std::string parameterPlace(std::string_view name) { return "parameters, " + inQuotes(name); }
+std::string stepPlace(int step, std::string_view key) { return "programme, krok " + std::to_string(step) + ", " + inQuotes(key); }
+
+const char* syntaxText(QJsonParseError::ParseError error)
+{
+    switch (error) {
+    case QJsonParseError::UnterminatedObject: return "oczekiwano przecinka albo \"}\"";
+    case QJsonParseError::MissingNameSeparator: return "brak dwukropka po nazwie klucza";
+    case QJsonParseError::UnterminatedArray: return "oczekiwano przecinka albo \"]\"";
+    case QJsonParseError::MissingValueSeparator: return "brak przecinka między wartościami tablicy";
+    case QJsonParseError::IllegalValue: return "niedozwolona wartość";
+    case QJsonParseError::TerminationByNumber: return "plik urywa się w liczbie";
+    case QJsonParseError::IllegalNumber: return "niepoprawna liczba";
+    case QJsonParseError::IllegalEscapeSequence: return "niepoprawny znak po \"\\\" w tekście";
+    case QJsonParseError::IllegalUTF8String: return "tekst nie jest poprawnym UTF-8";
+    case QJsonParseError::UnterminatedString: return "niezamknięty tekst (brak cudzysłowu)";
+    case QJsonParseError::MissingObject: return "oczekiwano nazwy klucza w cudzysłowie";
+    case QJsonParseError::DeepNesting: return "zbyt głębokie zagnieżdżenie";
+    case QJsonParseError::DocumentTooLarge: return "dokument zbyt duży";
+    case QJsonParseError::GarbageAtEnd: return "nadmiarowe znaki za końcem dokumentu";
+    default: return "błąd składni";
+    }
+}
+
+// Line and column (both from 1, columns in characters) of byte `offset`.
+std::pair<int, int> lineAndColumn(std::string_view text, std::size_t offset)
+{
+    int line = 1, column = 1;
+    for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\n') {
+            ++line;
+            column = 1;
+        } else if ((c & 0xC0) != 0x80) { // not a UTF-8 continuation byte
+            ++column;
+        }
+    }
+    return {line, column};
+}
+
+std::string sizeProblem(std::size_t size)
+{
+    return "plik za duży: " + std::to_string(size) + " bajtów (najwyżej " + std::to_string(kMaxFileBytes) + ")";
+}
+
+// The value `v` holds for the control of `e`, or a problem at `place`.
+std::optional<int> fieldValue(const MapEntry& e, const QJsonValue& v, const std::string& place,
+                              std::vector<std::string>& problems)
+{
+    const auto problem = [&](const std::string& what) {
+        problems.push_back(place + ": " + what);
+        return std::nullopt;
+    };
+    switch (e.kind) {
+    case Kind::WholeNumber: {
+        if (!v.isDouble())
+            return problem("oczekiwano liczby całkowitej");
+        const double d = v.toDouble();
+        if (!std::isfinite(d) || std::trunc(d) != d)
+            return problem("oczekiwano liczby całkowitej, jest " + numberText(d));
+        if (d < e.range.min || d > e.range.max)
+            return problem("wartość " + numberText(d) + " poza zakresem " + rangeText(e));
+        return static_cast<int>(d);
+    }
+    case Kind::Tenths:
+    case Kind::OffsetTenths: {
+        if (!v.isDouble())
+            return problem("oczekiwano liczby");
+        const double d = v.toDouble();
+        const double tenths = d * 10;
+        if (!std::isfinite(tenths))
+            return problem("wartość " + numberText(d) + " poza zakresem " + rangeText(e));
+        const double position = std::round(tenths);
+        // Binary fractions: 0.3 x 10 is 3.0000000000000004.
+        if (std::fabs(tenths - position) > 1e-6)
+            return problem("wartość " + numberText(d) + " ma więcej niż jedno miejsce po przecinku");
+        if (position < e.range.min || position > e.range.max)
+            return problem("wartość " + numberText(d) + " poza zakresem " + rangeText(e));
+        return static_cast<int>(position);
+    }
+    case Kind::List: {
+        const std::vector<std::string> items = ListItems(e.control);
+        if (!v.isString())
+            return problem("oczekiwano tekstu pozycji listy: " + itemsText(items));
+        const std::string text = v.toString().toStdString();
+        for (std::size_t i = 0; i < items.size(); ++i)
+            if (items[i] == text && e.range.clamp(static_cast<int>(i)) == static_cast<int>(i))
+                return static_cast<int>(i);
+        return problem("nieznana pozycja listy " + inQuotes(text) + ", dozwolone: " + itemsText(items));
+    }
+    case Kind::Flag:
+        if (!v.isBool())
+            return problem("oczekiwano true albo false");
+        return v.toBool() ? 1 : 0;
+    default: return problem("tej wartości nie można wczytać");
+    }
+}
+
+void readParameters(const QJsonValue& value, ParameterSet& set, std::vector<std::string>& problems)
+{
+    if (!value.isObject()) {
+        problems.push_back(inQuotes("parameters") + ": oczekiwano obiektu");
+        return;
+    }
+    const QJsonObject parameters = value.toObject();
+    for (auto it = parameters.begin(); it != parameters.end(); ++it) {
+        const std::string key = it.key().toStdString();
+        const MapEntry* e = MapByName(key);
+        if (!e || std::find(kBytes.begin(), kBytes.begin() + kParameterCount, e->byte) == kBytes.begin() + kParameterCount)
+            problems.push_back(parameterPlace(key) + ": nieznany klucz");
+    }
+    for (std::size_t i = 0; i < kParameterCount; ++i) {
+        const MapEntry& e = MapAt(kBytes[i]);
+        const QString key = QString::fromUtf8(e.name.data(), static_cast<qsizetype>(e.name.size()));
+        if (!parameters.contains(key))
+            continue;
+        if (const std::optional<int> v = fieldValue(e, parameters.value(key), parameterPlace(e.name), problems))
+            set.values[e.byte] = *v;
+    }
+}
+
+void readProgramme(const QJsonValue& value, ParameterSet& set, std::vector<std::string>& problems)
+{
+    if (!value.isArray()) {
+        problems.push_back(inQuotes("programme") + ": oczekiwano tablicy " + std::to_string(kStepCount) +
+                           " kroków");
+        return;
+    }
+    const QJsonArray steps = value.toArray();
+    if (steps.size() != kStepCount) {
+        problems.push_back(inQuotes("programme") + ": oczekiwano " + std::to_string(kStepCount) + " kroków, jest " +
+                           std::to_string(steps.size()));
+        return;
+    }
+    for (const ProgrammeStep& step : kProgrammeSteps) {
+        const QJsonValue entry = steps.at(step.step - 1);
+        const std::string place = "programme, krok " + std::to_string(step.step);
+        if (!entry.isObject()) {
+            problems.push_back(place + ": oczekiwano obiektu");
+            continue;
+        }
+        const QJsonObject fields = entry.toObject();
+        for (auto it = fields.begin(); it != fields.end(); ++it) {
+            const std::string key = it.key().toStdString();
+            if (std::find(kStepKeys.begin(), kStepKeys.end(), key) == kStepKeys.end())
+                problems.push_back(stepPlace(step.step, key) + ": nieznany klucz");
+        }
+        for (std::size_t k = 0; k < kStepKeys.size(); ++k) {
+            const QString key = QString::fromLatin1(kStepKeys[k].data(), static_cast<qsizetype>(kStepKeys[k].size()));
+            if (!fields.contains(key))
+                continue;
+            const MapEntry& e = MapAt(step.firstByte + static_cast<int>(k));
+            if (const std::optional<int> v = fieldValue(e, fields.value(key), stepPlace(step.step, kStepKeys[k]), problems))
+                set.values[e.byte] = *v;
+        }
+    }
+}
+
+void readSource(const QJsonValue& value, ParameterSet& set, std::vector<std::string>& problems)
+{
+    if (!value.isObject()) {
+        problems.push_back(inQuotes("source") + ": oczekiwano obiektu");
+        return;
+    }
+    const QJsonObject source = value.toObject();
+    for (auto it = source.begin(); it != source.end(); ++it)
+        if (it.key() != QLatin1String("address"))
+            problems.push_back("source, " + inQuotes(it.key().toStdString()) + ": nieznany klucz");
+    if (!source.contains(QLatin1String("address")))
+        return;
+    const QJsonValue address = source.value(QLatin1String("address"));
+    const double d = address.toDouble(-1);
+    if (!address.isDouble() || std::trunc(d) != d || d < 1 || d > kMaxAddress)
+        problems.push_back("source, " + inQuotes("address") + ": oczekiwano adresu 1.." + std::to_string(kMaxAddress));
+    else
+        set.sourceAddress = static_cast<int>(d);
+}
+
+void readSaved(const QJsonValue& value, ParameterSet& set, std::vector<std::string>& problems)
+{
+    if (!value.isString() || !QDateTime::fromString(value.toString(), Qt::ISODate).isValid()) {
+        problems.push_back(inQuotes("saved") + ": oczekiwano daty i czasu, np. \"2026-12-08T10:15:00+01:00\"");
+        return;
+    }
+    set.saved = value.toString().toStdString();
+}
+
+// False when the file is not a set this program reads: nothing else is checked then.
+bool readHeader(const QJsonObject& root, std::vector<std::string>& problems)
+{
+    const QJsonValue format = root.value(QLatin1String("format"));
+    if (format.isUndefined()) {
+        problems.push_back("brak klucza " + inQuotes("format") + ": to nie jest plik parametrów");
+        return false;
+    }
+    if (!format.isString() || format.toString().toStdString() != kFormat) {
+        const std::string shown = format.isString() ? inQuotes(format.toString().toStdString()) : std::string("");
+        problems.push_back("nieznany format pliku " + shown + (shown.empty() ? "" : " ") + "(oczekiwano " +
+                           inQuotes(kFormat) + ")");
+        return false;
+    }
+    const QJsonValue version = root.value(QLatin1String("version"));
+    if (version.isUndefined()) {
+        problems.push_back("brak klucza " + inQuotes("version"));
+        return false;
+    }
+    if (!version.isDouble() || version.toDouble() != kVersion) {
+        const std::string shown = version.isDouble() ? numberText(version.toDouble()) + " " : std::string("");
+        problems.push_back("nieobsługiwana wersja pliku " + shown + "(obsługiwana: " + std::to_string(kVersion) + ")");
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+const std::array<int, kParameterSetBytes>& ParameterSetBytes() { return kBytes; }
+
+bool InParameterSet(int byte) { return std::find(kBytes.begin(), kBytes.end(), byte) != kBytes.end(); }
+
+int ControlValue(const MapEntry& entry, std::uint8_t byte)
+{
+    switch (entry.kind) {
+    case Kind::OffsetTenths: return byte - 100;
+    case Kind::Flag: return FlagChecked(byte) ? 1 : 0;
+    default: return byte;
+    }
+}
+
+std::uint8_t StoredByteOfControlValue(const MapEntry& entry, int value)
+{
+    return Low8(entry.kind == Kind::OffsetTenths ? value + 100 : value);
+}
+
+std::string ParameterSetJson(const ParameterSet& set)
+{
+    std::string out = "{\n";
+    out += "  \"format\": " + jsonString(kFormat) + ",\n";
+    out += "  \"version\": " + std::to_string(kVersion);
+    if (!set.saved.empty())
+        out += ",\n  \"saved\": " + jsonString(set.saved);
+    if (set.sourceAddress != 0)
+        out += ",\n  \"source\": { \"address\": " + std::to_string(set.sourceAddress) + " }";
+
+    std::string parameters;
+    for (std::size_t i = 0; i < kParameterCount; ++i) {
+        const auto it = set.values.find(kBytes[i]);
+        if (it == set.values.end())
+            continue;
+        const MapEntry& e = MapAt(it->first);
+        parameters += (parameters.empty() ? "" : ",\n") + std::string("    ") + jsonString(e.name) + ": " +
+                      valueJson(e, it->second);
+    }
+    if (!parameters.empty())
+        out += ",\n  \"parameters\": {\n" + parameters + "\n  }";
+
+    std::string programme;
+    bool anyStep = false;
+    for (const ProgrammeStep& step : kProgrammeSteps) {
+        std::string fields;
+        for (std::size_t k = 0; k < kStepKeys.size(); ++k) {
+            const auto it = set.values.find(step.firstByte + static_cast<int>(k));
+            if (it == set.values.end())
+                continue;
+            anyStep = true;
+            fields += (fields.empty() ? "" : ", ") + jsonString(kStepKeys[k]) + ": " +
+                      valueJson(MapAt(it->first), it->second);
+        }
+        programme += std::string(step.step == 1 ? "" : ",\n") + "    {" + (fields.empty() ? "" : " " + fields + " ") + "}";
+    }
+    if (anyStep)
+        out += ",\n  \"programme\": [\n" + programme + "\n  ]";
+    return out + "\n}\n";
+}
+
+ParameterSetResult ParameterSetFromRow(const ImageRow& row)
+{
+    ParameterSetResult result;
+    for (const int byte : kBytes) {
+        const MapEntry& e = MapAt(byte);
+        const std::uint8_t stored = RowByte(row, byte);
+        const int value = ControlValue(e, stored);
+        if (e.range.clamp(value) == value) {
+            result.set.values[byte] = value;
+            continue;
+        }
+        const ProgrammeStep* step = nullptr;
+        for (const ProgrammeStep& s : kProgrammeSteps)
+            if (byte >= s.firstByte && byte < s.firstByte + 3)
+                step = &s;
+        const std::string place = step ? stepPlace(step->step, kStepKeys[static_cast<std::size_t>(byte - step->firstByte)])
+                                       : parameterPlace(e.name);
+        const std::string what = e.kind == Kind::List ? "bajt " + std::to_string(stored) + " nie odpowiada żadnej pozycji listy"
+                                 : isTenths(e.kind)   ? "wartość " + tenthsNumber(value) + " poza zakresem " + rangeText(e)
+                                                      : "wartość " + std::to_string(value) + " poza zakresem " + rangeText(e);
+        result.problems.push_back(place + ": " + what);
+    }
+    if (!result.ok())
+        result.set = {};
+    return result;
+}
+
+ParameterSetResult ParseParameterSet(std::string_view bytes)
+{
+    ParameterSetResult result;
+    std::vector<std::string>& problems = result.problems;
+    if (bytes.size() > kMaxFileBytes) {
+        problems.push_back(sizeProblem(bytes.size()));
+        return result;
+    }
+    // Editors on some desktops start a UTF-8 file with a byte order mark.
+    if (bytes.starts_with("\xEF\xBB\xBF"))
+        bytes.remove_prefix(3);
+
+    QJsonParseError error{};
+    const QJsonDocument document =
+        QJsonDocument::fromJson(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())), &error);
+    if (error.error != QJsonParseError::NoError) {
+        // The parser stops one character past the one it could not take.
+        const auto [line, column] = lineAndColumn(bytes, error.offset < 1 ? 0 : static_cast<std::size_t>(error.offset - 1));
+        problems.push_back("błąd składni JSON w wierszu " + std::to_string(line) + ", kolumnie " +
+                           std::to_string(column) + ": " + syntaxText(error.error));
+        return result;
+    }
+    if (!document.isObject()) {
+        problems.push_back("plik nie zawiera obiektu JSON");
+        return result;
+    }
+    const QJsonObject root = document.object();
+    if (!readHeader(root, problems))
+        return result;
+
+    static const QStringList known{"format", "version", "saved", "source", "parameters", "programme"};
+    for (auto it = root.begin(); it != root.end(); ++it)
+        if (!known.contains(it.key()))
+            problems.push_back(inQuotes(it.key().toStdString()) + ": nieznany klucz");
+
+    ParameterSet& set = result.set;
+    if (root.contains(QLatin1String("saved")))
+        readSaved(root.value(QLatin1String("saved")), set, problems);
+    if (root.contains(QLatin1String("source")))
+        readSource(root.value(QLatin1String("source")), set, problems);
+    if (root.contains(QLatin1String("parameters")))
+        readParameters(root.value(QLatin1String("parameters")), set, problems);
+    if (root.contains(QLatin1String("programme")))
+        readProgramme(root.value(QLatin1String("programme")), set, problems);
+    if (!result.ok())
+        set = {};
+    return result;
+}
+
+ControlChanges ParameterSetChanges(const ParameterSet& set, const std::string& separator)
+{
+    ControlChanges out;
+    for (const int byte : kBytes) {
+        const auto it = set.values.find(byte);
+        if (it == set.values.end() || byte == kAlarmBuzzer)
+            continue;
+        const MapEntry& e = MapAt(byte);
+        const int v = it->second;
+        if (e.kind == Kind::List) {
+            out.push_back(SetValue(std::string(e.control), Property::ListIndex, v));
+            continue;
+        }
+        out.push_back(SetValue(std::string(e.spinner), Property::SpinnerPosition, v));
+        out.push_back(SetText(std::string(e.control), isTenths(e.kind) ? TenthsText(v, separator) : std::to_string(v)));
+    }
+    if (const auto it = set.values.find(kAlarmBuzzer); it != set.values.end())
+        out.push_back(SetValue(std::string(MapAt(kAlarmBuzzer).control), Property::Checked, it->second != 0 ? 1 : 0));
+    return out;
+}
+
+std::string ParameterSetTimestamp()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate).toStdString();
+}
+
+std::string ParameterSetFileName(int address)
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "komora-%03d.json", address);
+    return name;
+}
+
+ParameterSetResult ReadParameterSetFile(const std::string& path)
+{
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly)) {
+        ParameterSetResult result;
+        result.problems.push_back("nie można otworzyć pliku: " + file.errorString().toStdString());
+        return result;
+    }
+    // The size first; a device without one is cut one byte past the limit.
+    if (file.size() > static_cast<qint64>(kMaxFileBytes)) {
+        ParameterSetResult result;
+        result.problems.push_back(sizeProblem(static_cast<std::size_t>(file.size())));
+        return result;
+    }
+    const QByteArray bytes = file.read(static_cast<qint64>(kMaxFileBytes) + 1);
+    return ParseParameterSet(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+}
+
+bool WriteParameterSetFile(const std::string& path, const ParameterSet& set, std::string& error)
+{
+    QSaveFile file(QString::fromStdString(path));
+    const std::string json = ParameterSetJson(set);
+    if (!file.open(QIODevice::WriteOnly) || file.write(json.data(), static_cast<qint64>(json.size())) !=
+                                                static_cast<qint64>(json.size())) {
+        error = file.errorString().toStdString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        error = file.errorString().toStdString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace torv

@@ -1,0 +1,88 @@
+#pragma once
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "controller/control_change.h"
+#include "controller/memory_map.h"
+#include "controller/number_format.h"
+
+namespace torv {
+
+// A parameter set: one controller's parameters and programme in a JSON file
+// the operator can read and edit, to back a controller up, restore it or
+// clone it onto another. It never holds the controller's identity (address,
+// baud rate, parity), so loading a set cannot change how a controller answers.
+namespace parameter_set {
+inline constexpr std::string_view kFormat = "torv-lcd-parameters";
+inline constexpr int kVersion = 1;
+// Checked before parsing: a hand-written set is a few kilobytes.
+inline constexpr std::size_t kMaxFileBytes = 64 * 1024;
+inline constexpr std::size_t kParameterCount = 19;
+} // namespace parameter_set
+
+// The bytes a set can hold, in the file's order: the parameters, then the
+// programme step by step (hours, temperature, difference).
+inline constexpr std::size_t kParameterSetBytes = parameter_set::kParameterCount + 30;
+const std::array<int, kParameterSetBytes>& ParameterSetBytes();
+bool InParameterSet(int byte);
+
+struct ParameterSet {
+    int sourceAddress = 0; // controller it was read from, 0 when not given; only informs
+    std::string saved;     // ISO 8601 date and time of the save, empty when not given
+    // Byte -> its value in the control's terms: the whole number; the tenths
+    // spinner position (byte, or byte - 100 for calibrations); the list
+    // index; 0 or 1 for the alarm switch. A byte not in the map is left as
+    // the window shows it.
+    std::map<int, int> values;
+
+    bool operator==(const ParameterSet&) const = default;
+};
+
+struct ParameterSetResult {
+    ParameterSet set;                  // empty whenever there are problems
+    std::vector<std::string> problems; // one line each: header, top-level keys, parameters, programme
+    bool ok() const { return problems.empty(); }
+};
+
+// A stored byte in the terms of the control showing it, and back.
+int ControlValue(const MapEntry& entry, std::uint8_t byte);
+std::uint8_t StoredByteOfControlValue(const MapEntry& entry, int value);
+
+// The set as the file holds it: pretty, keys in a fixed order, UTF-8.
+// The values must lie within their ranges (what the two functions below give).
+std::string ParameterSetJson(const ParameterSet& set);
+
+// The set in `bytes` with nothing of it taken when anything is wrong: size,
+// JSON syntax (with line and column), format name and version, unknown keys,
+// a value of the wrong kind, outside its control's range, or with more than
+// one decimal where tenths are due, a programme of other than ten steps.
+// A foreign format or version is reported alone.
+ParameterSetResult ParseParameterSet(std::string_view bytes);
+
+// Every parameter and programme byte of an image row; a byte outside its
+// control's range is a problem (the window could not show it as it is).
+ParameterSetResult ParameterSetFromRow(const ImageRow& row);
+
+// The controls moved as the operator would move them: a field's spinner
+// first, then its text; a list's selection; the alarm switch last, since
+// its change is written to the controller at once.
+ControlChanges ParameterSetChanges(const ParameterSet& set,
+                                   const std::string& separator = systemDecimalSeparator());
+
+// The current local time with its offset from UTC, as "saved" holds it.
+std::string ParameterSetTimestamp();
+// The name a set of controller `address` is offered under: "komora-007.json".
+std::string ParameterSetFileName(int address);
+
+// Reads and parses a set file; an unreadable or oversize file is a problem too.
+ParameterSetResult ReadParameterSetFile(const std::string& path);
+// Writes the set through a temporary file renamed over `path`, so a failed
+// save leaves any earlier file whole. False with `error` set on failure.
+bool WriteParameterSetFile(const std::string& path, const ParameterSet& set, std::string& error);
+
+} // namespace torv
