@@ -22,6 +22,8 @@ inline constexpr const char* kBusTestNone = "Test Sieci ModBUS nieaktywny, brak 
 inline constexpr const char* kBusTestRunning = "Trwa test sieci MODBUS, proszę czekać....";
 inline constexpr const char* kWaitBox = "Automatyczne testowanie magistrali ModBUS...";
 inline constexpr const char* kWaitCaption = "Proszę czekać !!!";
+inline constexpr const char* kNotLoaded = "Nie wczytano danych z modułu !!!";
+inline constexpr const char* kScanningOn = "Wyłącz skanowanie wyników pomiarów !!!";
 } // namespace texts
 
 // The operator console without the widget toolkit: the program-wide state of
@@ -70,6 +72,15 @@ public:
     void ComboBox3Change();
     void Button7Click();
     void Button1Click();
+    // Parameter sets. Saving takes what the parameter and programme controls
+    // show now; loading moves them as the operator would and sends nothing
+    // but a changed alarm tick: ZAPIS then writes what differs. Whether
+    // either may start now (a module read first; loading also with scanning
+    // off, since a scan repaints the programme); the notice says why not.
+    bool ParameterSaveAllowed();
+    bool ParameterLoadAllowed();
+    void SaveParameterSet(const std::string& path);
+    void LoadParameterSet(const std::string& path);
     // Spinner click handlers, run after the spinner has moved; the tenths
     // ones rewrite their field from the position.
     void UpDown2Click();

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/console/console.h"
+#include "app/console/write_back_row.h"
 #include "controller/conversions.h"
 #include "controller/number_format.h"
 
@@ -12,8 +13,6 @@ namespace torv {
 
 namespace {
 
-constexpr const char* kNotLoaded = "Nie wczytano danych z modułu !!!";
-constexpr const char* kScanningOn = "Wyłącz skanowanie wyników pomiarów !!!";
 constexpr const char* kAddressCaption = "Modyfikacja adresu.";
 constexpr const char* kAddressQuestion = "Czy napewno chcesz zmienić adres modułu ?";
 constexpr const char* kOldAddress = "Stary adres=";
@@ -30,6 +29,8 @@ constexpr std::uint8_t kAddressHigh = 96;
 constexpr std::uint8_t kSlaveAddress = 97;
 constexpr std::uint8_t kBaudSet = 98;
 constexpr std::uint8_t kResetCounter = 100;
+
+} // namespace
 
 // The value a write-back row takes from its control, or nothing to write.
 // An unselected list means the controller's byte matched no item; writing
@@ -55,6 +56,8 @@ std::optional<std::int16_t> RowValue(const WriteBackRow& row, const Panel& panel
         return std::nullopt;
     return static_cast<std::int16_t>(*byte);
 }
+
+namespace {
 
 // The address the address field shows, or nothing when it shows no number
 // or one no controller can answer at (0 would make it a broadcast listener).
@@ -94,11 +97,11 @@ void Console::ResetRequest()
 void Console::Button3Click()
 {
     if (!DataLoaded) {
-        notifier_.notice(kNotLoaded, texts::kCaptionWarning);
+        notifier_.notice(texts::kNotLoaded, texts::kCaptionWarning);
         return;
     }
     if (ScanOn) {
-        notifier_.notice(kScanningOn, texts::kCaptionWarning);
+        notifier_.notice(texts::kScanningOn, texts::kCaptionWarning);
         return;
     }
     read(ActiveAddress, 96, 1, true);

@@ -1,0 +1,102 @@
+// Parameter sets: what the window shows saved to a file, and a file loaded
+// into the window for ZAPIS to write.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/console/console.h"
+#include "app/console/write_back_row.h"
+#include "controller/conversions.h"
+#include "controller/parameter_set.h"
+
+namespace torv {
+
+namespace {
+
+constexpr const char* kOutOfRange = "Nie zapisano pliku, wartości poza zakresem:";
+constexpr const char* kNotSaved = "Nie zapisano pliku ";
+constexpr const char* kSaved = "Zapisano parametry do pliku: ";
+constexpr const char* kSavedCaption = "Zapis OK!";
+constexpr const char* kNotRead = "Nie wczytano pliku ";
+constexpr const char* kRead = "Wczytano parametry z pliku: ";
+constexpr const char* kReadNext = "Naciśnij ZAPIS, aby zapisać je w module.";
+constexpr const char* kReadCaption = "Odczyt OK!";
+
+constexpr int kAlarmBuzzer = 125;
+
+std::string fileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+
+// One problem a line; the boxes draw "\r" as a line break.
+std::string lines(const std::string& heading, const std::vector<std::string>& problems)
+{
+    std::string text = heading;
+    for (const std::string& p : problems)
+        text += "\r" + p;
+    return text;
+}
+
+} // namespace
+
+bool Console::ParameterSaveAllowed()
+{
+    if (DataLoaded)
+        return true;
+    notifier_.notice(texts::kNotLoaded, texts::kCaptionWarning);
+    return false;
+}
+
+bool Console::ParameterLoadAllowed()
+{
+    if (!ParameterSaveAllowed())
+        return false;
+    // STOP's last scan and every tick repaint the programme and set values
+    // from the controller, over what a set had put there.
+    if (ScanOn) {
+        notifier_.notice(texts::kScanningOn, texts::kCaptionWarning);
+        return false;
+    }
+    return true;
+}
+
+void Console::SaveParameterSet(const std::string& path)
+{
+    if (!ParameterSaveAllowed())
+        return;
+    // The bytes ZAPIS would leave in the controller: an untouched field
+    // stands for the byte it was made from, however it shows it.
+    ImageRow shown = row();
+    for (const WriteBackRow& r : WriteBackTable())
+        if (const std::optional<std::int16_t> value = RowValue(r, panel_, row(), separator))
+            shown[static_cast<std::size_t>(r.byte - kFirstByte)] = Low8(*value);
+    shown[static_cast<std::size_t>(kAlarmBuzzer - kFirstByte)] = panel_.checked("CheckBox1") ? 1 : 0;
+
+    ParameterSetResult result = ParameterSetFromRow(shown);
+    if (!result.ok()) {
+        notifier_.notice(lines(kOutOfRange, result.problems), texts::kCaptionWarning);
+        return;
+    }
+    result.set.sourceAddress = ActiveAddress;
+    result.set.saved = ParameterSetTimestamp();
+    std::string error;
+    if (!WriteParameterSetFile(path, result.set, error)) {
+        notifier_.notice(lines(kNotSaved + fileName(path) + ":", {error}), texts::kCaptionWarning);
+        return;
+    }
+    notifier_.notice(kSaved + fileName(path), kSavedCaption);
+}
+
+void Console::LoadParameterSet(const std::string& path)
+{
+    if (!ParameterLoadAllowed())
+        return;
+    const ParameterSetResult result = ReadParameterSetFile(path);
+    if (!result.ok()) {
+        notifier_.notice(lines(kNotRead + fileName(path) + ":", result.problems), texts::kCaptionWarning);
+        return;
+    }
+    // A changed alarm tick is written at once, as the operator's click is.
+    panel_.apply(ParameterSetChanges(result.set, separator));
+    notifier_.notice(lines(kRead + fileName(path), {kReadNext}), kReadCaption);
+}
+
+} // namespace torv
