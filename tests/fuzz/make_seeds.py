@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """Writes the seed corpus of the fuzz targets into corpus/<target>/.
 
-Run it after changing an input format; the files it writes are kept in the
-repository. Seeds named ok_* must be accepted whole, fail_* rejected whole
+Run it after changing an input format, naming the targets to rewrite
+(all when none is named); the files it writes are kept in the repository. Seeds named ok_* must be accepted whole, fail_* rejected whole
 (the replayer checks this), others mix both.
 """
+import json
 import pathlib
 import struct
+import sys
 
 HERE = pathlib.Path(__file__).resolve().parent
 
@@ -117,8 +119,51 @@ def settings():
     }
 
 
+def parameter_file(members, version=1, form="torv-lcd-parameters"):
+    document = {"format": form, "version": version}
+    document.update(members)
+    return (json.dumps(document, indent=2, ensure_ascii=False) + "\n").encode("utf-8")
+
+
+def parameters():
+    values = {
+        "CalibrationT1": -0.5, "CalibrationT2": 0.0, "CalibrationT3": 0.5, "CalibrationT4": -10.0,
+        "VentOpenTime": 10, "VentOpenPause": 5, "VentCloseTime": 12, "VentClosePause": 60,
+        "HumidifyTime": 3, "HumidifyPause": "18:00", "HumidifyAlarmThreshold": 2.0,
+        "AirHysteresis": 0.1, "DifferenceHysteresis": 5.0,
+        "LcdMode": "WYŁĄCZONY", "LcdInfoTime1": 5, "LcdInfoTime2": 30,
+        "SetTemperature": 99, "SetDifference": 0, "AlarmBuzzer": True,
+    }
+    steps = [{"hours": 4, "temperature": 40, "difference": 5}, {"hours": 99, "temperature": 99, "difference": 50}]
+    steps += [{"hours": 0, "temperature": 0, "difference": 0}] * 8
+    full = {"saved": "2026-12-08T10:15:00+01:00", "source": {"address": 7}, "parameters": values, "programme": steps}
+    return {
+        "ok_full_set": parameter_file(full),
+        "ok_programme_only": parameter_file({"programme": steps}),
+        "ok_one_line_with_bom": b"\xef\xbb\xbf" + json.dumps(
+            {"parameters": {"LcdMode": "NORDA", "AirHysteresis": 2.5}, "version": 1,
+             "format": "torv-lcd-parameters"}, ensure_ascii=False).encode("utf-8"),
+        "fail_broken_json": parameter_file(full)[:-40],
+        "fail_out_of_range": parameter_file({"parameters": dict(values, VentOpenTime=61, CalibrationT2=10.1),
+                                             "programme": [dict(steps[0], difference=51)] + steps[1:]}),
+        "fail_two_decimals": parameter_file({"parameters": {"AirHysteresis": 1.25}}),
+        "fail_wrong_version": parameter_file(full, version=2),
+        "fail_foreign_format": parameter_file(full, form="chamber-backup"),
+        "fail_too_many_steps": parameter_file({"programme": steps + steps[:1]}),
+        "fail_unknown_keys": parameter_file({"parameters": {"SlaveAddress": 9}, "comment": "x"}),
+        "fail_wrong_types": parameter_file({"parameters": {"LcdMode": 1, "AlarmBuzzer": "tak", "VentOpenTime": "10"}}),
+        "fail_empty": b"",
+    }
+
+
+TARGETS = {"transactions": transactions, "settings": settings, "parameters": parameters}
+
+
 def main():
-    for target, seeds in (("transactions", transactions()), ("settings", settings())):
+    # Only the targets named, all without names: a folder may also hold
+    # inputs a fuzzer found, and rewriting a target's seeds removes them.
+    for target in sys.argv[1:] or TARGETS:
+        seeds = TARGETS[target]()
         folder = HERE / "corpus" / target
         folder.mkdir(parents=True, exist_ok=True)
         for old in folder.iterdir():
