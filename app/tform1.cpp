@@ -122,6 +122,7 @@ void TForm1::bindEvents()
     connect(ui->Label11, &CaptionLabel::clicked, this, &TForm1::Label11Click);
     connect(ui->Label11, &CaptionLabel::mouseEntered, this, &TForm1::Label11MouseEnter);
     connect(ui->Label11, &CaptionLabel::mouseLeft, this, &TForm1::Label11MouseLeave);
+    bindParameterFiles();
 }
 
 TForm1::HandlerRun::HandlerRun(TForm1& form) : form_(form)

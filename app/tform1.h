@@ -81,6 +81,13 @@ public slots:
     virtual void Label11MouseEnter();
     virtual void Label11MouseLeave();
 
+    // Parameter sets, from the window's context menu or Ctrl+S / Ctrl+O: the
+    // Click slots ask for the file, the path slots do the work.
+    virtual void SaveParametersClick();
+    virtual void LoadParametersClick();
+    virtual void SaveParameterSet(const QString& path);
+    virtual void LoadParameterSet(const QString& path);
+
 protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -89,6 +96,8 @@ protected:
 private:
     QWidget* control(const std::string& name) const;
     void bindEvents();
+    void bindParameterFiles();
+    QString askForParameterFile(bool saving);
     void refreshPortHints();
     void dockStatusBar();
     void startOnceShown();

@@ -5,6 +5,7 @@
 #include <QAbstractItemView>
 #include <QDir>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -18,6 +19,7 @@
 #include "controller/view_temp.h"
 #include "platform_colours.h"
 #include "jpeg_image.h"
+#include "picture.h"
 #include "tform1.h"
 #include "ui_tform1.h"
 
@@ -44,6 +46,8 @@ public:
     RECORD(ComboBox2Change)
     RECORD(ComboBox3Change)
     RECORD(CheckBox1Click)
+    RECORD(SaveParametersClick)
+    RECORD(LoadParametersClick)
 #undef RECORD
 #define RECORD_SPIN(name) \
     void name(UpDown::Button b) override { calls << #name; TForm1::name(b); }
@@ -104,6 +108,7 @@ private slots:
     void openedListShowsEightItems();
     void checkBoxRunsItsHandlerForProgramChangesToo();
     void acceleratorsPressTheirButtons();
+    void parameterFilesFromTheContextMenuAndShortcuts();
     void portListShowsTheDeviceOfEachPort();
     void contactLinkHoverLook();
     void labelsWidenWithTheirCaption();
@@ -349,6 +354,55 @@ void WindowBehaviourTest::acceleratorsPressTheirButtons()
     form->calls.clear();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::AltModifier);
     QTRY_COMPARE(form->calls, QStringList{"Button2Click"});
+}
+
+void WindowBehaviourTest::parameterFilesFromTheContextMenuAndShortcuts()
+{
+    const QStringList items{QString::fromUtf8("Zapisz parametry do pliku…\tCtrl+S"),
+                            QString::fromUtf8("Wczytaj parametry z pliku…\tCtrl+O")};
+    // A right click on a label, a picture, a frame or the free area: the same
+    // menu, whose first item saves and second loads.
+    const struct {
+        QWidget* target;
+        int item;
+        const char* handler;
+    } clicks[] = {{form->ui->Label53, 0, "SaveParametersClick"},
+                  {form->ui->ClientArea->findChild<Picture*>(), 1, "LoadParametersClick"},
+                  {form->ui->ClientArea->findChild<QFrame*>("Bevel2"), 0, "SaveParametersClick"},
+                  {form->ui->ClientArea, 1, "LoadParametersClick"}};
+    for (const auto& click : clicks) {
+        QVERIFY(click.target);
+        form->calls.clear();
+        QStringList shown;
+        QTimer::singleShot(0, form.get(), [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            for (QAction* action : menu->actions())
+                shown << action->text() + "\t" + action->shortcut().toString();
+            menu->actions().at(click.item)->trigger();
+            menu->close();
+        });
+        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(3, 3), click.target->mapToGlobal(QPoint(3, 3)));
+        QApplication::sendEvent(click.target, &rightClick);
+        QCOMPARE(shown, items);
+        QTRY_COMPARE(form->calls, QStringList{click.handler});
+    }
+    const struct {
+        Qt::Key key;
+        const char* handler;
+    } keys[] = {{Qt::Key_S, "SaveParametersClick"}, {Qt::Key_O, "LoadParametersClick"}};
+    // Wherever the focus is in the window.
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    for (QWidget* focus : {static_cast<QWidget*>(form->ui->Button1), static_cast<QWidget*>(form->ui->Edit5)}) {
+        for (const auto& k : keys) {
+            focus->setFocus();
+            form->calls.clear();
+            QTest::keyClick(focus, k.key, Qt::ControlModifier);
+            QTRY_COMPARE(form->calls, QStringList{k.handler});
+        }
+    }
 }
 
 void WindowBehaviourTest::portListShowsTheDeviceOfEachPort()

@@ -3,14 +3,20 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <QtTest>
 
 #include <mutex>
 
+#include "controller/memory_map.h"
+#include "controller/number_format.h"
+#include "controller/parameter_set.h"
 #include "serving_clock.h"
 #include "session.h"
 #include "sim/sim_port.h"
@@ -53,6 +59,44 @@ private:
     QTimer timer_;
 };
 
+// Answers each file dialog as it opens, keeping "title | folder | proposed
+// file": picks `pick`, else what it proposes.
+class DialogAnswerer : public QObject {
+public:
+    DialogAnswerer()
+    {
+        connect(&timer_, &QTimer::timeout, this, [this] { answer(); });
+        timer_.start(10);
+    }
+    QStringList seen;
+    QString pick;
+
+private:
+    const int baseLevel_ = QThread::currentThread()->loopLevel();
+    void answer()
+    {
+        // Showing a dialog may serve events before its exec() loop runs; an
+        // answer then would leave exec() waiting for ever.
+        if (QThread::currentThread()->loopLevel() <= baseLevel_)
+            return;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            if (!dialog || !dialog->isVisible())
+                continue;
+            if (!dialog->property("seen").toBool()) {
+                dialog->setProperty("seen", true);
+                seen << dialog->windowTitle() + " | " + dialog->directory().path() + " | " + dialog->selectedFiles().value(0);
+            }
+            if (!pick.isEmpty())
+                if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                    name->setText(pick); // typed, as the operator may
+            if (!dialog->selectedFiles().isEmpty())
+                static_cast<QDialog*>(dialog)->accept(); // QFileDialog::accept, which is protected there
+        }
+    }
+    QTimer timer_;
+};
+
 // A working directory with the simulator's COM1 link and a settings file.
 struct Line {
     QTemporaryDir dir;
@@ -86,6 +130,11 @@ struct Line {
         std::lock_guard<std::mutex> lock(server->mutex());
         return line.find(static_cast<std::uint8_t>(address))->requests();
     }
+    std::uint8_t byte(int address, int at)
+    {
+        std::lock_guard<std::mutex> lock(server->mutex());
+        return line.find(static_cast<std::uint8_t>(address))->memory()[static_cast<std::size_t>(at)];
+    }
     void setSilent(int address, bool silent)
     {
         std::lock_guard<std::mutex> lock(server->mutex());
@@ -117,6 +166,8 @@ private slots:
     void portListReopensThePort();
     void exitCancelThenOk();
     void busWorkServesTheWindowNotTheOperator();
+    void parameterSetSavedEditedAndLoaded();
+    void parameterFilesWaitForBusWork();
 };
 
 void WindowWorkflowTest::startUpReadsAnsweringController()
@@ -229,6 +280,92 @@ void WindowWorkflowTest::exitCancelThenOk()
     QTest::mouseClick(tool.form.ui->Button5, Qt::LeftButton);
     QVERIFY(!tool.form.isVisible());
     QVERIFY(!tool.session.link.PortOpen);
+}
+
+void WindowWorkflowTest::parameterSetSavedEditedAndLoaded()
+{
+    Line line({1});
+    BoxAnswerer boxes;
+    DialogAnswerer dialogs;
+    Tool tool;
+    tool.start();
+    auto* ui = tool.form.ui;
+    QTest::mouseClick(ui->Button2, Qt::LeftButton); // STOP
+
+    // The save dialog proposes the controller's file in the working directory.
+    tool.form.SaveParametersClick();
+    const QString file = QDir::current().filePath("komora-001.json");
+    QCOMPARE(dialogs.seen, QStringList{"Zapisz parametry do pliku | " + QDir::currentPath() + " | " + file});
+    QCOMPARE(boxes.seen, QStringList{"Zapis OK! | Zapisano parametry do pliku: komora-001.json"});
+    const torv::ParameterSetResult saved = torv::ReadParameterSetFile(file.toStdString());
+    QVERIFY(saved.ok());
+    QCOMPARE(saved.set.sourceAddress, 1);
+    for (int b : torv::ParameterSetBytes())
+        QCOMPARE(saved.set.values.at(b), torv::ControlValue(torv::MapAt(b), line.byte(1, b)));
+
+    // Edited by hand, then loaded: the window moves, only the switch is sent.
+    QFile text(file);
+    QVERIFY(text.open(QIODevice::ReadOnly));
+    QString json = QString::fromUtf8(text.readAll());
+    text.close();
+    for (const auto& [from, to] : {std::pair{"\"VentOpenTime\": 10,", "\"VentOpenTime\": 33,"},
+                                   std::pair{"\"AirHysteresis\": 1.0,", "\"AirHysteresis\": 2.5,"},
+                                   std::pair{"\"AlarmBuzzer\": true", "\"AlarmBuzzer\": false"}}) {
+        QVERIFY2(json.contains(from), from);
+        json.replace(from, to);
+    }
+    QVERIFY(text.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    text.write(json.toUtf8());
+    text.close();
+    boxes.seen.clear();
+    dialogs.seen.clear();
+    dialogs.pick = file;
+    tool.form.LoadParametersClick();
+    QCOMPARE(dialogs.seen.size(), 1);
+    QVERIFY2(dialogs.seen[0].startsWith("Wczytaj parametry z pliku | "), qPrintable(dialogs.seen[0]));
+    QCOMPARE(boxes.seen, QStringList{QString::fromUtf8("Odczyt OK! | Wczytano parametry z pliku: komora-001.json\n"
+                                                       "Naciśnij ZAPIS, aby zapisać je w module.")});
+    const QString sep = QString::fromStdString(torv::systemDecimalSeparator());
+    QCOMPARE(ui->Edit5->text(), QString("33"));
+    QCOMPARE(ui->UpDown5->position(), 33);
+    QCOMPARE(ui->Edit7->text(), "2" + sep + "5");
+    QCOMPARE(ui->UpDown7->position(), 25);
+    QVERIFY(!ui->CheckBox1->isChecked());
+    QCOMPARE(line.byte(1, 125), std::uint8_t{0});
+    QCOMPARE(line.byte(1, 112), std::uint8_t{10});
+    QCOMPARE(line.byte(1, 120), std::uint8_t{10}); // the rest waits for ZAPIS
+}
+
+void WindowWorkflowTest::parameterFilesWaitForBusWork()
+{
+    Line line({1});
+    BoxAnswerer boxes;
+    DialogAnswerer dialogs;
+    Tool tool;
+    tool.start(); // scanning: the tick's scan waits for the controller
+    const QString in = QDir::current().filePath("in.json"), out = QDir::current().filePath("out.json");
+    QFile set(in);
+    QVERIFY(set.open(QIODevice::WriteOnly));
+    set.write(R"({"format": "torv-lcd-parameters", "version": 1, "parameters": {"AlarmBuzzer": false}})");
+    set.close();
+    bool served = false;
+    QTimer::singleShot(0, &tool.form, [&] {
+        // Started, any of these would show a box: a save's outcome, or the
+        // refusal of a load while scanning.
+        served = ServingClock::serving();
+        tool.form.SaveParametersClick();
+        tool.form.LoadParametersClick();
+        tool.form.SaveParameterSet(out);
+        tool.form.LoadParameterSet(in);
+    });
+    tool.form.Timer1Timer();
+    QVERIFY(served);
+    QTest::qWait(50);
+    QCOMPARE(dialogs.seen, QStringList());
+    QCOMPARE(boxes.seen, QStringList());
+    QVERIFY(!QFile::exists(out));
+    QVERIFY(!QFile::exists(QDir::current().filePath("komora-001.json")));
+    QCOMPARE(line.byte(1, 125), std::uint8_t{1});
 }
 
 namespace {

@@ -1,0 +1,98 @@
+// The window's parameter set menu: a right click on any free area or label,
+// or its shortcuts. The console does the work; here only the menu and the
+// file dialogs.
+#include <QAction>
+#include <QDir>
+#include <QFileDialog>
+#include <QKeySequence>
+
+#include "app/console/console.h"
+#include "controller/parameter_set.h"
+#include "serving_clock.h"
+#include "tform1.h"
+#include "ui_tform1.h"
+
+void TForm1::bindParameterFiles()
+{
+    const struct {
+        const char* name;
+        QString text;
+        QKeySequence shortcut;
+        void (TForm1::*handler)();
+    } items[] = {
+        {"SaveParametersAction", QStringLiteral("Zapisz parametry do pliku\u2026"), QKeySequence(Qt::CTRL | Qt::Key_S),
+         &TForm1::SaveParametersClick},
+        {"LoadParametersAction", QStringLiteral("Wczytaj parametry z pliku\u2026"), QKeySequence(Qt::CTRL | Qt::Key_O),
+         &TForm1::LoadParametersClick},
+    };
+    // Fields and lists keep their own menus; labels, pictures, frames and
+    // the free area pass the right click on to the client area.
+    for (const auto& item : items) {
+        auto* action = new QAction(item.text, ui->ClientArea);
+        action->setObjectName(QString::fromLatin1(item.name));
+        action->setShortcut(item.shortcut);
+        action->setShortcutVisibleInContextMenu(true);
+        connect(action, &QAction::triggered, this, item.handler);
+        ui->ClientArea->addAction(action);
+    }
+    ui->ClientArea->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+QString TForm1::askForParameterFile(bool saving)
+{
+    QFileDialog dialog(this, saving ? QStringLiteral("Zapisz parametry do pliku") : QStringLiteral("Wczytaj parametry z pliku"),
+                       QDir::currentPath(), QStringLiteral("Parametry komory (*.json);;Wszystkie pliki (*)"));
+    dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(QStringLiteral("json"));
+    if (saving)
+        dialog.selectFile(QString::fromStdString(torv::ParameterSetFileName(console_->ActiveAddress)));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+// Refused before the dialog opens, so the operator picks no file in vain.
+void TForm1::SaveParametersClick()
+{
+    if (!console_ || ServingClock::serving())
+        return;
+    {
+        HandlerRun run(*this);
+        if (!console_->ParameterSaveAllowed())
+            return;
+    }
+    const QString path = askForParameterFile(true);
+    if (!path.isEmpty())
+        SaveParameterSet(path);
+}
+
+void TForm1::LoadParametersClick()
+{
+    if (!console_ || ServingClock::serving())
+        return;
+    {
+        HandlerRun run(*this);
+        if (!console_->ParameterLoadAllowed())
+            return;
+    }
+    const QString path = askForParameterFile(false);
+    if (!path.isEmpty())
+        LoadParameterSet(path);
+}
+
+void TForm1::SaveParameterSet(const QString& path)
+{
+    if (!console_ || ServingClock::serving())
+        return;
+    HandlerRun run(*this);
+    console_->SaveParameterSet(path.toStdString());
+}
+
+void TForm1::LoadParameterSet(const QString& path)
+{
+    if (!console_ || ServingClock::serving())
+        return;
+    HandlerRun run(*this);
+    console_->LoadParameterSet(path.toStdString());
+}
