@@ -1,0 +1,45 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "controller/drying_log.h"
+
+namespace torv::drying_log {
+
+// Appends the log's lines under `<baseDir>/pomiary/`. Each line goes to its
+// file with one write and is flushed to the disk (fdatasync) before record()
+// returns, so a kill loses at most the line being written. The file is opened
+// per line, so a removed folder is made again and a freed disk takes the next
+// line. Problems never stop the caller: each is reported once (the same
+// cause again stays quiet until a line has been written) and kept for a
+// later look.
+class Writer {
+public:
+    using Reporter = std::function<void(const std::string& text)>;
+
+    // The reporter defaults to stderr.
+    Writer(std::string baseDir, TimeSource clock, Reporter reporter = {});
+
+    // The line for `address` from its image row, stamped with the clock.
+    void record(int address, const ImageRow& row, Status status);
+    // Appends `row` to its controller's file of its day; true when it is on the disk.
+    bool append(const Row& row);
+
+    // The last problem reported, empty when none has been yet.
+    const std::string& lastProblem() const { return lastProblem_; }
+    // True while the last line could not be written.
+    bool failing() const { return !failingCause_.empty(); }
+    std::string directory() const;
+
+private:
+    bool problem(const std::string& cause, const std::string& text);
+
+    std::string baseDir_;
+    TimeSource clock_;
+    Reporter reporter_;
+    std::string lastProblem_;
+    std::string failingCause_;
+};
+
+} // namespace torv::drying_log
