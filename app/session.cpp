@@ -6,9 +6,13 @@ Session::Session(TForm1& form)
     : notifier(&form)
     , link(settings, clock, notifier)
     , settingsFile(notifier)
+    , dryingLog(".", torv::drying_log::SystemLocalTime)
     , console(link, settingsFile, notifier, form)
     , form_(form)
 {
+    console.onMeasurement = [this](std::uint8_t address, const torv::ImageRow& row, bool ok) {
+        dryingLog.record(address, row, ok ? torv::drying_log::Status::Ok : torv::drying_log::Status::Failed);
+    };
     form_.attach(&console);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include "app/console/console.h"
+#include "controller/drying_log_writer.h"
 #include "link/clock.h"
 #include "link/modbus_link.h"
 #include "link/port_settings.h"
@@ -10,8 +11,9 @@
 class TForm1;
 
 // Everything the window owns for the whole run: the settings, the port and
-// its transactions with the memory image, and the console state. The
-// working directory holds the settings file and the COMn links.
+// its transactions with the memory image, the drying log and the console
+// state. The working directory holds the settings file, the COMn links and
+// the drying log.
 class Session {
 public:
     explicit Session(TForm1& form);
@@ -24,6 +26,9 @@ public:
     QtNotifier notifier;
     torv::ModbusLink link;
     torv::SettingsFile settingsFile;
+    // Every measurement under pomiary/ of the working directory; its
+    // problems go to stderr, the last one kept in lastProblem().
+    torv::drying_log::Writer dryingLog;
     torv::Console console;
 
 private:

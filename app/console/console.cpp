@@ -53,11 +53,18 @@ void Console::View_Data()
 
 // ---- shared routines -------------------------------------------------------
 
+void Console::measured(std::uint8_t address, bool ok)
+{
+    if (onMeasurement)
+        onMeasurement(address, link_.image.row(address), ok);
+}
+
 void Console::Read_Data_Modul()
 {
     if (!ScanOn) {
         Read_Blk(link_, ActiveAddress);
         if (link_.ReplyOk) {
+            measured(ActiveAddress, true);
             View_Data();
             DataLoaded = true;
             ErrorCount = 0;
@@ -84,6 +91,7 @@ void Console::Scan_ModBus()
         read(ActiveAddress, 160, 8, false);
     if (link_.ReplyOk)
         View_Temp();
+    measured(ActiveAddress, link_.ReplyOk);
     linkIndicator(texts::kScanLinkError);
     // Only the connection label of the scanner indicators.
     const ControlChanges scanner = ScannerIndicators(ScanOn);
@@ -177,6 +185,7 @@ void Console::Read_Data_AllModul()
         if (link_.ReplyOk)
             Read_Blk(link_, ActiveAddress);
         if (link_.ReplyOk) {
+            measured(ActiveAddress, true);
             FoundAddresses.push_back(ActiveAddress);
             if (ActiveAddress == previous)
                 FoundIndex = static_cast<std::uint8_t>(FoundAddresses.size() - 1);

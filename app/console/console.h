@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -110,6 +111,12 @@ public:
     // The number Load_Value writes next; only its low 8 bits reach the controller.
     std::int16_t WorkValue = 0;
 
+    // Told of every measurement scan, answered (`ok`) or not, and of every
+    // block read that succeeded, with the controller's image row; the drying
+    // log hangs here. It must not touch the bus.
+    using MeasurementObserver = std::function<void(std::uint8_t address, const ImageRow& row, bool ok)>;
+    MeasurementObserver onMeasurement;
+
 private:
     void read(std::uint8_t address, std::uint8_t start, std::uint8_t count, bool showErrors)
     {
@@ -122,6 +129,7 @@ private:
     void linkIndicator(const char* failureText);
     void errorCounterDisplay(const char* prefix, bool counting);
     void addressIndicator(bool ok);
+    void measured(std::uint8_t address, bool ok);
 
     ModbusLink& link_;
     SettingsFile& settingsFile_;
