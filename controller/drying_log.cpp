@@ -12,17 +12,7 @@ namespace torv::drying_log {
 
 namespace {
 
-constexpr int kAutoStep = 104;
-constexpr int kAutoHoursTotal = 105;
-constexpr int kSetTemperature = 106;
-constexpr int kSetDifference = 107;
-constexpr int kLcdMode = 122;
-constexpr int kAutoHoursDone = 126;
-constexpr int kOutputBits = 127;
-constexpr int kTempDry = 160;
-constexpr int kTempWet = 162;
-constexpr int kTempControl1 = 164;
-constexpr int kTempControl2 = 166;
+using namespace measured;
 
 // The lamp masks by the name of their column.
 constexpr std::uint8_t kHumidifying = kOutputLamps[0].mask;

@@ -92,6 +92,15 @@ constexpr bool mapInAddressOrder()
 }
 static_assert(mapInAddressOrder(), "the map must list bytes 96..168 in order");
 
+constexpr bool named(int byte, std::string_view name) { return kMap[static_cast<std::size_t>(byte - kFirstByte)].name == name; }
+static_assert(named(measured::kAutoStep, "AutoStep") && named(measured::kAutoHoursTotal, "AutoHoursTotal") &&
+              named(measured::kSetTemperature, "SetTemperature") && named(measured::kSetDifference, "SetDifference") &&
+              named(measured::kLcdMode, "LcdMode") && named(measured::kAutoHoursDone, "AutoHoursDone") &&
+              named(measured::kOutputBits, "OutputBits") && named(measured::kTempDry, "TempDry") &&
+              named(measured::kTempWet, "TempWet") && named(measured::kTempControl1, "TempControl1") &&
+              named(measured::kTempControl2, "TempControl2"),
+              "the measured bytes must be where the map names them");
+
 // The write-back order: calibrations, vents, hystereses, then the threshold,
 // humidifier, LCD fields, set values, and the programme table step by step.
 constexpr std::array<int, 18> kWriteBackHead{108, 109, 110, 111, 112, 113, 114, 115, 120,

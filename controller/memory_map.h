@@ -88,6 +88,22 @@ std::vector<std::string> ListItems(std::string_view control);
 // Item i of ComboBox5: i x 10 minutes as h:mm ("0:00" ... "18:00").
 std::string HumidifyPauseText(int index);
 
+// The measured bytes, by their names in the map: the decoders and the
+// drying log read the same places.
+namespace measured {
+inline constexpr int kAutoStep = 104;
+inline constexpr int kAutoHoursTotal = 105;
+inline constexpr int kSetTemperature = 106;
+inline constexpr int kSetDifference = 107;
+inline constexpr int kLcdMode = 122;
+inline constexpr int kAutoHoursDone = 126;
+inline constexpr int kOutputBits = 127;
+inline constexpr int kTempDry = 160;
+inline constexpr int kTempWet = 162;
+inline constexpr int kTempControl1 = 164;
+inline constexpr int kTempControl2 = 166;
+} // namespace measured
+
 // The four actuator lamps of OutputBits (byte 127).
 struct OutputLamp {
     std::uint8_t mask;

@@ -7,15 +7,7 @@ namespace torv {
 
 namespace {
 
-constexpr int kAutoStep = 104;
-constexpr int kAutoHoursTotal = 105;
-constexpr int kLcdMode = 122;
-constexpr int kAutoHoursDone = 126;
-constexpr int kOutputBits = 127;
-constexpr int kTempDry = 160;
-constexpr int kTempWet = 162;
-constexpr int kTempControl1 = 164;
-constexpr int kTempControl2 = 166;
+using namespace measured;
 
 int raw(const ImageRow& row, int byte) { return TemperatureRaw(RowByte(row, byte), RowByte(row, byte + 1)); }
 
