@@ -11,7 +11,12 @@ Session::Session(TForm1& form)
     , form_(form)
 {
     console.onMeasurement = [this](std::uint8_t address, const torv::ImageRow& row, bool ok) {
-        dryingLog.record(address, row, ok ? torv::drying_log::Status::Ok : torv::drying_log::Status::Failed);
+        // The chart gets the very line the log got.
+        const auto line = torv::drying_log::MeasurementRow(
+            address, row, ok ? torv::drying_log::Status::Ok : torv::drying_log::Status::Failed,
+            torv::drying_log::SystemLocalTime());
+        dryingLog.append(line);
+        form_.measured(line);
     };
     form_.attach(&console);
 }

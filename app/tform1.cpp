@@ -134,6 +134,7 @@ TForm1::HandlerRun::HandlerRun(TForm1& form) : form_(form)
 TForm1::HandlerRun::~HandlerRun()
 {
     QGuiApplication::restoreOverrideCursor();
+    form_.followActiveController();
     // A tick that fell while bus work was waiting comes now, once, as it
     // would from an event loop that had been held up.
     if (form_.tickPending_) {

@@ -9,8 +9,12 @@ namespace Ui {
 class TForm1;
 }
 class QTimer;
+class TrendWindow;
 namespace torv {
 class Console;
+namespace drying_log {
+struct Row;
+}
 }
 
 // The main window. Its controls come from tform1.ui under their own names
@@ -88,6 +92,14 @@ public slots:
     virtual void SaveParameterSet(const QString& path);
     virtual void LoadParameterSet(const QString& path);
 
+    // The drying log's chart of the active controller, from the context menu or Ctrl+T.
+    virtual void TrendChartClick();
+
+public:
+    // A scan's line as written to the drying log, for the chart when open.
+    void measured(const torv::drying_log::Row& row);
+    TrendWindow* trendWindow() const { return trend_; }
+
 protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -115,7 +127,11 @@ private:
         TForm1& form_;
     };
 
+    // The chart shows the active controller: checked after each handler.
+    void followActiveController();
+
     torv::Console* console_ = nullptr;
+    TrendWindow* trend_ = nullptr;
     bool tickPending_ = false;
     mutable QHash<QString, QWidget*> controls_;
     bool activated_ = false;

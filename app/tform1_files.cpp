@@ -7,9 +7,11 @@
 #include <QKeySequence>
 
 #include "app/console/console.h"
+#include "controller/drying_log.h"
 #include "controller/parameter_set.h"
 #include "serving_clock.h"
 #include "tform1.h"
+#include "trend_window.h"
 #include "ui_tform1.h"
 
 void TForm1::bindParameterFiles()
@@ -24,6 +26,8 @@ void TForm1::bindParameterFiles()
          &TForm1::SaveParametersClick},
         {"LoadParametersAction", QStringLiteral("Wczytaj parametry z pliku\u2026"), QKeySequence(Qt::CTRL | Qt::Key_O),
          &TForm1::LoadParametersClick},
+        {"TrendChartAction", QStringLiteral("Wykres pomiar\u00f3w\u2026"), QKeySequence(Qt::CTRL | Qt::Key_T),
+         &TForm1::TrendChartClick},
     };
     // Fields and lists keep their own menus; labels, pictures, frames and
     // the free area pass the right click on to the client area.
@@ -95,4 +99,30 @@ void TForm1::LoadParameterSet(const QString& path)
         return;
     HandlerRun run(*this);
     console_->LoadParameterSet(path.toStdString());
+}
+
+// Opening the chart reads files only; it starts no bus work.
+void TForm1::TrendChartClick()
+{
+    if (!console_ || ServingClock::serving())
+        return;
+    if (!trend_)
+        trend_ = new TrendWindow(QDir::currentPath(), this);
+    trend_->showController(console_->ActiveAddress);
+    trend_->show();
+    trend_->raise();
+    trend_->activateWindow();
+}
+
+void TForm1::measured(const torv::drying_log::Row& row)
+{
+    if (trend_)
+        trend_->addMeasurement(row);
+}
+
+// Not while bus work waits: a scan of the bus makes each controller active in turn.
+void TForm1::followActiveController()
+{
+    if (trend_ && console_ && !ServingClock::serving())
+        trend_->showController(console_->ActiveAddress);
 }

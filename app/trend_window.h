@@ -1,0 +1,105 @@
+#pragma once
+#include <QList>
+#include <QPointF>
+#include <QString>
+#include <QWidget>
+#include <vector>
+
+#include "controller/drying_log.h"
+
+class QChart;
+class QChartView;
+class QComboBox;
+class QDateTimeAxis;
+class QLabel;
+class QLineSeries;
+class QTimer;
+class QValueAxis;
+
+// The drying log of one controller as curves over time: the temperatures and
+// the set temperature on the left axis, the difference on the right, the
+// programme's step changes as vertical lines. It reads the log files and the
+// scans' results handed to it, never the bus, so it stays usable while bus
+// work runs.
+class TrendWindow : public QWidget {
+    Q_OBJECT
+public:
+    // `baseDir` holds the log's pomiary/ folder.
+    explicit TrendWindow(QString baseDir, QWidget* parent = nullptr);
+
+    // Shows today's log of `address`; nothing when that controller is shown already.
+    void showController(int address);
+    // Shows the log at `path` (a file of the shown controller).
+    bool loadFile(const QString& path);
+    // A scan just written to the log: a point more when it belongs to the
+    // file shown; when the live day is shown and a new day began, that day.
+    // Only kept here: the chart takes it from the event loop once no bus
+    // work waits, as laying out the curves again takes milliseconds.
+    void addMeasurement(const torv::drying_log::Row& row);
+    // Takes the scans kept so far now.
+    void takePending();
+    // The whole of the file shown, on both axes.
+    void resetView();
+    bool savePicture(const QString& path);
+
+    int address() const { return address_; }
+    QString shownFile() const { return shownPath_; }
+
+    QChart* chart() const { return chart_; }
+    QLineSeries* drySeries() const { return dry_; }
+    QLineSeries* wetSeries() const { return wet_; }
+    QLineSeries* control1Series() const { return control1_; }
+    QLineSeries* control2Series() const { return control2_; }
+    QLineSeries* setTemperatureSeries() const { return setTemperature_; }
+    QLineSeries* differenceSeries() const { return difference_; }
+    // One two-point vertical line per step change.
+    const QList<QLineSeries*>& stepLines() const { return stepLines_; }
+    QDateTimeAxis* timeAxis() const { return timeAxis_; }
+    QValueAxis* temperatureAxis() const { return temperatureAxis_; }
+    QValueAxis* differenceAxis() const { return differenceAxis_; }
+    QComboBox* dayBox() const { return dayBox_; }
+    QLabel* valueLabel() const { return valueLabel_; }
+
+    // The values at the time `msecs` (the nearest line), for the hover label.
+    QString valuesAt(qint64 msecs) const;
+
+private slots:
+    void dayChosen(int index);
+    void askForPicture();
+
+private:
+    friend class TrendView;
+    void fillDays();
+    void clearCurves();
+    // False when it reloaded the file instead: the rest is in it.
+    bool take(const torv::drying_log::Row& row);
+    void takeRow(const torv::drying_log::Row& row);
+    void attach(QLineSeries* series, bool used);
+    void addStepLine(qint64 msecs, int step);
+    void fitRanges(bool resetTime);
+    QString todaysPath() const;
+
+    QString baseDir_;
+    int address_ = -1;
+    QString shownPath_;
+    bool live_ = false; // today's file is shown and follows the scans
+
+    QChart* chart_;
+    QChartView* view_;
+    QLineSeries *dry_, *wet_, *control1_, *control2_, *setTemperature_, *difference_;
+    QList<QLineSeries*> stepLines_;
+    QDateTimeAxis* timeAxis_;
+    QValueAxis *temperatureAxis_, *differenceAxis_;
+    QComboBox* dayBox_;
+    QLabel* valueLabel_;
+    QTimer* pendingTimer_;
+    std::vector<torv::drying_log::Row> pending_;
+
+    // What is shown, for the ranges and the hover label.
+    std::vector<torv::drying_log::Row> rows_;
+    std::vector<qint64> times_;
+    bool control1Used_ = false, control2Used_ = false;
+    int lastStep_ = -1;
+    int lastSet_ = 0;
+    bool haveSet_ = false;
+};
