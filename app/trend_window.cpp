@@ -149,6 +149,10 @@ TrendWindow::TrendWindow(QString baseDir, QWidget* parent)
     temperatureAxis_->setLabelFormat(QStringLiteral("%.0f"));
     differenceAxis_->setTitleText(QStringLiteral("Różnica °C"));
     differenceAxis_->setLabelFormat(QStringLiteral("%.1f"));
+    for (QValueAxis* axis : {temperatureAxis_, differenceAxis_}) {
+        axis->setTickType(QValueAxis::TicksDynamic);
+        axis->setTickAnchor(0);
+    }
     for (QLineSeries* series : {dry_, wet_, setTemperature_, difference_})
         attach(series, true);
     chart_->legend()->setAlignment(Qt::AlignBottom);
@@ -485,6 +489,11 @@ void TrendWindow::fitRanges(bool resetTime)
         if (line->at(0).y() != low || line->at(1).y() != high)
             line->replace(QList<QPointF>{{x, low}, {x, high}});
     }
+    // Ticks at round values: the axes' ranges follow the data, not the ticks.
+    const double span = high - low;
+    temperatureAxis_->setTickInterval(span <= 12 ? 1 : span <= 30 ? 2 : span <= 60 ? 5 : 10);
+    const double dSpan = dHigh - dLow;
+    differenceAxis_->setTickInterval(dSpan <= 6 ? 0.5 : dSpan <= 12 ? 1 : 2);
     if (!resetTime)
         return;
     qint64 first, last;
