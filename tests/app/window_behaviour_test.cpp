@@ -48,6 +48,7 @@ public:
     RECORD(CheckBox1Click)
     RECORD(SaveParametersClick)
     RECORD(LoadParametersClick)
+    RECORD(TrendChartClick)
 #undef RECORD
 #define RECORD_SPIN(name) \
     void name(UpDown::Button b) override { calls << #name; TForm1::name(b); }
@@ -108,7 +109,7 @@ private slots:
     void openedListShowsEightItems();
     void checkBoxRunsItsHandlerForProgramChangesToo();
     void acceleratorsPressTheirButtons();
-    void parameterFilesFromTheContextMenuAndShortcuts();
+    void parameterFilesFromTheContextMenuAndShortcuts(); // and the chart
     void portListShowsTheDeviceOfEachPort();
     void contactLinkHoverLook();
     void labelsWidenWithTheirCaption();
@@ -366,7 +367,8 @@ void WindowBehaviourTest::parameterFilesFromTheContextMenuAndShortcuts()
         Qt::Key key;
         const char* handler;
     } directions[] = {{form->ui->Label53, 0, Qt::Key_S, "SaveParametersClick"},
-                      {form->ui->ClientArea->findChild<Picture*>(), 1, Qt::Key_O, "LoadParametersClick"}};
+                      {form->ui->ClientArea->findChild<Picture*>(), 1, Qt::Key_O, "LoadParametersClick"},
+                      {form->ui->Label53, 2, Qt::Key_T, "TrendChartClick"}};
     form->Timer1->stop(); // its ticks would be recorded too
     for (const auto& d : directions) {
         QVERIFY(d.target);

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QLineSeries>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -14,6 +15,7 @@
 
 #include <mutex>
 
+#include "controller/drying_log.h"
 #include "controller/parameter_set.h"
 #include "serving_clock.h"
 #include "session.h"
@@ -21,6 +23,7 @@
 #include "sim/line.h"
 #include "sim/pty_server.h"
 #include "tform1.h"
+#include "trend_window.h"
 #include "ui_tform1.h"
 
 namespace {
@@ -159,6 +162,7 @@ private slots:
     void busWorkServesTheWindowNotTheOperator();
     void parameterSetSavedAndLoadedThroughTheDialogs();
     void parameterFilesWaitForBusWork();
+    void chartTakesTheScansAndFollowsTheActiveController();
 };
 
 void WindowWorkflowTest::startUpReadsAnsweringController()
@@ -421,3 +425,47 @@ void WindowWorkflowTest::busWorkServesTheWindowNotTheOperator()
 
 QTEST_MAIN(WindowWorkflowTest)
 #include "window_workflow_test.moc"
+
+// The chart opens on the log the session writes, without a request of its
+// own, takes on each scan once the bus work is over, and changes controller
+// with the window.
+void WindowWorkflowTest::chartTakesTheScansAndFollowsTheActiveController()
+{
+    namespace dl = torv::drying_log;
+    Line line({1, 2});
+    BoxAnswerer boxes;
+    Tool tool;
+    tool.start();
+    const unsigned before = line.requests(1);
+    tool.form.TrendChartClick();
+    TrendWindow* chart = tool.form.trendWindow();
+    QVERIFY(chart);
+    QVERIFY(chart->isVisible());
+    QCOMPARE(line.requests(1), before);
+    QCOMPARE(chart->address(), 1);
+    auto logged = [&](int address) {
+        const auto contents = dl::ReadLog(
+            QDir::current().filePath(QString("pomiary/") + QString::fromStdString(dl::FileName(address, dl::SystemLocalTime())))
+                .toStdString());
+        return contents ? contents->rows : std::vector<dl::Row>{};
+    };
+    const auto startUp = logged(1);
+    QVERIFY(!startUp.empty()); // the start-up read
+    QCOMPARE(chart->drySeries()->count(), qsizetype(startUp.size()));
+
+    tool.form.Timer1Timer(); // a scan
+    QCoreApplication::processEvents();
+    const auto scanned = logged(1);
+    QCOMPARE(scanned.size(), startUp.size() + 1);
+    QCOMPARE(chart->drySeries()->count(), qsizetype(scanned.size()));
+    QCOMPARE(chart->drySeries()->points().constLast().y(), *scanned.back().tempDry / 10.0);
+
+    // The next handler finds controller 2 active: the chart shows its day.
+    tool.session.console.ActiveAddress = 2;
+    tool.form.Timer1Timer();
+    QCoreApplication::processEvents();
+    QCOMPARE(chart->address(), 2);
+    QCOMPARE(chart->drySeries()->count(), qsizetype(logged(2).size()));
+    QVERIFY(!logged(2).empty());
+    QCOMPARE(logged(1).size(), scanned.size());
+}
