@@ -275,61 +275,25 @@ bool TrendWindow::loadFile(const QString& path)
     std::optional<dl::Contents> contents;
     if (QFileInfo::exists(path))
         contents = dl::ReadLog(path.toStdString(), &error);
-    QList<QPointF> dry, wet, control1, control2, set, difference;
+    Points points;
     if (contents) {
         const auto n = static_cast<qsizetype>(contents->rows.size());
-        for (QList<QPointF>* list : {&dry, &wet, &control1, &control2, &set, &difference})
+        for (QList<QPointF>* list : {&points.dry, &points.wet, &points.control1, &points.control2, &points.set,
+                                     &points.difference})
             list->reserve(n);
         rows_.reserve(contents->rows.size());
         times_.reserve(contents->rows.size());
-    }
-    // The same walk as a single point's, into lists handed over at once:
-    // a series redraws on each change.
-    auto take = [&](const dl::Row& row) {
-        if (row.status != dl::Status::Ok || row.address != address_)
-            return;
-        const qint64 t = Msecs(row.time);
-        const double x = static_cast<double>(t);
-        rows_.push_back(row);
-        times_.push_back(t);
-        if (row.tempDry)
-            dry.append({x, *row.tempDry / 10.0});
-        if (row.tempWet)
-            wet.append({x, *row.tempWet / 10.0});
-        if (row.tempControl1) {
-            control1.append({x, *row.tempControl1 / 10.0});
-            control1Used_ = true;
-        }
-        if (row.tempControl2) {
-            control2.append({x, *row.tempControl2 / 10.0});
-            control2Used_ = true;
-        }
-        if (row.difference)
-            difference.append({x, *row.difference / 100.0});
-        // Whole degrees, as the controller holds it.
-        if (row.setTemperature) {
-            // A step: the old value up to this moment, the new one from it.
-            if (haveSet_ && lastSet_ != *row.setTemperature)
-                set.append({x, double(lastSet_)});
-            set.append({x, double(*row.setTemperature)});
-            lastSet_ = *row.setTemperature;
-            haveSet_ = true;
-        }
-        if (row.autoStep) {
-            if (lastStep_ >= 0 && *row.autoStep != lastStep_)
-                addStepLine(t, *row.autoStep);
-            lastStep_ = *row.autoStep;
-        }
-    };
-    if (contents)
         for (const dl::Row& row : contents->rows)
-            take(row);
-    dry_->replace(dry);
-    wet_->replace(wet);
-    control1_->replace(control1);
-    control2_->replace(control2);
-    setTemperature_->replace(set);
-    difference_->replace(difference);
+            if (row.status == dl::Status::Ok && row.address == address_)
+                collect(row, points);
+    }
+    // Handed over at once: a series lays itself out again on each change.
+    dry_->replace(points.dry);
+    wet_->replace(points.wet);
+    control1_->replace(points.control1);
+    control2_->replace(points.control2);
+    setTemperature_->replace(points.set);
+    difference_->replace(points.difference);
     attach(control1_, control1Used_);
     attach(control2_, control2Used_);
     fitRanges(true);
@@ -406,33 +370,33 @@ bool TrendWindow::take(const dl::Row& row)
     return true;
 }
 
-// One scan more: each series gets its point appended, the rest stays drawn.
-void TrendWindow::takeRow(const dl::Row& row)
+// The points of one line, into `into`; the step lines made as they come.
+void TrendWindow::collect(const dl::Row& row, Points& into)
 {
     const qint64 t = Msecs(row.time);
     const double x = static_cast<double>(t);
     rows_.push_back(row);
     times_.push_back(t);
     if (row.tempDry)
-        dry_->append(x, *row.tempDry / 10.0);
+        into.dry.append({x, *row.tempDry / 10.0});
     if (row.tempWet)
-        wet_->append(x, *row.tempWet / 10.0);
+        into.wet.append({x, *row.tempWet / 10.0});
     if (row.tempControl1) {
-        control1_->append(x, *row.tempControl1 / 10.0);
+        into.control1.append({x, *row.tempControl1 / 10.0});
         control1Used_ = true;
-        attach(control1_, true);
     }
     if (row.tempControl2) {
-        control2_->append(x, *row.tempControl2 / 10.0);
+        into.control2.append({x, *row.tempControl2 / 10.0});
         control2Used_ = true;
-        attach(control2_, true);
     }
     if (row.difference)
-        difference_->append(x, *row.difference / 100.0);
+        into.difference.append({x, *row.difference / 100.0});
+    // Whole degrees, as the controller holds it; a step: the old value up
+    // to this moment, the new one from it.
     if (row.setTemperature) {
         if (haveSet_ && lastSet_ != *row.setTemperature)
-            setTemperature_->append(x, lastSet_);
-        setTemperature_->append(x, *row.setTemperature);
+            into.set.append({x, double(lastSet_)});
+        into.set.append({x, double(*row.setTemperature)});
         lastSet_ = *row.setTemperature;
         haveSet_ = true;
     }
@@ -441,6 +405,21 @@ void TrendWindow::takeRow(const dl::Row& row)
             addStepLine(t, *row.autoStep);
         lastStep_ = *row.autoStep;
     }
+}
+
+// One scan more: each series gets its points appended, the rest stays drawn.
+void TrendWindow::takeRow(const dl::Row& row)
+{
+    Points points;
+    collect(row, points);
+    dry_->append(points.dry);
+    wet_->append(points.wet);
+    control1_->append(points.control1);
+    control2_->append(points.control2);
+    setTemperature_->append(points.set);
+    difference_->append(points.difference);
+    attach(control1_, control1Used_);
+    attach(control2_, control2Used_);
     // The view follows the new point unless the operator zoomed or moved it.
     const bool following = rows_.size() < 2
                            || timeAxis_->max().toMSecsSinceEpoch() >= times_[times_.size() - 2];

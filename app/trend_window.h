@@ -71,6 +71,10 @@ private:
     friend class TrendView;
     void fillDays();
     void clearCurves();
+    struct Points {
+        QList<QPointF> dry, wet, control1, control2, set, difference;
+    };
+    void collect(const torv::drying_log::Row& row, Points& into);
     // False when it reloaded the file instead: the rest is in it.
     bool take(const torv::drying_log::Row& row);
     void takeRow(const torv::drying_log::Row& row);
