@@ -22,6 +22,7 @@
 
 #include "app/trend_window.h"
 #include "controller/drying_log.h"
+#include "launch.h"
 
 namespace dl = torv::drying_log;
 
@@ -29,17 +30,6 @@ namespace {
 
 constexpr int kAddress = 1;
 constexpr int kLines = 8640;
-
-long statusKb(const char* field)
-{
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const std::string key = std::string(field) + ":";
-    while (std::getline(in, line))
-        if (line.compare(0, key.size(), key) == 0)
-            return std::strtol(line.c_str() + key.size(), nullptr, 10);
-    return -1;
-}
 
 dl::Row Scan(dl::LocalTime date, int i)
 {
@@ -121,20 +111,20 @@ int main(int argc, char** argv)
             return 1;
         }
     }
-    const long hwmStart = statusKb("VmHWM");
+    const long hwmStart = torv::bench::StatusKb(0, "VmHWM");
 
     TrendWindow window(base.path());
     window.show();
     window.showController(kAddress); // today's day, a first paint
     PaintNow(window);
-    const long hwmShown = statusKb("VmHWM");
+    const long hwmShown = torv::bench::StatusKb(0, "VmHWM");
 
     // The week one day after another, each painted; the peak after it.
     for (const QString& path : week) {
         window.loadFile(path);
         PaintNow(window);
     }
-    const long hwmWeek = statusKb("VmHWM");
+    const long hwmWeek = torv::bench::StatusKb(0, "VmHWM");
     if (window.drySeries()->count() != kLines) {
         std::fprintf(stderr, "the day shows %lld points instead of %d\n",
                      static_cast<long long>(window.drySeries()->count()), kLines);

@@ -24,18 +24,6 @@
 
 namespace {
 
-// A "VmXXX:   1234 kB" line of /proc/PID/status in kB, or -1.
-long statusKb(pid_t pid, const char* field)
-{
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    const std::string key = std::string(field) + ":";
-    while (std::getline(in, line))
-        if (line.compare(0, key.size(), key) == 0)
-            return std::strtol(line.c_str() + key.size(), nullptr, 10);
-    return -1;
-}
-
 // Requests the monitor logged as arriving for controller 1 with this start and count.
 int requestsSeen(const std::string& log, const char* startAndCount)
 {
@@ -83,10 +71,10 @@ int main(int argc, char** argv)
             died = true;
             break;
         }
-        const long rss = statusKb(pid, "VmRSS");
+        const long rss = torv::bench::StatusKb(pid, "VmRSS");
         rssLast = rss > 0 ? rss : rssLast;
         rssMax = std::max(rssMax, rss);
-        hwm = std::max(hwm, statusKb(pid, "VmHWM"));
+        hwm = std::max(hwm, torv::bench::StatusKb(pid, "VmHWM"));
     }
     rusage usage{};
     if (!died) {

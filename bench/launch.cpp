@@ -45,4 +45,15 @@ bool WriteSettings(const std::string& dir)
     return static_cast<bool>(out);
 }
 
+long StatusKb(pid_t pid, const char* field)
+{
+    std::ifstream in(pid == 0 ? std::string("/proc/self/status") : "/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    const std::string key = std::string(field) + ":";
+    while (std::getline(in, line))
+        if (line.compare(0, key.size(), key) == 0)
+            return std::strtol(line.c_str() + key.size(), nullptr, 10);
+    return -1;
+}
+
 } // namespace torv::bench

@@ -17,6 +17,9 @@ std::string SelfPath();
 // so a benchmark runs the same with or without a display.
 pid_t Launch(const std::vector<std::string>& argv, const std::string& dir, int outFd);
 
+// A "VmXXX:   1234 kB" line of /proc/PID/status in kB (PID 0: this process), or -1.
+long StatusKb(pid_t pid, const char* field);
+
 // Writes the settings file the tool reads at start-up: COM1, 9600 baud, no
 // parity, module address 1.
 bool WriteSettings(const std::string& dir);
