@@ -61,15 +61,29 @@ void ModbusLink::CRC16(std::size_t length)
     FrameBuffer[length + 1] = static_cast<std::uint8_t>(crc >> 8);
 }
 
+bool ModbusLink::drain()
+{
+    droppedTotal_ = 0;
+    std::array<std::uint8_t, 256> sink{};
+    while (port_->bytesWaiting() > 0) {
+        const std::size_t n = port_->read(sink.data(), sink.size());
+        if (n == 0)
+            break;
+        if (droppedTotal_ < dropped_.size())
+            std::copy_n(sink.begin(), std::min(n, dropped_.size() - droppedTotal_), dropped_.begin() + droppedTotal_);
+        droppedTotal_ += n;
+    }
+    return droppedTotal_ > 0;
+}
+
 void ModbusLink::discardStaleBytes()
 {
     // A reply that came after its transaction gave up would otherwise head the
     // next reply; with the same address, function and count it would pass
     // every check and put another request's bytes into the image. Nothing
     // that arrives before our last request byte can answer this request.
-    std::array<std::uint8_t, 256> sink{};
-    while (port_->bytesWaiting() > 0 && port_->read(sink.data(), sink.size()) > 0) {
-    }
+    if (drain() && onDiscard)
+        onDiscard({{dropped_.data(), std::min(droppedTotal_, dropped_.size())}, droppedTotal_, clock_.nowUs()});
 }
 
 void ModbusLink::notePossibleLateReply(std::uint8_t address, std::uint8_t function, std::uint8_t tag,
@@ -136,22 +150,54 @@ void ModbusLink::waitQuietLine(unsigned pollMs)
 void ModbusLink::collectReply()
 {
     rxCount_ = 0;
+    noise_ = false;
     std::size_t waiting = lastWaiting_;
     if (waiting == 0)
         return;
     if (waiting > kRxBufferSize) {
         // A burst of line noise: drain it so the next transaction starts on a
         // clean queue, and let this one fail on the empty reply.
-        discardStaleBytes();
+        noise_ = drain();
         return;
     }
     rxCount_ = port_->read(RxBuffer.data(), waiting);
 }
 
-void ModbusLink::report(std::uint8_t function, std::uint8_t address, std::uint8_t start, std::uint8_t count)
+void ModbusLink::report(std::uint8_t function, std::uint8_t address, std::uint8_t start, std::uint8_t count,
+                        Outcome outcome)
 {
-    if (onTransaction)
-        onTransaction({function, address, start, count, ReplyOk});
+    if (!onTransaction)
+        return;
+    if (outcome == Outcome::BadHeader && noise_)
+        outcome = Outcome::Noise;
+    else if (outcome == Outcome::BadHeader && rxCount_ == 0)
+        outcome = Outcome::NoReply;
+    Transaction t{};
+    t.function = function;
+    t.address = address;
+    t.start = start;
+    t.count = count;
+    t.ok = ReplyOk;
+    t.outcome = outcome;
+    t.request = request_;
+    t.reply = noise_ ? std::span<const std::uint8_t>(dropped_.data(), std::min(droppedTotal_, dropped_.size()))
+                     : std::span<const std::uint8_t>(RxBuffer.data(), rxCount_);
+    t.replyBytes = noise_ ? droppedTotal_ : rxCount_;
+    t.sentUs = sentUs_;
+    t.judgedUs = clock_.nowUs();
+    onTransaction(t);
+}
+
+void ModbusLink::sendRequest(const std::uint8_t (&request)[6])
+{
+    for (std::size_t i = 0; i < 6; ++i)
+        sendByte(i, request[i]);
+    CRC16(6);
+    const std::uint8_t crcLow = FrameBuffer[6], crcHigh = FrameBuffer[7];
+    sendByte(6, crcLow);
+    sendByte(7, crcHigh);
+    std::copy_n(FrameBuffer.begin(), request_.size(), request_.begin());
+    sentUs_ = clock_.nowUs();
 }
 
 void ModbusLink::Read_Modbus_Byte(std::uint8_t address, std::uint8_t start, std::uint8_t count, bool showErrors)
@@ -162,12 +208,7 @@ void ModbusLink::Read_Modbus_Byte(std::uint8_t address, std::uint8_t start, std:
     }
     awaitLateReply(address, 0x03, count);
     const std::uint8_t request[6] = {address, 0x03, 0x00, start, 0x00, count};
-    for (std::size_t i = 0; i < 6; ++i)
-        sendByte(i, request[i]);
-    CRC16(6);
-    const std::uint8_t crcLow = FrameBuffer[6], crcHigh = FrameBuffer[7];
-    sendByte(6, crcLow);
-    sendByte(7, crcHigh);
+    sendRequest(request);
 
     waitQuietLine(kReadPollMs);
     collectReply();
@@ -183,14 +224,14 @@ void ModbusLink::Read_Modbus_Byte(std::uint8_t address, std::uint8_t start, std:
     ReplyOk = false;
     if (!rxIs(0, address) || !rxIs(1, 0x03) || !rxIs(2, static_cast<std::uint8_t>(2u * count))) {
         notePossibleLateReply(address, 0x03, count, headerAndData + 2, kReadPollMs);
-        report(0x03, address, start, count);
+        report(0x03, address, start, count, Outcome::BadHeader);
         if (showErrors)
             notifier_.notice(texts::kNoCommunication, texts::kCaptionWarning);
         return;
     }
     if (!rxIs(headerAndData, FrameBuffer[headerAndData]) || !rxIs(headerAndData + 1, FrameBuffer[headerAndData + 1])) {
         notePossibleLateReply(address, 0x03, count, headerAndData + 2, kReadPollMs);
-        report(0x03, address, start, count);
+        report(0x03, address, start, count, Outcome::BadCrc);
         if (showErrors)
             notifier_.notice(texts::kReadCrcError, texts::kCaptionWarning);
         return;
@@ -201,7 +242,7 @@ void ModbusLink::Read_Modbus_Byte(std::uint8_t address, std::uint8_t start, std:
         if (MemoryImage::holds(address, byteAddress))
             image.at(address, byteAddress) = RxBuffer[3 + i];
     }
-    report(0x03, address, start, count);
+    report(0x03, address, start, count, Outcome::Ok);
 }
 
 void ModbusLink::Load_Modbus_Byte(std::uint8_t address, std::uint8_t start, bool showResult)
@@ -218,12 +259,7 @@ void ModbusLink::Load_Modbus_Byte(std::uint8_t address, std::uint8_t start, bool
                                      start,
                                      inImage ? image.at(address, start) : std::uint8_t{0},
                                      inImage ? image.at(address, start + 1) : std::uint8_t{0}};
-    for (std::size_t i = 0; i < 6; ++i)
-        sendByte(i, request[i]);
-    CRC16(6);
-    const std::uint8_t crcLow = FrameBuffer[6], crcHigh = FrameBuffer[7];
-    sendByte(6, crcLow);
-    sendByte(7, crcHigh);
+    sendRequest(request);
 
     waitQuietLine(kWritePollMs);
     collectReply();
@@ -235,20 +271,20 @@ void ModbusLink::Load_Modbus_Byte(std::uint8_t address, std::uint8_t start, bool
     ReplyOk = false;
     if (!rxIs(0, address) || !rxIs(1, 0x06) || !rxIs(3, start)) {
         notePossibleLateReply(address, 0x06, start, 8, kWritePollMs);
-        report(0x06, address, start, 1);
+        report(0x06, address, start, 1, Outcome::BadHeader);
         if (showResult)
             notifier_.notice(texts::kNoWriteAck, texts::kCaptionWarning);
         return;
     }
     if (!rxIs(6, FrameBuffer[6]) || !rxIs(7, FrameBuffer[7])) {
         notePossibleLateReply(address, 0x06, start, 8, kWritePollMs);
-        report(0x06, address, start, 1);
+        report(0x06, address, start, 1, Outcome::BadCrc);
         if (showResult)
             notifier_.notice(texts::kWriteCrcError, texts::kCaptionWarning);
         return;
     }
     ReplyOk = true;
-    report(0x06, address, start, 1);
+    report(0x06, address, start, 1, Outcome::Ok);
     if (showResult)
         notifier_.notice(texts::kWriteOk, texts::kCaptionReply);
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "clock.h"
@@ -74,6 +75,14 @@ public:
                                                            std::uint8_t parityIndex)>;
     PortOpener opener;
 
+    // How the link judged a reply.
+    enum class Outcome : std::uint8_t {
+        Ok,
+        NoReply,   // not a byte came
+        BadHeader, // address, function or length not the request's
+        BadCrc,
+        Noise,     // more bytes than any reply has: drained and dropped
+    };
     // Told of every transaction that went on the line, after its checks: for
     // bus monitors and for tests that hold the controller to what the tool saw.
     struct Transaction {
@@ -82,8 +91,22 @@ public:
         std::uint8_t start;
         std::uint8_t count;    // registers read; 1 for a write
         bool ok;               // ReplyOk afterwards
+        Outcome outcome = Outcome::Ok;
+        std::span<const std::uint8_t> request; // the 8 bytes sent
+        std::span<const std::uint8_t> reply;   // what came (of noise, its first bytes)
+        std::size_t replyBytes = 0;            // how many came
+        std::uint64_t sentUs = 0;              // the request's last byte left
+        std::uint64_t judgedUs = 0;            // the reply was taken and checked
     };
     std::function<void(const Transaction&)> onTransaction;
+    // Bytes dropped before a request went out: a reply that came after its
+    // transaction gave up, or anything else the line carried meanwhile.
+    struct Discard {
+        std::span<const std::uint8_t> bytes; // the first of them
+        std::size_t total;
+        std::uint64_t atUs;
+    };
+    std::function<void(const Discard&)> onDiscard;
 
     // Where COMn links are looked for; the process's working directory by default.
     std::string workDir = ".";
@@ -101,14 +124,19 @@ public:
     int lastPolls() const { return lastPolls_; }
 
 private:
+    // Drains what waits; returns whether anything did. Keeps the first bytes in `dropped_`.
+    bool drain();
     void discardStaleBytes();
     // `tag` is what the reply can be told apart by besides address and
     // function: the byte count of a read, the register of a write echo.
     void awaitLateReply(std::uint8_t address, std::uint8_t function, std::uint8_t tag);
     void notePossibleLateReply(std::uint8_t address, std::uint8_t function, std::uint8_t tag,
                                std::size_t replyLength, unsigned pollMs);
-    void report(std::uint8_t function, std::uint8_t address, std::uint8_t start, std::uint8_t count);
+    void report(std::uint8_t function, std::uint8_t address, std::uint8_t start, std::uint8_t count,
+                Outcome outcome);
     void sendByte(std::size_t index, std::uint8_t byte);
+    // The six header bytes and their CRC, byte by byte.
+    void sendRequest(const std::uint8_t (&request)[6]);
     void waitQuietLine(unsigned pollMs);
     void collectReply();
     // Reply byte i when it arrived in this transaction.
@@ -123,6 +151,13 @@ private:
     std::array<std::uint8_t, 64> FrameBuffer{};
     std::array<std::uint8_t, kRxBufferSize> RxBuffer{};
     std::size_t rxCount_ = 0;
+    // The request as sent and when it was complete, for the observer.
+    std::array<std::uint8_t, 8> request_{};
+    std::uint64_t sentUs_ = 0;
+    // Bytes drained without being a reply: how many, and the first of them.
+    std::array<std::uint8_t, 64> dropped_{};
+    std::size_t droppedTotal_ = 0;
+    bool noise_ = false;
     std::size_t lastWaiting_ = 0;
     int lastPolls_ = 0;
     // A failed request whose reply may still be on its way. RTU replies carry

@@ -112,10 +112,13 @@ TEST(Read, ReadAt160KeepsOnlyBytesUpTo168)
     EXPECT_EQ(b.link.image.at(2, 96), 0) << "the 7 dropped bytes must not spill into the next row";
 }
 
+using Outcome = torv::ModbusLink::Outcome;
+
 struct ReadFailure {
     const char* what;
     Bytes reply; // empty: silent
     const char* notice;
+    Outcome outcome; // what the link tells its observer
 };
 
 TEST(Read, EveryFailureLeavesImageAndReportsTheRightNotice)
@@ -127,14 +130,15 @@ TEST(Read, EveryFailureLeavesImageAndReportsTheRightNotice)
     badCrcHigh[8] ^= 0x80;
     const Bytes cutShort(good.begin(), good.end() - 1);
     const std::vector<ReadFailure> cases = {
-        {"silent", {}, "Brak komunikacji z modułem !!!"},
-        {"wrong address", Bench::readReply(8, counting(4, 200)), "Brak komunikacji z modułem !!!"},
-        {"wrong function", withCrc({9, 0x04, 4, 200, 201, 202, 203}), "Brak komunikacji z modułem !!!"},
-        {"wrong byte count", Bench::readReply(9, counting(6, 200)), "Brak komunikacji z modułem !!!"},
-        {"exception reply", withCrc({9, 0x83, 0x02}), "Brak komunikacji z modułem !!!"},
-        {"crc low", badCrcLow, "Błąd CRC ramki !!!"},
-        {"crc high", badCrcHigh, "Błąd CRC ramki !!!"},
-        {"cut short", cutShort, "Błąd CRC ramki !!!"},
+        {"silent", {}, "Brak komunikacji z modułem !!!", Outcome::NoReply},
+        {"wrong address", Bench::readReply(8, counting(4, 200)), "Brak komunikacji z modułem !!!", Outcome::BadHeader},
+        {"wrong function", withCrc({9, 0x04, 4, 200, 201, 202, 203}), "Brak komunikacji z modułem !!!",
+         Outcome::BadHeader},
+        {"wrong byte count", Bench::readReply(9, counting(6, 200)), "Brak komunikacji z modułem !!!", Outcome::BadHeader},
+        {"exception reply", withCrc({9, 0x83, 0x02}), "Brak komunikacji z modułem !!!", Outcome::BadHeader},
+        {"crc low", badCrcLow, "Błąd CRC ramki !!!", Outcome::BadCrc},
+        {"crc high", badCrcHigh, "Błąd CRC ramki !!!", Outcome::BadCrc},
+        {"cut short", cutShort, "Błąd CRC ramki !!!", Outcome::BadCrc},
     };
     for (const auto& c : cases) {
         for (bool show : {true, false}) {
@@ -142,8 +146,18 @@ TEST(Read, EveryFailureLeavesImageAndReportsTheRightNotice)
             b.link.ReplyOk = true;
             if (!c.reply.empty())
                 b.replyOnce(c.reply);
+            std::vector<Outcome> outcomes;
+            Bytes request, reply;
+            b.link.onTransaction = [&](const torv::ModbusLink::Transaction& t) {
+                outcomes.push_back(t.outcome);
+                request.assign(t.request.begin(), t.request.end());
+                reply.assign(t.reply.begin(), t.reply.end());
+            };
             b.link.Read_Modbus_Byte(9, 120, 2, show);
             EXPECT_FALSE(b.link.ReplyOk) << c.what;
+            EXPECT_EQ(outcomes, std::vector<Outcome>{c.outcome}) << c.what;
+            EXPECT_EQ(request, withCrc({9, 0x03, 0, 120, 0, 2})) << c.what;
+            EXPECT_EQ(reply, c.reply) << c.what << ": the observer sees the bytes that came";
             for (int a = 120; a < 124; ++a)
                 EXPECT_EQ(b.link.image.at(9, a), 0) << c.what;
             if (show)
@@ -174,8 +188,17 @@ TEST(Read, LateReplyOfAnEarlierRequestIsDiscardedNotTakenAsData)
     b.link.Read_Modbus_Byte(2, 104, 8, false);
     EXPECT_FALSE(b.link.ReplyOk);
     b.replyOnce(Bench::readReply(2, counting(16, 96)));
+    std::vector<Bytes> dropped;
+    std::vector<std::uint64_t> droppedAt;
+    b.link.onDiscard = [&](const torv::ModbusLink::Discard& d) {
+        dropped.emplace_back(d.bytes.begin(), d.bytes.end());
+        droppedAt.push_back(d.atUs);
+    };
     b.link.Read_Modbus_Byte(2, 96, 8, false);
     EXPECT_TRUE(b.link.ReplyOk);
+    EXPECT_EQ(dropped, std::vector<Bytes>{Bench::readReply(2, counting(16, 104))}) << "the late reply, reported once";
+    ASSERT_EQ(droppedAt.size(), 1u);
+    EXPECT_LE(droppedAt[0], b.port->sent[8].atUs) << "dropped before the new request went out";
     for (int a = 96; a < 112; ++a)
         EXPECT_EQ(b.link.image.at(2, a), a) << "byte " << a << " must hold its own value, not 104's";
 }
@@ -249,8 +272,15 @@ TEST(Read, NoiseBurstOverRxBufferIsDrainedSoTheNextReadWorks)
 {
     Bench b;
     b.port->onRequest = [](const Bytes&, ScriptedPort& p) { p.arriveIn(10 * ms, Bytes(1500, 0x55)); };
+    std::vector<std::pair<Outcome, std::size_t>> seen;
+    b.link.onTransaction = [&](const torv::ModbusLink::Transaction& t) {
+        seen.emplace_back(t.outcome, t.replyBytes);
+        EXPECT_EQ(t.reply.size(), 64u) << "the first bytes of the noise, bounded";
+    };
     b.link.Read_Modbus_Byte(1, 96, 1, true);
     EXPECT_FALSE(b.link.ReplyOk);
+    EXPECT_EQ(seen, (std::vector<std::pair<Outcome, std::size_t>>{{Outcome::Noise, 1500}}));
+    b.link.onTransaction = nullptr;
     EXPECT_EQ(b.texts(), std::vector<std::string>{"Brak komunikacji z modułem !!! / Uwaga !"});
     EXPECT_EQ(b.port->queued(), 0u);
     b.replyOnce(Bench::readReply(1, {0, 1}));
