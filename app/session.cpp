@@ -1,5 +1,7 @@
 #include "session.h"
 
+#include <QDateTime>
+
 #include "tform1.h"
 
 Session::Session(TForm1& form)
@@ -18,7 +20,14 @@ Session::Session(TForm1& form)
         dryingLog.append(line);
         form_.measured(line);
     };
+    busRecorder.setOrigin(clock.nowUs(), QDateTime::currentMSecsSinceEpoch());
+    busRecorder.observe(link);
     form_.attach(&console);
+    form_.attachBusRecorder(&busRecorder);
 }
 
-Session::~Session() { form_.attach(nullptr); }
+Session::~Session()
+{
+    form_.attachBusRecorder(nullptr);
+    form_.attach(nullptr);
+}

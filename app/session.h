@@ -1,5 +1,6 @@
 #pragma once
 #include "app/console/console.h"
+#include "controller/bus_monitor.h"
 #include "controller/drying_log_writer.h"
 #include "link/clock.h"
 #include "link/modbus_link.h"
@@ -30,6 +31,8 @@ public:
     // problems go to stderr, the last one kept in lastProblem().
     torv::drying_log::Writer dryingLog;
     torv::Console console;
+    // Every frame on the line since start, for the bus monitor.
+    torv::bus_monitor::Recorder busRecorder;
 
 private:
     TForm1& form_;

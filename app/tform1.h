@@ -10,8 +10,12 @@ class TForm1;
 }
 class QTimer;
 class TrendWindow;
+class BusMonitorWindow;
 namespace torv {
 class Console;
+namespace bus_monitor {
+class Recorder;
+}
 namespace drying_log {
 struct Row;
 }
@@ -29,6 +33,9 @@ public:
     // The handlers' work is done by the console once one is attached; without
     // one the window only shows itself (layout tests).
     void attach(torv::Console* console) { console_ = console; }
+    // What the link recorded of the line, for the bus monitor; a monitor
+    // open on another recorder goes with it.
+    void attachBusRecorder(torv::bus_monitor::Recorder* recorder);
 
     // torv::Panel: the controls by name, for the console.
     void apply(const torv::ControlChanges& changes) override;
@@ -94,11 +101,14 @@ public slots:
 
     // The drying log's chart of the active controller, from the context menu or Ctrl+T.
     virtual void TrendChartClick();
+    // Every frame on the line, from the context menu or Ctrl+M.
+    virtual void BusMonitorClick();
 
 public:
     // A scan's line as written to the drying log, for the chart when open.
     void measured(const torv::drying_log::Row& row);
     TrendWindow* trendWindow() const { return trend_; }
+    BusMonitorWindow* busMonitorWindow() const { return monitor_; }
 
 protected:
     bool event(QEvent* event) override;
@@ -132,6 +142,8 @@ private:
 
     torv::Console* console_ = nullptr;
     TrendWindow* trend_ = nullptr;
+    torv::bus_monitor::Recorder* busRecorder_ = nullptr;
+    BusMonitorWindow* monitor_ = nullptr;
     bool tickPending_ = false;
     mutable QHash<QString, QWidget*> controls_;
     bool activated_ = false;

@@ -1,12 +1,13 @@
-// The window's parameter set menu: a right click on any free area or label,
-// or its shortcuts. The console does the work; here only the menu and the
-// file dialogs.
+// The window's context menu (a right click on any free area or label) and
+// its shortcuts: parameter sets, the chart and the bus monitor. The console
+// does the work; here only the menu, the dialogs and the side windows.
 #include <QAction>
 #include <QDir>
 #include <QFileDialog>
 #include <QKeySequence>
 
 #include "app/console/console.h"
+#include "bus_monitor_window.h"
 #include "controller/drying_log.h"
 #include "controller/parameter_set.h"
 #include "serving_clock.h"
@@ -28,6 +29,8 @@ void TForm1::bindParameterFiles()
          &TForm1::LoadParametersClick},
         {"TrendChartAction", QStringLiteral("Wykres pomiar\u00f3w\u2026"), QKeySequence(Qt::CTRL | Qt::Key_T),
          &TForm1::TrendChartClick},
+        {"BusMonitorAction", QStringLiteral("Monitor magistrali\u2026"), QKeySequence(Qt::CTRL | Qt::Key_M),
+         &TForm1::BusMonitorClick},
     };
     // Fields and lists keep their own menus; labels, pictures, frames and
     // the free area pass the right click on to the client area.
@@ -112,6 +115,27 @@ void TForm1::TrendChartClick()
     trend_->show();
     trend_->raise();
     trend_->activateWindow();
+}
+
+void TForm1::attachBusRecorder(torv::bus_monitor::Recorder* recorder)
+{
+    if (recorder == busRecorder_)
+        return;
+    delete monitor_;
+    monitor_ = nullptr;
+    busRecorder_ = recorder;
+}
+
+// It shows what was recorded; opening it starts no bus work.
+void TForm1::BusMonitorClick()
+{
+    if (!busRecorder_ || ServingClock::serving())
+        return;
+    if (!monitor_)
+        monitor_ = new BusMonitorWindow(*busRecorder_, this);
+    monitor_->show();
+    monitor_->raise();
+    monitor_->activateWindow();
 }
 
 void TForm1::measured(const torv::drying_log::Row& row)

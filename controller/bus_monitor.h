@@ -83,6 +83,15 @@ public:
     // Both observers of `link`, chained after any already there.
     void observe(ModbusLink& link);
 
+    // The link clock's `clockUs` was the wall clock's `wallMs`: frame times
+    // as the time of day, and the zero of the saved trace.
+    void setOrigin(std::uint64_t clockUs, std::int64_t wallMs) { originUs_ = clockUs, originWallMs_ = wallMs; }
+    std::uint64_t originUs() const { return originUs_; }
+    std::int64_t wallMsOf(std::uint64_t atUs) const
+    {
+        return originWallMs_ + (static_cast<std::int64_t>(atUs) - static_cast<std::int64_t>(originUs_)) / 1000;
+    }
+
     const FrameRing& frames() const { return ring_; }
     void clearFrames() { ring_.clear(); }
     const AddressStats& stats(std::uint8_t address) const { return stats_[address]; }
@@ -94,6 +103,8 @@ private:
     FrameRing ring_;
     std::array<AddressStats, 256> stats_{};
     std::uint64_t statsGeneration_ = 0;
+    std::uint64_t originUs_ = 0;
+    std::int64_t originWallMs_ = 0;
 };
 
 // A reply's outcome refined from the link's judgement and its bytes: a

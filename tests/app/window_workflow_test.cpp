@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -15,6 +17,7 @@
 
 #include <mutex>
 
+#include "bus_monitor_window.h"
 #include "controller/drying_log.h"
 #include "controller/parameter_set.h"
 #include "serving_clock.h"
@@ -163,6 +166,7 @@ private slots:
     void parameterSetSavedAndLoadedThroughTheDialogs();
     void parameterFilesWaitForBusWork();
     void chartTakesTheScansAndFollowsTheActiveController();
+    void busMonitorFollowsABusTestWithFaults();
 };
 
 void WindowWorkflowTest::startUpReadsAnsweringController()
@@ -468,4 +472,113 @@ void WindowWorkflowTest::chartTakesTheScansAndFollowsTheActiveController()
     QCOMPARE(chart->drySeries()->count(), qsizetype(logged(2).size()));
     QVERIFY(!logged(2).empty());
     QCOMPARE(logged(1).size(), scanned.size());
+}
+
+// The monitor, opened with Ctrl+M, over a bus test on a virtual clock with a
+// controller answering with broken CRCs and one gone silent: it fills while
+// the test runs and takes the operator's clicks then; afterwards its rows,
+// counters, filter and saved trace say what happened at each address.
+namespace {
+// Bus time that passes twenty times faster than real time, so the
+// monitor's timer fires during a bus test of 42 s of bus time.
+class FastClock final : public torv::Clock {
+public:
+    std::uint64_t nowUs() override { return now_; }
+    void sleepUntilUs(std::uint64_t deadlineUs) override
+    {
+        if (deadlineUs <= now_)
+            return;
+        QThread::usleep((deadlineUs - now_) / 20);
+        now_ = deadlineUs;
+    }
+
+private:
+    std::uint64_t now_ = 0;
+};
+} // namespace
+
+void WindowWorkflowTest::busMonitorFollowsABusTestWithFaults()
+{
+    torv::sim::Line line;
+    line.add(2);
+    line.add(3).faults().badCrc = true;
+    line.add(7).faults().silent = true;
+    BoxAnswerer boxes;
+    TForm1 form;
+    torv::PortSettings settings;
+    FastClock busTime;
+    ServingClock clock(&busTime);
+    QtNotifier notifier(&form);
+    torv::ModbusLink link(settings, clock, notifier);
+    link.opener = [&](const std::string&, std::uint8_t, std::uint8_t) {
+        return std::make_unique<torv::sim::SimPort>(line, busTime);
+    };
+    QTemporaryDir dir;
+    torv::SettingsFile settingsFile(notifier, dir.path().toStdString());
+    settings.ModuleAddress = 2;
+    settingsFile.SaveSettings(settings);
+    torv::Console console(link, settingsFile, notifier, form);
+    torv::bus_monitor::Recorder recorder;
+    recorder.observe(link);
+    form.attach(&console);
+    form.attachBusRecorder(&recorder);
+    form.Timer1->stop();
+    form.show();
+    QTRY_VERIFY(console.DataLoaded);
+
+    QTest::keyClick(&form, Qt::Key_M, Qt::ControlModifier);
+    BusMonitorWindow* monitor = form.busMonitorWindow();
+    QVERIFY(monitor && monitor->isVisible());
+    BusFrameModel& rows = *monitor->frames();
+    QCOMPARE(rows.rowCount(), 2 * 9); // the start-up block read, request and reply each
+
+    // The first rows the catch-up timer takes in the middle of the test.
+    int rowsDuringTest = -1;
+    connect(&rows, &QAbstractItemModel::rowsInserted, monitor, [&] {
+        if (!ServingClock::serving() || rowsDuringTest >= 0)
+            return;
+        rowsDuringTest = rows.rowCount();
+        QTest::mouseClick(monitor->pauseButton(), Qt::LeftButton); // reaches the monitor
+        QVERIFY(QMetaObject::invokeMethod(monitor, "askForFile")); // no dialog in the middle of bus work
+    });
+    form.Button6Click();
+    QVERIFY(rowsDuringTest > 2 * 9);
+    QVERIFY(monitor->pauseButton()->isChecked());
+    QCOMPARE(monitor->statusLabel()->text(), QString("Zapis możliwy po zakończeniu pracy na magistrali"));
+    const int paused = rows.rowCount();
+    QTest::qWait(250);
+    QCOMPARE(rows.rowCount(), paused);
+    QTest::mouseClick(monitor->pauseButton(), Qt::LeftButton);
+    while (rows.rowCount() < static_cast<int>(recorder.frames().size()))
+        monitor->catchUp();
+    QCOMPARE(rows.rowCount(), 2 * 9 + 2 * (250 + 9));
+
+    auto cell = [&](int row, int column) { return rows.index(row, column).data().toString(); };
+    monitor->addressFilter()->setValue(3);
+    QCOMPARE(rows.rowCount(), 2);
+    QCOMPARE(cell(0, BusFrameModel::Meaning), QString("odczyt 96..99"));
+    QCOMPARE(cell(1, BusFrameModel::Outcome), QString("błąd CRC"));
+    monitor->addressFilter()->setValue(7);
+    QCOMPARE(cell(1, BusFrameModel::Outcome), QString("brak odpowiedzi"));
+
+    BusStatsModel& stats = *monitor->stats();
+    QCOMPARE(stats.rowCount(), 250);
+    auto counter = [&](int address, int column) { return stats.index(address - 1, column).data().toInt(); };
+    QCOMPARE(counter(2, 1), 1 + 2 * 9);
+    QCOMPARE(counter(2, 2), 1 + 2 * 9);
+    QCOMPARE(counter(3, 4), 1);
+    QCOMPARE(counter(7, 3), 1);
+    QCOMPARE(counter(8, 3), 1);
+
+    const QString path = dir.filePath("magistrala.txt");
+    QVERIFY(monitor->saveTrace(path));
+    QFile saved(path);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QStringList expected;
+    for (int row = 0; row < rows.rowCount(); ++row)
+        for (const std::string& l : torv::bus_monitor::TraceLines(rows.frame(row), recorder.originUs()))
+            expected << QString::fromStdString(l);
+    QCOMPARE(QString::fromUtf8(saved.readAll()).split('\n', Qt::SkipEmptyParts), expected);
+    QCOMPARE(expected.size(), 2); // address 7's probe and "no reply": the filter holds
+    QCOMPARE(boxes.seen, QStringList());
 }

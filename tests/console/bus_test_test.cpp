@@ -6,7 +6,9 @@
 
 #include "bus_log.h"
 #include "console_fixture.h"
+#include "controller/bus_monitor.h"
 #include "controller/colours.h"
+#include "controller/read_blk.h"
 
 using namespace torv::testing;
 namespace colours = torv::colours;
@@ -200,3 +202,47 @@ TEST(AddressSpinner, AnsweringAddressWhileScanningKeepsScanningButShowsOff)
 }
 
 } // namespace
+
+// The bus monitor over a bus test with a controller sending broken CRCs and
+// one gone silent: the counters say which fail and how, and the frames in
+// the simulator's layout carry what the simulator's own trace does.
+TEST(BusTest, MonitorCountsEachProbeAndLinesUpWithTheSimulatorsTrace)
+{
+    ConsoleFixture f;
+    prepare(f, {2, 3, 7}, 2);
+    f.line.find(3)->faults().badCrc = true;
+    f.line.find(7)->faults().silent = true;
+    torv::bus_monitor::Recorder recorder;
+    recorder.observe(f.link);
+    Strings simulator;
+    f.line.setTrace([&](std::uint64_t, const std::string& text) {
+        if (text.rfind("in ", 0) == 0 || text.rfind("out", 0) == 0)
+            simulator.push_back(text);
+    });
+    f.console.Button6Click();
+
+    const auto& two = recorder.stats(2);
+    const unsigned blockRead = static_cast<unsigned>(torv::kBlockReadStarts.size());
+    EXPECT_EQ(two.requests, 1u + blockRead) << "probe and the block read";
+    EXPECT_EQ(two.good, two.requests);
+    ASSERT_TRUE(two.lastGoodUs.has_value());
+    EXPECT_EQ(recorder.stats(3).requests, 1u);
+    EXPECT_EQ(recorder.stats(3).crcErrors, 1u);
+    EXPECT_EQ(recorder.stats(3).good, 0u);
+    EXPECT_EQ(recorder.stats(7).noReply, 1u);
+    for (int a : {1, 4, 100, 250}) {
+        EXPECT_EQ(recorder.stats(static_cast<std::uint8_t>(a)).requests, 1u) << a;
+        EXPECT_EQ(recorder.stats(static_cast<std::uint8_t>(a)).noReply, 1u) << a;
+    }
+
+    Strings ours;
+    const auto& ring = recorder.frames();
+    for (std::uint64_t s = ring.firstSeq(); s < ring.endSeq(); ++s)
+        for (const std::string& line : torv::bus_monitor::TraceLines(ring.at(s), 0)) {
+            const std::string what = line.substr(15);
+            if (what.rfind("in ", 0) == 0 || what.rfind("out", 0) == 0)
+                ours.push_back(what);
+        }
+    EXPECT_EQ(ours.size(), 250u + blockRead + (1u + blockRead) + 1u) << "every request, each reply that came";
+    EXPECT_EQ(ours, simulator);
+}
