@@ -143,8 +143,13 @@ QVariant BusStatsModel::data(const QModelIndex& index, int role) const
         return {};
     const std::uint8_t address = addresses_[static_cast<std::size_t>(index.row())];
     const bm::AddressStats& s = recorder_.stats(address);
-    if (role == Qt::ForegroundRole)
-        return s.good < s.requests && index.column() > 1 ? QVariant(QBrush(Qt::red)) : QVariant();
+    if (role == Qt::ForegroundRole) {
+        // Red for a controller that is there and fails; an address nobody
+        // ever answered from is only grey, or a bus test paints 240 rows red.
+        const bool faulty = s.crcErrors || s.headerErrors || s.exceptions || s.noise || s.late ||
+                            (s.good > 0 && s.good < s.requests);
+        return faulty ? QVariant(QBrush(Qt::red)) : s.good == 0 ? QVariant(QBrush(Qt::gray)) : QVariant();
+    }
     if (role == Qt::TextAlignmentRole)
         return int(Qt::AlignRight | Qt::AlignVCenter);
     if (role != Qt::DisplayRole)
@@ -238,7 +243,7 @@ BusMonitorWindow::BusMonitorWindow(bm::Recorder& recorder, QWidget* parent)
     frameView_->setColumnWidth(BusFrameModel::Direction, m.horizontalAdvance(QStringLiteral("odpowiedź")) + 16);
     frameView_->setColumnWidth(BusFrameModel::Address, m.horizontalAdvance(QStringLiteral("Adres")) + 16);
     frameView_->setColumnWidth(BusFrameModel::Function, m.horizontalAdvance(QStringLiteral("Funkcja")) + 16);
-    frameView_->setColumnWidth(BusFrameModel::Bytes, m.horizontalAdvance(QStringLiteral("00 ")) * 12);
+    frameView_->setColumnWidth(BusFrameModel::Bytes, m.horizontalAdvance(QStringLiteral("00 ")) * 16);
     frameView_->setColumnWidth(BusFrameModel::Outcome, m.horizontalAdvance(QStringLiteral("spóźnione bajty odrzucone")) + 16);
     statsView_->setModel(stats_);
     statsView_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);

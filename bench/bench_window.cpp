@@ -6,7 +6,10 @@
 // without serving events, the most an idle wait ended after its deadline,
 // and the wall time over the timing floor of the transactions and pauses.
 //
-// Usage: bench_window [--quick]   (--quick: 9600 baud only; QT_QPA_PLATFORM as set, else offscreen)
+// With --monitor the bus monitor is open throughout, recording every frame
+// and catching up its view, as an operator watching the line would have it.
+//
+// Usage: bench_window [--quick] [--monitor]   (--quick: 9600 baud only; QT_QPA_PLATFORM as set, else offscreen)
 #include <QApplication>
 #include <QTimer>
 
@@ -18,6 +21,8 @@
 #include <vector>
 
 #include "app/console/console.h"
+#include "bus_monitor_window.h"
+#include "controller/bus_monitor.h"
 #include "controller/conversions.h"
 #include "serving_clock.h"
 #include "support/child_process.h"
@@ -38,7 +43,10 @@ template <typename Body>
 Result measure(ServingClock& clock, torv::ModbusLink& link, unsigned pauseMs, Body body)
 {
     Result r;
+    auto before = link.onTransaction; // the monitor's recorder, when open
     link.onTransaction = [&](const torv::ModbusLink::Transaction& t) {
+        if (before)
+            before(t);
         r.floorMs += 8.0 * pauseMs + link.lastPolls() * (t.function == 0x03 ? torv::kReadPollMs : torv::kWritePollMs);
         ++r.transactions;
         r.ok += t.ok ? 1 : 0;
@@ -48,7 +56,7 @@ Result measure(ServingClock& clock, torv::ModbusLink& link, unsigned pauseMs, Bo
     const std::uint64_t t0 = clock.nowUs();
     body(r);
     const std::uint64_t t1 = clock.nowUs();
-    link.onTransaction = nullptr;
+    link.onTransaction = before;
     r.wallMs = static_cast<double>(t1 - t0) / 1000.0;
     r.gapMs = static_cast<double>(std::max(clock.stats().longestGapUs, t1 - clock.lastRoundUs())) / 1000.0;
     r.lateMs = static_cast<double>(clock.stats().latestEndUs) / 1000.0;
@@ -86,7 +94,11 @@ torv::ControlChanges EveryRowChanged(const torv::ImageRow& row, const std::strin
 
 int main(int argc, char** argv)
 {
-    const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+    bool quick = false, monitor = false;
+    for (int i = 1; i < argc; ++i) {
+        quick = quick || std::strcmp(argv[i], "--quick") == 0;
+        monitor = monitor || std::strcmp(argv[i], "--monitor") == 0;
+    }
     if (std::getenv("QT_QPA_PLATFORM") == nullptr)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
@@ -121,10 +133,22 @@ int main(int argc, char** argv)
         settingsFile.SaveSettings(settings);
         torv::Console console(link, settingsFile, notifier, form);
         console.separator = torv::systemDecimalSeparator();
+        torv::bus_monitor::Recorder recorder;
         form.attach(&console);
+        if (monitor) {
+            recorder.observe(link);
+            form.attachBusRecorder(&recorder);
+        }
         form.Timer1->stop();
         form.show();
         form.OpenCommClick();
+        if (monitor) {
+            form.BusMonitorClick();
+            if (!form.busMonitorWindow() || !form.busMonitorWindow()->isVisible()) {
+                std::fprintf(stderr, "the bus monitor did not open\n");
+                return 1;
+            }
+        }
         if (!console.DataLoaded) {
             std::fprintf(stderr, "the start-up read failed at %s baud\n", s.name);
             return 1;
@@ -151,6 +175,8 @@ int main(int argc, char** argv)
         print(s.name, "ZAPIS of all 48 rows", zapis);
         for (const auto& box : notifier.boxes)
             std::fprintf(stderr, "box: %s\n", box.text.c_str());
+        if (monitor && form.busMonitorWindow()->frames()->rowCount() == 0)
+            allOk = false; // the monitor must have shown the frames it was open for
         allOk = allOk && console.FoundCount == 3 && zapis.writes == 48 && zapis.ok == zapis.transactions;
     }
     if (!allOk)
