@@ -7,6 +7,7 @@
 #include "controller/conversions.h"
 #include "controller/memory_map.h"
 #include "link/crc16.h"
+#include "link/frame_text.h"
 
 namespace torv::bus_monitor {
 
@@ -155,17 +156,6 @@ std::string exceptionName(std::uint8_t code)
     case 6: return "urządzenie zajęte";
     default: return "nieznany kod";
     }
-}
-
-std::string hexBytes(const std::uint8_t* data, std::size_t n)
-{
-    std::string s;
-    char b[4];
-    for (std::size_t i = 0; i < n; ++i) {
-        std::snprintf(b, sizeof b, i ? " %02X" : "%02X", data[i]);
-        s += b;
-    }
-    return s;
 }
 
 Frame frameOf(std::uint64_t atUs, Direction direction, std::span<const std::uint8_t> bytes, std::size_t total)
@@ -322,7 +312,7 @@ std::string OutcomeText(const Frame& f)
 
 std::string HexText(const Frame& f)
 {
-    std::string s = hexBytes(f.bytes.data(), f.keptBytes);
+    std::string s = HexBytes(f.bytes.data(), f.keptBytes);
     if (f.totalBytes > f.keptBytes)
         s += " … (" + std::to_string(f.totalBytes) + " bajtów)";
     return s;
@@ -344,7 +334,7 @@ std::vector<std::string> TraceLines(const Frame& f, std::uint64_t originUs)
     char stamp[32];
     const std::uint64_t ms = f.atUs >= originUs ? (f.atUs - originUs) / 1000 : 0;
     std::snprintf(stamp, sizeof stamp, "%10llu ms  ", static_cast<unsigned long long>(ms));
-    const std::string bytes = hexBytes(f.bytes.data(), f.keptBytes);
+    const std::string bytes = HexBytes(f.bytes.data(), f.keptBytes);
     std::vector<std::string> lines;
     switch (f.direction) {
     case Direction::Request: lines.push_back(stamp + std::string("in  ") + bytes); break;

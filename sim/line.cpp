@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "link/frame_text.h"
 #include "sim/frame.h"
 
 namespace torv::sim {
@@ -11,17 +12,6 @@ namespace {
 
 // Longest request there is (function 16 with 255 data bytes); more waiting bytes can only be garbage.
 constexpr std::size_t kLongestFrame = 264;
-
-std::string hex(const std::uint8_t* data, std::size_t n)
-{
-    std::string s;
-    char b[4];
-    for (std::size_t i = 0; i < n; ++i) {
-        std::snprintf(b, sizeof b, i ? " %02X" : "%02X", data[i]);
-        s += b;
-    }
-    return s;
-}
 
 std::uint64_t byteTimeUs(unsigned bitsPerByte, unsigned baud)
 {
@@ -254,7 +244,7 @@ void Line::trace(std::uint64_t nowUs, const std::string& what, const std::uint8_
 {
     if (!trace_)
         return;
-    trace_(nowUs, n ? what + " " + hex(data, n) : what);
+    trace_(nowUs, n ? what + " " + HexBytes(data, n) : what);
 }
 
 } // namespace torv::sim

@@ -366,6 +366,49 @@ private:
     QWidget* widget_;
     torv::Clock& clock_;
 };
+// Bus time that passes twenty times faster than real time, so the
+// monitor's timer fires during a bus test of 42 s of bus time.
+class FastClock final : public torv::Clock {
+public:
+    std::uint64_t nowUs() override { return now_; }
+    void sleepUntilUs(std::uint64_t deadlineUs) override
+    {
+        if (deadlineUs <= now_)
+            return;
+        QThread::usleep((deadlineUs - now_) / 20);
+        now_ = deadlineUs;
+    }
+
+private:
+    std::uint64_t now_ = 0;
+};
+
+// The window and its console on a simulated line in-process, the bus on the
+// time of `BusTime`; started at `address`, ticks only from the test.
+template <typename Form, typename BusTime>
+struct InProcessTool {
+    Form form;
+    torv::PortSettings settings;
+    BusTime busTime;
+    ServingClock clock{&busTime};
+    QtNotifier notifier{&form};
+    torv::ModbusLink link{settings, clock, notifier};
+    QTemporaryDir dir;
+    torv::SettingsFile settingsFile{notifier, dir.path().toStdString()};
+    torv::Console console{link, settingsFile, notifier, form};
+
+    InProcessTool(torv::sim::Line& line, std::uint8_t address)
+    {
+        link.opener = [&line, this](const std::string&, std::uint8_t, std::uint8_t) {
+            return std::make_unique<torv::sim::SimPort>(line, busTime);
+        };
+        settings.ModuleAddress = address;
+        settingsFile.SaveSettings(settings);
+        console.separator = std::string(","); // (assigning the literal trips a false -Wrestrict in GCC 12)
+        form.attach(&console);
+        form.Timer1->stop();
+    }
+};
 } // namespace
 
 void WindowWorkflowTest::busWorkServesTheWindowNotTheOperator()
@@ -374,23 +417,10 @@ void WindowWorkflowTest::busWorkServesTheWindowNotTheOperator()
     torv::sim::Line line;
     line.add(3);
     BoxAnswerer boxes;
-    CountingForm form;
-    torv::PortSettings settings;
-    torv::VirtualClock busTime;
-    ServingClock clock(&busTime);
-    QtNotifier notifier(&form);
-    torv::ModbusLink link(settings, clock, notifier);
-    link.opener = [&](const std::string&, std::uint8_t, std::uint8_t) {
-        return std::make_unique<torv::sim::SimPort>(line, busTime);
-    };
-    QTemporaryDir dir;
-    torv::SettingsFile settingsFile(notifier, dir.path().toStdString());
-    settings.ModuleAddress = 3;
-    settingsFile.SaveSettings(settings);
-    torv::Console console(link, settingsFile, notifier, form);
-    console.separator = std::string(","); // (assigning the literal trips a false -Wrestrict in GCC 12)
-    form.attach(&console);
-    form.Timer1->stop();
+    InProcessTool<CountingForm, torv::VirtualClock> tool(line, 3);
+    auto& form = tool.form;
+    auto& busTime = tool.busTime;
+    auto& console = tool.console;
     form.show();
     QTRY_VERIFY(console.DataLoaded); // start-up read controller 3
     auto* ui = form.ui;
@@ -478,25 +508,6 @@ void WindowWorkflowTest::chartTakesTheScansAndFollowsTheActiveController()
 // controller answering with broken CRCs and one gone silent: it fills while
 // the test runs and takes the operator's clicks then; afterwards its rows,
 // counters, filter and saved trace say what happened at each address.
-namespace {
-// Bus time that passes twenty times faster than real time, so the
-// monitor's timer fires during a bus test of 42 s of bus time.
-class FastClock final : public torv::Clock {
-public:
-    std::uint64_t nowUs() override { return now_; }
-    void sleepUntilUs(std::uint64_t deadlineUs) override
-    {
-        if (deadlineUs <= now_)
-            return;
-        QThread::usleep((deadlineUs - now_) / 20);
-        now_ = deadlineUs;
-    }
-
-private:
-    std::uint64_t now_ = 0;
-};
-} // namespace
-
 void WindowWorkflowTest::busMonitorFollowsABusTestWithFaults()
 {
     torv::sim::Line line;
@@ -504,25 +515,12 @@ void WindowWorkflowTest::busMonitorFollowsABusTestWithFaults()
     line.add(3).faults().badCrc = true;
     line.add(7).faults().silent = true;
     BoxAnswerer boxes;
-    TForm1 form;
-    torv::PortSettings settings;
-    FastClock busTime;
-    ServingClock clock(&busTime);
-    QtNotifier notifier(&form);
-    torv::ModbusLink link(settings, clock, notifier);
-    link.opener = [&](const std::string&, std::uint8_t, std::uint8_t) {
-        return std::make_unique<torv::sim::SimPort>(line, busTime);
-    };
-    QTemporaryDir dir;
-    torv::SettingsFile settingsFile(notifier, dir.path().toStdString());
-    settings.ModuleAddress = 2;
-    settingsFile.SaveSettings(settings);
-    torv::Console console(link, settingsFile, notifier, form);
+    InProcessTool<TForm1, FastClock> tool(line, 2);
+    auto& form = tool.form;
+    auto& console = tool.console;
     torv::bus_monitor::Recorder recorder;
-    recorder.observe(link);
-    form.attach(&console);
+    recorder.observe(tool.link);
     form.attachBusRecorder(&recorder);
-    form.Timer1->stop();
     form.show();
     QTRY_VERIFY(console.DataLoaded);
 
@@ -570,7 +568,7 @@ void WindowWorkflowTest::busMonitorFollowsABusTestWithFaults()
     QCOMPARE(counter(7, 3), 1);
     QCOMPARE(counter(8, 3), 1);
 
-    const QString path = dir.filePath("magistrala.txt");
+    const QString path = tool.dir.filePath("magistrala.txt");
     QVERIFY(monitor->saveTrace(path));
     QFile saved(path);
     QVERIFY(saved.open(QIODevice::ReadOnly));
