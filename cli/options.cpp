@@ -64,6 +64,18 @@ std::optional<unsigned> WholeNumber(const QString& text, unsigned min, unsigned 
     return v;
 }
 
+// The value's place among `names`: the index the settings file keeps for it.
+std::optional<std::uint8_t> IndexOf(const QString& value, std::initializer_list<const char*> names)
+{
+    std::uint8_t index = 0;
+    for (const char* name : names) {
+        if (value == QLatin1String(name))
+            return index;
+        ++index;
+    }
+    return std::nullopt;
+}
+
 CommandLine Usage(std::string error)
 {
     CommandLine c;
@@ -136,20 +148,10 @@ CommandLine ParseCommandLine(const QStringList& arguments)
         if (o.port->empty())
             return Usage("--port is empty");
     }
-    if (p.parser.isSet(p.baud)) {
-        static const std::map<QString, std::uint8_t> rates{{"19200", 0}, {"9600", 1}, {"4800", 2}};
-        const auto it = rates.find(p.parser.value(p.baud));
-        if (it == rates.end())
-            return Usage("--baud takes 19200, 9600 or 4800");
-        o.baudIndex = it->second;
-    }
-    if (p.parser.isSet(p.parity)) {
-        static const std::map<QString, std::uint8_t> parities{{"none", 0}, {"even", 1}, {"odd", 2}};
-        const auto it = parities.find(p.parser.value(p.parity));
-        if (it == parities.end())
-            return Usage("--parity takes none, even or odd");
-        o.parityIndex = it->second;
-    }
+    if (p.parser.isSet(p.baud) && !(o.baudIndex = IndexOf(p.parser.value(p.baud), {"19200", "9600", "4800"})))
+        return Usage("--baud takes 19200, 9600 or 4800");
+    if (p.parser.isSet(p.parity) && !(o.parityIndex = IndexOf(p.parser.value(p.parity), {"none", "even", "odd"})))
+        return Usage("--parity takes none, even or odd");
     o.json = p.parser.isSet(p.json);
     if (p.parser.isSet(p.every)) {
         const std::optional<unsigned> s = WholeNumber(p.parser.value(p.every), 1, 86400);
