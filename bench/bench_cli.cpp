@@ -4,7 +4,7 @@
 //     wait between rounds, from the moment the last chamber's line is in the
 //     log to the next round's first request on the line;
 //  2. the window's measurement scan: the console's timer tick on the same
-//     line, in this process, ten times;
+//     line, with its line in the drying log, in this process, ten times;
 //  3. `log 1 2 3 --every 1 --count R`: rounds back to back, so R rounds stand
 //     for R rounds of a day (8 640 at 10 s); a round's time from the
 //     simulator's trace (one round's first request to the next round's),
@@ -27,6 +27,7 @@
 
 #include "app/console/console.h"
 #include "app/console/headless_panel.h"
+#include "controller/drying_log_writer.h"
 #include "launch.h"
 #include "support/child_process.h"
 #include "support/recording_notifier.h"
@@ -165,6 +166,11 @@ int main(int argc, char** argv)
         torv::SettingsFile settingsFile(notifier, dir.path());
         torv::HeadlessPanel panel;
         torv::Console console(link, settingsFile, notifier, panel);
+        // The window's scan ends with its line in the drying log, as torv-cli's does.
+        torv::drying_log::Writer writer(dir.path(), torv::drying_log::SystemLocalTime);
+        console.onMeasurement = [&writer](std::uint8_t address, const torv::ImageRow& row, bool ok) {
+            writer.record(address, row, ok ? torv::drying_log::Status::Ok : torv::drying_log::Status::Failed);
+        };
         console.ActiveAddress = 1;
         console.ScanOn = true;
         console.Timer1Timer();
