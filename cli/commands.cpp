@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <unistd.h>
 
@@ -14,17 +15,17 @@ namespace {
 
 void Print(const std::string& text) { std::fputs(text.c_str(), stdout); }
 
-// The boxes `work` brings up: printed as results when it succeeded, as
-// messages otherwise.
-bool Held(Bus& bus, const std::function<bool()>& work)
+// The boxes `work` brings up: messages when it failed; when it succeeded,
+// results or nothing (the window's "press ZAPIS" has no reader here).
+bool Held(Bus& bus, const std::function<bool()>& work, bool resultsOnSuccess)
 {
     bus.notifier.hold();
     const bool ok = work();
     for (const std::string& text : bus.notifier.release()) {
-        if (ok)
-            Print(text + "\n");
-        else
+        if (!ok)
             Message(text);
+        else if (resultsOnSuccess)
+            Print(text + "\n");
     }
     return ok;
 }
@@ -46,17 +47,12 @@ Exit RestoreOne(Bus& bus, const std::string& file, const ParameterSet& wanted, s
     // The window's way: the set into the controls (a changed alarm tick is
     // written at once), then ZAPIS writes the rows that differ, each read
     // back, and reads the whole controller again.
-    bus.notifier.hold();
-    const bool loaded = bus.console.LoadParameterSet(file);
-    const std::vector<std::string> loadTexts = bus.notifier.release();
+    const bool loaded = Held(bus, [&] { return bus.console.LoadParameterSet(file); }, false);
     if (loaded)
         bus.console.Button3Click();
     bus.link.onTransaction = nullptr;
-    if (!loaded) {
-        for (const std::string& text : loadTexts)
-            Message(text);
+    if (!loaded)
         return kUsage;
-    }
     if (!bus.link.ReplyOk)
         return kController; // the final read's notice said why
 
@@ -123,7 +119,7 @@ Exit Backup(Bus& bus, const Options& options)
     const std::uint8_t address = options.addresses.front();
     if (!bus.blockRead(address))
         return kController;
-    if (Held(bus, [&] { return bus.console.SaveParameterSet(options.file); }))
+    if (Held(bus, [&] { return bus.console.SaveParameterSet(options.file); }, true))
         return kDone;
     // Not written: a value no set can hold, or the file.
     return ParameterSetFromRow(bus.row(address)).ok() ? kUsage : kController;
