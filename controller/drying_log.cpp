@@ -231,32 +231,34 @@ std::string HeaderLine()
     return line;
 }
 
+std::vector<std::string> RowFields(const Row& r)
+{
+    std::vector<std::string> fields{IsoTime(r.time),
+                                    std::to_string(r.address),
+                                    tenthsText(r.tempDry),
+                                    tenthsText(r.tempWet),
+                                    tenthsText(r.tempControl1),
+                                    tenthsText(r.tempControl2),
+                                    hundredthsText(r.difference),
+                                    wholeText(r.autoStep),
+                                    wholeText(r.autoHoursDone),
+                                    wholeText(r.autoHoursTotal),
+                                    wholeText(r.setTemperature),
+                                    wholeText(r.setDifference),
+                                    wholeText(r.heating),
+                                    wholeText(r.humidifying),
+                                    wholeText(r.ventOpen),
+                                    wholeText(r.ventClose),
+                                    r.status == Status::Ok ? "ok" : "failed"};
+    return fields;
+}
+
 std::string FormatRow(const Row& r)
 {
-    const std::string fields[] = {IsoTime(r.time),
-                                  std::to_string(r.address),
-                                  tenthsText(r.tempDry),
-                                  tenthsText(r.tempWet),
-                                  tenthsText(r.tempControl1),
-                                  tenthsText(r.tempControl2),
-                                  hundredthsText(r.difference),
-                                  wholeText(r.autoStep),
-                                  wholeText(r.autoHoursDone),
-                                  wholeText(r.autoHoursTotal),
-                                  wholeText(r.setTemperature),
-                                  wholeText(r.setDifference),
-                                  wholeText(r.heating),
-                                  wholeText(r.humidifying),
-                                  wholeText(r.ventOpen),
-                                  wholeText(r.ventClose),
-                                  r.status == Status::Ok ? "ok" : "failed"};
-    static_assert(std::size(fields) == 17);
+    const std::vector<std::string> fields = RowFields(r);
     std::string line;
-    for (const std::string& f : fields) {
-        if (&f != &fields[0])
-            line += ',';
-        line += f;
-    }
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        line += (i == 0 ? "" : ",") + fields[i];
     return line;
 }
 

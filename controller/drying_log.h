@@ -60,6 +60,8 @@ Row MeasurementRow(int address, const ImageRow& row, Status status, const LocalT
 // The column names, in order, and the header line (without line break).
 const std::vector<std::string_view>& Columns();
 std::string HeaderLine();
+// A row's fields as its CSV line holds them, one a column; empty where it has no value.
+std::vector<std::string> RowFields(const Row& row);
 // A row as its CSV line, without line break.
 std::string FormatRow(const Row& row);
 // A CSV line (no line break) back to a row; nullopt with `why` set when it is not one.

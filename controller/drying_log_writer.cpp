@@ -27,13 +27,20 @@ struct Fd {
 } // namespace
 
 Writer::Writer(std::string baseDir, TimeSource clock, Reporter reporter)
-    : baseDir_(std::move(baseDir)), clock_(std::move(clock)), reporter_(std::move(reporter))
+    : directory_(std::move(baseDir) + "/" + kDirectory), clock_(std::move(clock)), reporter_(std::move(reporter))
 {
     if (!reporter_)
         reporter_ = [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); };
 }
 
-std::string Writer::directory() const { return baseDir_ + "/" + kDirectory; }
+Writer Writer::InDirectory(std::string directory, TimeSource clock, Reporter reporter)
+{
+    Writer writer(".", std::move(clock), std::move(reporter));
+    writer.directory_ = std::move(directory);
+    return writer;
+}
+
+std::string Writer::directory() const { return directory_; }
 
 void Writer::record(int address, const ImageRow& row, Status status)
 {

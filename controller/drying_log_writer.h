@@ -20,6 +20,9 @@ public:
 
     // The reporter defaults to stderr.
     Writer(std::string baseDir, TimeSource clock, Reporter reporter = {});
+    // A writer whose files go straight into `directory` (made when missing),
+    // not into a pomiary/ folder below it.
+    static Writer InDirectory(std::string directory, TimeSource clock, Reporter reporter = {});
 
     // The line for `address` from its image row, stamped with the clock.
     void record(int address, const ImageRow& row, Status status);
@@ -35,7 +38,7 @@ public:
 private:
     bool problem(const std::string& cause, const std::string& text);
 
-    std::string baseDir_;
+    std::string directory_;
     TimeSource clock_;
     Reporter reporter_;
     std::string lastProblem_;

@@ -356,16 +356,10 @@ std::uint8_t StoredByteOfControlValue(const MapEntry& entry, int value)
     return Low8(entry.kind == Kind::OffsetTenths ? value + 100 : value);
 }
 
-std::string ParameterSetJson(const ParameterSet& set)
-{
-    std::string out = "{\n";
-    out += "  \"format\": " + jsonString(kFormat) + ",\n";
-    out += "  \"version\": " + std::to_string(kVersion);
-    if (!set.saved.empty())
-        out += ",\n  \"saved\": " + jsonString(set.saved);
-    if (set.sourceAddress != 0)
-        out += ",\n  \"source\": { \"address\": " + std::to_string(set.sourceAddress) + " }";
+std::string ParameterValueJson(const MapEntry& entry, int value) { return valueJson(entry, value); }
 
+std::string ParametersJson(const ParameterSet& set)
+{
     std::string parameters;
     for (std::size_t i = 0; i < kParameterCount; ++i) {
         const auto it = set.values.find(kBytes[i]);
@@ -375,9 +369,11 @@ std::string ParameterSetJson(const ParameterSet& set)
         parameters += (parameters.empty() ? "" : ",\n") + std::string("    ") + jsonString(e.name) + ": " +
                       valueJson(e, it->second);
     }
-    if (!parameters.empty())
-        out += ",\n  \"parameters\": {\n" + parameters + "\n  }";
+    return parameters.empty() ? parameters : "{\n" + parameters + "\n  }";
+}
 
+std::string ProgrammeJson(const ParameterSet& set)
+{
     std::string programme;
     bool anyStep = false;
     for (const ProgrammeStep& step : kProgrammeSteps) {
@@ -392,8 +388,22 @@ std::string ParameterSetJson(const ParameterSet& set)
         }
         programme += std::string(step.step == 1 ? "" : ",\n") + "    {" + (fields.empty() ? "" : " " + fields + " ") + "}";
     }
-    if (anyStep)
-        out += ",\n  \"programme\": [\n" + programme + "\n  ]";
+    return anyStep ? "[\n" + programme + "\n  ]" : std::string();
+}
+
+std::string ParameterSetJson(const ParameterSet& set)
+{
+    std::string out = "{\n";
+    out += "  \"format\": " + jsonString(kFormat) + ",\n";
+    out += "  \"version\": " + std::to_string(kVersion);
+    if (!set.saved.empty())
+        out += ",\n  \"saved\": " + jsonString(set.saved);
+    if (set.sourceAddress != 0)
+        out += ",\n  \"source\": { \"address\": " + std::to_string(set.sourceAddress) + " }";
+    if (const std::string parameters = ParametersJson(set); !parameters.empty())
+        out += ",\n  \"parameters\": " + parameters;
+    if (const std::string programme = ProgrammeJson(set); !programme.empty())
+        out += ",\n  \"programme\": " + programme;
     return out + "\n}\n";
 }
 

@@ -49,6 +49,15 @@ struct ParameterSetResult {
     bool ok() const { return problems.empty(); }
 };
 
+// One value as the file holds it: a number (tenths with one decimal), a
+// list item's text in quotes, true or false.
+std::string ParameterValueJson(const MapEntry& entry, int value);
+// The "parameters" object and the "programme" array as the file holds them
+// at its top level (members indented by four, the closing bracket by two),
+// for other JSON documents of the same shapes; empty when the set has none.
+std::string ParametersJson(const ParameterSet& set);
+std::string ProgrammeJson(const ParameterSet& set);
+
 // A stored byte in the terms of the control showing it, and back.
 int ControlValue(const MapEntry& entry, std::uint8_t byte);
 std::uint8_t StoredByteOfControlValue(const MapEntry& entry, int value);

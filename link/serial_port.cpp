@@ -54,23 +54,30 @@ LineSettings LineSettingsOf(std::uint8_t baudIndex, std::uint8_t parityIndex)
     return line;
 }
 
-std::unique_ptr<SerialPort> SerialPort::open(const std::string& device, const LineSettings& line)
+std::unique_ptr<SerialPort> SerialPort::open(const std::string& device, const LineSettings& line, int* error)
 {
+    const auto failed = [error](int fd, int why) {
+        if (fd >= 0)
+            ::close(fd);
+        if (error)
+            *error = why;
+        return nullptr;
+    };
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return nullptr;
+        return failed(-1, errno);
     // flock holds for root too (TIOCEXCL does not), so it is the lock that
     // keeps two testers off one line. Taken first so a refused open leaves
     // the holder's terminal state alone.
-    if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return nullptr;
-    }
+    if (!isatty(fd))
+        return failed(fd, ENOTTY);
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return failed(fd, errno);
     ioctl(fd, TIOCEXCL);
     if (!configure(fd, line)) {
+        const int why = errno;
         ioctl(fd, TIOCNXCL);
-        ::close(fd);
-        return nullptr;
+        return failed(fd, why);
     }
     // The kernel raises DTR and RTS on open, and some RS-485 converters take
     // their direction or supply from them: both go low. A line without modem

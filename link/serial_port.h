@@ -24,8 +24,12 @@ LineSettings LineSettingsOf(std::uint8_t baudIndex, std::uint8_t parityIndex);
 class SerialPort final : public Port {
 public:
     // nullptr when the device cannot be opened, is not a tty, or is held by
-    // another program (flock) or another opener (TIOCEXCL).
-    static std::unique_ptr<SerialPort> open(const std::string& device, const LineSettings& line);
+    // another program (flock) or another opener (TIOCEXCL). `error`, when
+    // given, then tells why: the errno of the step that failed (EWOULDBLOCK
+    // or EBUSY for a port another program holds, ENOTTY for a file that is
+    // no tty).
+    static std::unique_ptr<SerialPort> open(const std::string& device, const LineSettings& line,
+                                            int* error = nullptr);
     ~SerialPort() override;
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;

@@ -12,7 +12,7 @@ PACKAGES=(
   fonts-dejavu-core fonts-liberation
   python3 python3-pymodbus libmodbus-dev mbpoll socat
   clang-14 libclang-rt-14-dev
-  dpkg-dev file
+  dpkg-dev file bash-completion
 )
 
 missing=()

@@ -80,8 +80,9 @@ public:
     // off, since a scan repaints the programme); the notice says why not.
     bool ParameterSaveAllowed();
     bool ParameterLoadAllowed();
-    void SaveParameterSet(const std::string& path);
-    void LoadParameterSet(const std::string& path);
+    // True when the file was written, or taken into the controls.
+    bool SaveParameterSet(const std::string& path);
+    bool LoadParameterSet(const std::string& path);
     // Spinner click handlers, run after the spinner has moved; the tenths
     // ones rewrite their field from the position.
     void UpDown2Click();

@@ -58,10 +58,10 @@ bool Console::ParameterLoadAllowed()
     return true;
 }
 
-void Console::SaveParameterSet(const std::string& path)
+bool Console::SaveParameterSet(const std::string& path)
 {
     if (!ParameterSaveAllowed())
-        return;
+        return false;
     // The bytes ZAPIS would leave in the controller: an untouched field
     // stands for the byte it was made from, however it shows it.
     ImageRow shown = row();
@@ -73,30 +73,32 @@ void Console::SaveParameterSet(const std::string& path)
     ParameterSetResult result = ParameterSetFromRow(shown);
     if (!result.ok()) {
         notifier_.notice(lines(kOutOfRange, result.problems), texts::kCaptionWarning);
-        return;
+        return false;
     }
     result.set.sourceAddress = ActiveAddress;
     result.set.saved = ParameterSetTimestamp();
     std::string error;
     if (!WriteParameterSetFile(path, result.set, error)) {
         notifier_.notice(lines(kNotSaved + fileName(path) + ":", {error}), texts::kCaptionWarning);
-        return;
+        return false;
     }
     notifier_.notice(kSaved + fileName(path), kSavedCaption);
+    return true;
 }
 
-void Console::LoadParameterSet(const std::string& path)
+bool Console::LoadParameterSet(const std::string& path)
 {
     if (!ParameterLoadAllowed())
-        return;
+        return false;
     const ParameterSetResult result = ReadParameterSetFile(path);
     if (!result.ok()) {
         notifier_.notice(lines(kNotRead + fileName(path) + ":", result.problems), texts::kCaptionWarning);
-        return;
+        return false;
     }
     // A changed alarm tick is written at once, as the operator's click is.
     panel_.apply(ParameterSetChanges(result.set, separator));
     notifier_.notice(lines(kRead + fileName(path), {kReadNext}), kReadCaption);
+    return true;
 }
 
 } // namespace torv

@@ -151,6 +151,17 @@ TEST(DryingLogWriter, HeaderOnceAFilePerControllerAndDay)
     EXPECT_TRUE(f.reports.empty());
 }
 
+TEST(DryingLogWriter, InDirectoryWritesStraightIntoItAndMakesIt)
+{
+    TempDir dir;
+    const fs::path target = fs::path(dir.path()) / "chambers";
+    Writer writer = Writer::InDirectory(target.string(), [] { return kMorning; });
+    writer.record(5, kRow, Status::Ok);
+    EXPECT_EQ(writer.directory(), target.string());
+    EXPECT_TRUE(fs::exists(target / FileName(5, kMorning)));
+    EXPECT_FALSE(fs::exists(target / "pomiary"));
+}
+
 TEST(DryingLogWriter, TornLastLineIsSkippedAndTheNextLineStartsAfresh)
 {
     WriterFixture f;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "link/modbus_link.h"
+#include "link/serial_port.h"
 #include "support/recording_notifier.h"
 #include "support/scripted_port.h"
 
@@ -156,6 +157,28 @@ TEST(SerialPort, NonTerminalIsNotAPort)
     Tester t(dir.path);
     t.link.Ustaw_COM();
     EXPECT_FALSE(t.link.PortOpen);
+}
+
+// The reason a refused open gives, which a caller without the window's box
+// turns into its own message: held by another program, missing, no tty.
+TEST(SerialPort, RefusedOpenTellsWhy)
+{
+    Pty pty;
+    const auto held = torv::SerialPort::open(pty.slave, {});
+    ASSERT_TRUE(held);
+    const struct {
+        std::string device;
+        int error;
+    } cases[] = {
+        {pty.slave, EWOULDBLOCK},
+        {"/nonexistent/ttyS0", ENOENT},
+        {"/dev/null", ENOTTY},
+    };
+    for (const auto& c : cases) {
+        int error = 0;
+        EXPECT_EQ(torv::SerialPort::open(c.device, {}, &error), nullptr) << c.device;
+        EXPECT_EQ(error, c.error) << c.device;
+    }
 }
 
 TEST(SerialPort, ReadAndWriteThroughTheKernel)

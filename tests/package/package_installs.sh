@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The Debian package: cpack builds it, its Depends name the Qt 6 widgets and
 # libjpeg runtime packages and are satisfied here, it carries the programs,
-# the desktop entry and the icons, and the installed tool starts against the
-# installed simulator and stays up. Installs system-wide only when CI=true
+# the desktop entry and the icons, torv-cli's manual page, completion and
+# service example, and the installed tool starts against the installed
+# simulator and stays up; torv-cli is refused the port the tool holds, and
+# reads the controller once the tool has ended. Installs system-wide only when CI=true
 # (a throw-away machine); elsewhere the package is unpacked into a temporary
 # root and run from there.
 # usage: package_installs.sh CPACK CPACK_CONFIG
@@ -61,7 +63,9 @@ done < <(printf '%s\n' "$depends" | tr ',' '\n')
 
 contents=$(dpkg-deb -c "$deb" | awk '{ print $6 }')
 for path in ./usr/bin/torv-tester ./usr/bin/torv-sim ./usr/share/applications/torv-tester.desktop \
-            ./usr/share/icons/hicolor/32x32/apps/torv-tester.png ./usr/share/icons/hicolor/256x256/apps/torv-tester.png; do
+            ./usr/share/icons/hicolor/32x32/apps/torv-tester.png ./usr/share/icons/hicolor/256x256/apps/torv-tester.png \
+            ./usr/bin/torv-cli ./usr/share/man/man1/torv-cli.1.gz ./usr/share/bash-completion/completions/torv-cli \
+            ./usr/share/doc/torv-tester/examples/torv-cli-log.service; do
   printf '%s\n' "$contents" | grep -qx -- "$path" || fail "the package lacks $path"
 done
 
@@ -73,14 +77,22 @@ else
   dpkg-deb -x "$deb" "$work/root" || fail "dpkg-deb -x failed"
   root="$work/root"
 fi
-tester="$root/usr/bin/torv-tester" sim="$root/usr/bin/torv-sim"
-for program in "$tester" "$sim"; do
+tester="$root/usr/bin/torv-tester" sim="$root/usr/bin/torv-sim" cli="$root/usr/bin/torv-cli"
+for program in "$tester" "$sim" "$cli"; do
   [ -x "$program" ] || fail "$program is not an executable"
   # An installed program must not look for libraries in the build tree.
   if readelf -d "$program" | grep -E 'R(UN)?PATH'; then fail "$program carries a library search path"; fi
 done
 grep -qx 'Exec=torv-tester' "$root/usr/share/applications/torv-tester.desktop" || fail "desktop entry does not start torv-tester"
 grep -qx 'Icon=torv-tester' "$root/usr/share/applications/torv-tester.desktop" || fail "desktop entry names another icon"
+if readelf -d "$cli" | grep -E 'NEEDED.*libQt6(Widgets|Gui)'; then fail "torv-cli needs the widget toolkit"; fi
+gzip -dc "$root/usr/share/man/man1/torv-cli.1.gz" | grep -q '^\.TH TORV-CLI 1' || fail "torv-cli.1 is no manual page"
+if [ -f /usr/share/bash-completion/bash_completion ]; then
+  commands=$(bash -c 'source /usr/share/bash-completion/bash_completion; source "$1"
+    COMP_WORDS=(torv-cli ""); COMP_CWORD=1; _torv_cli; echo "${COMPREPLY[*]}"' _ \
+    "$root/usr/share/bash-completion/completions/torv-cli")
+  [ "$commands" = "read bustest backup restore log" ] || fail "completion offers '$commands' for a command"
+fi
 
 # The installed tool against the installed simulator, in a working directory
 # holding the settings (COM1, 9600 baud, no parity, address 1).
@@ -108,4 +120,13 @@ if ! kill -0 "$apppid" 2>/dev/null; then
 fi
 grep -q 'in  01 03 00 60 00 08' sim.log || { tail -20 sim.log; cat tester.log; fail "the installed tool did not read the controller"; }
 echo "the installed tool is up and reading the controller"
+
+"$cli" read 1 > cli.out 2> cli.err
+status=$?
+[ $status -eq 3 ] && grep -q 'in use' cli.err && [ ! -s cli.out ] \
+  || fail "torv-cli beside the tool: status $status, $(cat cli.err cli.out)"
+kill "$apppid"; wait "$apppid" 2>/dev/null; apppid=""
+"$cli" read 1 --json > cli.out 2> cli.err || fail "the installed torv-cli did not read: $(cat cli.err)"
+grep -q '"address": 1,' cli.out || fail "torv-cli read printed $(cat cli.out)"
+echo "the installed torv-cli is refused the tool's port and reads the controller after it"
 exit 0

@@ -1,0 +1,105 @@
+#include "cli/bus.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "link/com_device.h"
+#include "link/serial_port.h"
+
+namespace torv::cli {
+
+void Message(const std::string& text)
+{
+    // A box's further lines, indented under the first.
+    std::string lines;
+    for (const char c : text)
+        lines += c == '\r' ? std::string("\n  ") : std::string(1, c);
+    std::fprintf(stderr, "torv-cli: %s\n", lines.c_str());
+}
+
+void StderrNotifier::say(const std::string& text)
+{
+    const std::string full = chamber.empty() ? text : chamber + ": " + text;
+    if (holding_)
+        held_.push_back(full);
+    else
+        Message(full);
+}
+
+void StderrNotifier::notice(const std::string& text, const std::string&) { say(text); }
+
+void StderrNotifier::errorDialog(const std::string& text, const std::string&) { say(text); }
+
+bool StderrNotifier::question(const std::string& text, const std::string&)
+{
+    say(text + " → Anuluj");
+    return false;
+}
+
+std::vector<std::string> StderrNotifier::release()
+{
+    holding_ = false;
+    std::vector<std::string> texts;
+    texts.swap(held_);
+    return texts;
+}
+
+Bus::Bus()
+{
+    // A missing settings file is the normal case here: defaults, no message.
+    settingsNotifier.hold();
+    panel.onCheckBoxClick = [this] { console.CheckBox1Click(); };
+}
+
+Exit Bus::open(const Options& options)
+{
+    if (std::filesystem::exists(kSettingsFileName)) {
+        settingsFile.LoadSettings(settings);
+        if (settingsFile.SettingsBad)
+            for (const std::string& text : settingsNotifier.release())
+                Message(std::string(kSettingsFileName) + ": " + text + " (COM1, 9600, none)");
+    }
+    std::optional<std::uint8_t> comIndex = settings.ComIndex;
+    std::string device;
+    if (options.port) {
+        comIndex = ComIndexOf(*options.port);
+        device = *options.port;
+    }
+    if (comIndex)
+        device = ResolveComDevice(*comIndex, ".");
+    settings.BaudIndex = options.baudIndex.value_or(settings.BaudIndex);
+    settings.ParityIndex = options.parityIndex.value_or(settings.ParityIndex);
+
+    const std::string name = comIndex ? ComPortName(*comIndex) + " (" + device + ")" : device;
+    int error = 0;
+    std::unique_ptr<SerialPort> port =
+        SerialPort::open(device, LineSettingsOf(settings.BaudIndex, settings.ParityIndex), &error);
+    if (!port) {
+        const std::string why = error == EWOULDBLOCK || error == EBUSY
+                                    ? "is in use by another program (the window of the tester?)"
+                                : error == ENOENT ? "does not exist"
+                                : error == ENOTTY ? "is not a serial port"
+                                                  : std::string("cannot be opened: ") + std::strerror(error);
+        Message("port " + name + " " + why);
+        return kPort;
+    }
+    link.attachPort(std::move(port));
+    // The window's settling pause after opening, before the first request.
+    link.DelayMs(20);
+    return kDone;
+}
+
+void Bus::aboutChamber(std::uint8_t address) { notifier.chamber = "komora " + std::to_string(address); }
+
+bool Bus::blockRead(std::uint8_t address)
+{
+    aboutChamber(address);
+    console.ActiveAddress = address;
+    console.ScanOn = false;
+    console.Read_Data_Modul();
+    return link.ReplyOk;
+}
+
+} // namespace torv::cli

@@ -1,0 +1,192 @@
+#include "cli/commands.h"
+
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <unistd.h>
+
+#include "cli/report.h"
+#include "cli/stop.h"
+#include "controller/drying_log_writer.h"
+
+namespace torv::cli {
+
+namespace {
+
+void Print(const std::string& text) { std::fputs(text.c_str(), stdout); }
+
+// The boxes `work` brings up: messages when it failed; when it succeeded,
+// results or nothing (the window's "press ZAPIS" has no reader here).
+bool Held(Bus& bus, const std::function<bool()>& work, bool resultsOnSuccess)
+{
+    bus.notifier.hold();
+    const bool ok = work();
+    for (const std::string& text : bus.notifier.release()) {
+        if (!ok)
+            Message(text);
+        else if (resultsOnSuccess)
+            Print(text + "\n");
+    }
+    return ok;
+}
+
+// The write-back of one controller and what it holds afterwards.
+Exit RestoreOne(Bus& bus, const std::string& file, const ParameterSet& wanted, std::uint8_t address)
+{
+    if (!bus.blockRead(address))
+        return kController;
+    const ImageRow before = bus.row(address);
+    bool unconfirmed = false;
+    // ZAPIS goes on silently past a write without its echo; said here, in its place.
+    bus.link.onTransaction = [&unconfirmed, &bus](const ModbusLink::Transaction& t) {
+        if (t.function == 0x06 && !t.ok && !unconfirmed) {
+            unconfirmed = true;
+            Message(bus.notifier.chamber + ": " + texts::kNoWriteAck);
+        }
+    };
+    // The window's way: the set into the controls (a changed alarm tick is
+    // written at once), then ZAPIS writes the rows that differ, each read
+    // back, and reads the whole controller again.
+    const bool loaded = Held(bus, [&] { return bus.console.LoadParameterSet(file); }, false);
+    if (loaded)
+        bus.console.Button3Click();
+    bus.link.onTransaction = nullptr;
+    if (!loaded)
+        return kUsage;
+    if (!bus.link.ReplyOk)
+        return kController; // the final read's notice said why
+
+    const std::string chamber = bus.notifier.chamber + ": ";
+    const ImageRow& after = bus.row(address);
+    std::string changes, missing;
+    for (const auto& [byte, value] : wanted.values) {
+        const MapEntry& e = MapAt(byte);
+        const int old = ControlValue(e, RowByte(before, byte));
+        const int now = ControlValue(e, RowByte(after, byte));
+        const std::string name(e.name);
+        if (old != now)
+            changes += chamber + name + ": " + ValueText(byte, old) + " → " + ValueText(byte, now) + "\n";
+        if (now != value)
+            missing += (missing.empty() ? " (" : ", ") + name + " = " + ValueText(byte, now) + ", w zestawie " +
+                       ValueText(byte, value);
+    }
+    Print((changes.empty() ? chamber + "bez zmian\n" : changes) + chamber + "zestaw w module: " +
+          (missing.empty() ? "tak" : "nie" + missing + ")") + "\n");
+    return missing.empty() && !unconfirmed ? kDone : kController;
+}
+
+} // namespace
+
+Exit Read(Bus& bus, const Options& options)
+{
+    const std::uint8_t address = options.addresses.front();
+    if (!bus.blockRead(address))
+        return kController;
+    const ImageRow& row = bus.row(address);
+    for (const std::string& problem : ParameterSetFromRow(row).problems)
+        Message(bus.notifier.chamber + ": " + problem);
+    const drying_log::LocalTime time = drying_log::SystemLocalTime();
+    Print(options.json ? ReadJson(address, row, time) : ReadTable(address, row, time));
+    return kDone;
+}
+
+Exit BusTest(Bus& bus, const Options& options)
+{
+    const bool progress = isatty(STDERR_FILENO) == 1;
+    if (progress)
+        bus.panel.onRepaint = [&bus] {
+            std::fprintf(stderr, "\rtorv-cli: %d/%d", bus.panel.get("ProgressBar1").progressValue, kMaxAddress);
+        };
+    bus.console.Button6Click();
+    if (progress)
+        std::fprintf(stderr, "\r%30s\r", "");
+    const std::vector<std::uint8_t>& found = bus.console.FoundAddresses;
+    if (found.empty()) {
+        Message(texts::kBusTestNone);
+        return kController;
+    }
+    if (options.json) {
+        Print(FoundJson(found));
+    } else {
+        for (const std::uint8_t address : found)
+            Print(std::to_string(address) + "\n");
+    }
+    return kDone;
+}
+
+Exit Backup(Bus& bus, const Options& options)
+{
+    const std::uint8_t address = options.addresses.front();
+    if (!bus.blockRead(address))
+        return kController;
+    if (Held(bus, [&] { return bus.console.SaveParameterSet(options.file); }, true))
+        return kDone;
+    // Not written: a value no set can hold, or the file.
+    return ParameterSetFromRow(bus.row(address)).ok() ? kUsage : kController;
+}
+
+Exit Restore(Bus& bus, const Options& options)
+{
+    // The whole file is checked before anything is sent to any controller.
+    const ParameterSetResult wanted = ReadParameterSetFile(options.file);
+    if (!wanted.ok()) {
+        for (const std::string& problem : wanted.problems)
+            Message(options.file + ": " + problem);
+        return kUsage;
+    }
+    Exit exit = kDone;
+    for (const std::uint8_t address : options.addresses) {
+        const Exit one = RestoreOne(bus, options.file, wanted.set, address);
+        if (one == kUsage)
+            return one;
+        if (one != kDone)
+            exit = one;
+    }
+    return exit;
+}
+
+Exit Log(Bus& bus, const Options& options)
+{
+    StopSignals stop;
+    drying_log::Writer writer = drying_log::Writer::InDirectory(options.dir, drying_log::SystemLocalTime,
+                                                                [](const std::string& text) { Message(text); });
+    bus.console.onMeasurement = [&writer](std::uint8_t address, const ImageRow& row, bool ok) {
+        writer.record(address, row, ok ? drying_log::Status::Ok : drying_log::Status::Failed);
+    };
+    bool anyFailed = false;
+    std::map<std::uint8_t, bool> answering;
+    for (const std::uint8_t address : options.addresses) {
+        if (stop.requested())
+            return kDone;
+        answering[address] = bus.blockRead(address);
+        anyFailed = anyFailed || !answering[address];
+    }
+
+    const std::uint64_t everyUs = static_cast<std::uint64_t>(options.everySeconds) * 1000000u;
+    std::uint64_t roundStart = bus.clock.nowUs();
+    for (unsigned round = 0; !options.rounds || round < *options.rounds; ++round) {
+        if (round > 0) {
+            // A round that overran its period is followed at once.
+            roundStart = std::max(roundStart + everyUs, bus.clock.nowUs());
+            for (std::uint64_t now = bus.clock.nowUs(); now < roundStart && !stop.requested(); now = bus.clock.nowUs())
+                stop.wait(roundStart - now);
+        }
+        for (const std::uint8_t address : options.addresses) {
+            if (stop.requested())
+                return kDone;
+            bus.aboutChamber(address);
+            bus.console.ActiveAddress = address;
+            bus.console.ScanOn = true;
+            bus.console.Timer1Timer();
+            const bool ok = bus.link.ReplyOk;
+            // Told when it changes, not every round.
+            if (ok != answering[address])
+                Message(bus.notifier.chamber + ": " + (ok ? std::string("answers again") : texts::kNoCommunication));
+            answering[address] = ok;
+            anyFailed = anyFailed || !ok;
+        }
+    }
+    return anyFailed ? kController : kDone;
+}
+
+} // namespace torv::cli

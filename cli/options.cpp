@@ -1,0 +1,192 @@
+#include "cli/options.h"
+
+#include <QCommandLineParser>
+
+#include <map>
+#include <set>
+
+namespace torv::cli {
+
+namespace {
+
+constexpr const char* kSynopsis =
+    "Usage: torv-cli [--port COMn|DEVICE] [--baud 19200|9600|4800] [--parity none|even|odd] COMMAND ...\n"
+    "  read ADDRESS [--json]                  block read: measurements, state, parameters, programme\n"
+    "  bustest [--json]                       the bus test over 1..250: the addresses that answered\n"
+    "  backup ADDRESS FILE                    the controller's parameter set to FILE\n"
+    "  restore FILE ADDRESS...                write a parameter set to each controller and verify it\n"
+    "  log ADDRESS... [--every S] [--count N] [--dir DIR]   the drying log of several chambers\n";
+
+struct Parser {
+    QCommandLineParser parser;
+    QCommandLineOption port{{"p", "port"}, "Serial port: COMn as the window resolves it, or a device path.", "COMn|DEVICE"};
+    QCommandLineOption baud{{"b", "baud"}, "Line speed: 19200, 9600 or 4800.", "RATE"};
+    QCommandLineOption parity{"parity", "Parity: none, even or odd.", "PARITY"};
+    QCommandLineOption json{"json", "read, bustest: the result as JSON."};
+    QCommandLineOption every{"every", "log: seconds from one round's start to the next (default 10).", "S"};
+    QCommandLineOption count{"count", "log: stop after N rounds (default: run until SIGINT or SIGTERM).", "N"};
+    QCommandLineOption dir{"dir", "log: folder of the log files (default pomiary).", "DIR"};
+    QCommandLineOption help{{"h", "help"}, "This text."};
+    QCommandLineOption version{{"v", "version"}, "The program's version."};
+
+    Parser()
+    {
+        parser.addOptions({port, baud, parity, json, every, count, dir, help, version});
+        parser.addPositionalArgument("COMMAND", "read, bustest, backup, restore or log, and its arguments.",
+                                     "COMMAND ...");
+    }
+};
+
+// Which command-specific options each command takes, and how many arguments.
+struct CommandShape {
+    std::size_t minArguments;
+    std::size_t maxArguments;
+    std::set<std::string> options;
+};
+const std::map<std::string, CommandShape>& Shapes()
+{
+    static const std::map<std::string, CommandShape> shapes{
+        {"read", {1, 1, {"json"}}},
+        {"bustest", {0, 0, {"json"}}},
+        {"backup", {2, 2, {}}},
+        {"restore", {2, 251, {}}},
+        {"log", {1, 250, {"every", "count", "dir"}}},
+    };
+    return shapes;
+}
+
+std::optional<unsigned> WholeNumber(const QString& text, unsigned min, unsigned max)
+{
+    bool ok = false;
+    const uint v = text.toUInt(&ok, 10);
+    if (!ok || v < min || v > max)
+        return std::nullopt;
+    return v;
+}
+
+// The value's place among `names`: the index the settings file keeps for it.
+std::optional<std::uint8_t> IndexOf(const QString& value, std::initializer_list<const char*> names)
+{
+    std::uint8_t index = 0;
+    for (const char* name : names) {
+        if (value == QLatin1String(name))
+            return index;
+        ++index;
+    }
+    return std::nullopt;
+}
+
+CommandLine Usage(std::string error)
+{
+    CommandLine c;
+    c.error = std::move(error);
+    return c;
+}
+
+} // namespace
+
+std::optional<std::uint8_t> ComIndexOf(const std::string& port)
+{
+    if (port.size() < 4 || port.size() > 6 || port.compare(0, 3, "COM") != 0 || port[3] == '0')
+        return std::nullopt;
+    const std::optional<unsigned> n = WholeNumber(QString::fromStdString(port.substr(3)), 1, 256);
+    if (!n)
+        return std::nullopt;
+    return static_cast<std::uint8_t>(*n - 1);
+}
+
+CommandLine ParseCommandLine(const QStringList& arguments)
+{
+    Parser p;
+    if (!p.parser.parse(arguments))
+        return Usage(p.parser.errorText().toStdString());
+    CommandLine c;
+    if (p.parser.isSet(p.help)) {
+        c.outcome = CommandLine::Outcome::Help;
+        return c;
+    }
+    if (p.parser.isSet(p.version)) {
+        c.outcome = CommandLine::Outcome::Version;
+        return c;
+    }
+    QStringList positional = p.parser.positionalArguments();
+    if (positional.isEmpty())
+        return Usage("no command given");
+    Options& o = c.options;
+    o.command = positional.takeFirst().toStdString();
+    const auto shape = Shapes().find(o.command);
+    if (shape == Shapes().end())
+        return Usage("unknown command '" + o.command + "'");
+    for (const QString& name : p.parser.optionNames()) {
+        const QCommandLineOption* option = nullptr;
+        for (const QCommandLineOption* candidate : {&p.json, &p.every, &p.count, &p.dir})
+            if (candidate->names().contains(name))
+                option = candidate;
+        if (option && !shape->second.options.contains(option->names().constLast().toStdString()))
+            return Usage(o.command + " takes no --" + option->names().constLast().toStdString());
+    }
+    if (static_cast<std::size_t>(positional.size()) < shape->second.minArguments)
+        return Usage(o.command + ": too few arguments");
+    if (static_cast<std::size_t>(positional.size()) > shape->second.maxArguments)
+        return Usage(o.command + ": too many arguments");
+
+    if (o.command == "restore" || o.command == "backup") {
+        const qsizetype at = o.command == "restore" ? 0 : positional.size() - 1;
+        o.file = positional.takeAt(at).toStdString();
+        if (o.file.empty())
+            return Usage(o.command + ": the file name is empty");
+    }
+    for (const QString& a : positional) {
+        const std::optional<unsigned> address = WholeNumber(a, 1, 250);
+        if (!address)
+            return Usage("'" + a.toStdString() + "' is not a controller address (1..250)");
+        o.addresses.push_back(static_cast<std::uint8_t>(*address));
+    }
+
+    if (p.parser.isSet(p.port)) {
+        o.port = p.parser.value(p.port).toStdString();
+        if (o.port->empty())
+            return Usage("--port is empty");
+    }
+    if (p.parser.isSet(p.baud) && !(o.baudIndex = IndexOf(p.parser.value(p.baud), {"19200", "9600", "4800"})))
+        return Usage("--baud takes 19200, 9600 or 4800");
+    if (p.parser.isSet(p.parity) && !(o.parityIndex = IndexOf(p.parser.value(p.parity), {"none", "even", "odd"})))
+        return Usage("--parity takes none, even or odd");
+    o.json = p.parser.isSet(p.json);
+    if (p.parser.isSet(p.every)) {
+        const std::optional<unsigned> s = WholeNumber(p.parser.value(p.every), 1, 86400);
+        if (!s)
+            return Usage("--every takes whole seconds, 1..86400");
+        o.everySeconds = *s;
+    }
+    if (p.parser.isSet(p.count)) {
+        o.rounds = WholeNumber(p.parser.value(p.count), 1, 4000000000u);
+        if (!o.rounds)
+            return Usage("--count takes a whole number of rounds, at least 1");
+    }
+    if (p.parser.isSet(p.dir)) {
+        o.dir = p.parser.value(p.dir).toStdString();
+        if (o.dir.empty())
+            return Usage("--dir is empty");
+    }
+    c.outcome = CommandLine::Outcome::Run;
+    return c;
+}
+
+std::string UsageText() { return kSynopsis; }
+
+std::string HelpText()
+{
+    // The parser's own text is only borrowed for its option list.
+    Parser p;
+    const QString generated = p.parser.helpText();
+    const qsizetype options = generated.indexOf("Options:");
+    const qsizetype arguments = generated.indexOf("Arguments:");
+    return std::string(kSynopsis) +
+           "\nTalks to drying-chamber controllers on a Modbus RTU line as the window does, without a window.\n"
+           "Exit status: 0 done, 1 a controller did not answer, did not confirm a write or does not hold\n"
+           "the set, 2 a usage or file error, 3 the port could not be opened.\n\n" +
+           generated.mid(options, arguments - options).toStdString();
+}
+
+} // namespace torv::cli

@@ -1,0 +1,47 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QStringList>
+
+namespace torv::cli {
+
+// Exit statuses, which scripts and the service manager go by.
+enum Exit : int {
+    kDone = 0,
+    kController = 1, // did not answer, did not confirm a write, does not hold the set
+    kUsage = 2,      // a usage or file error
+    kPort = 3,       // the port could not be opened
+};
+
+struct Options {
+    std::string command;
+    std::vector<std::uint8_t> addresses;
+    std::string file;
+    // Line settings given on the command line; the rest come from the settings file.
+    std::optional<std::string> port;
+    std::optional<std::uint8_t> baudIndex;
+    std::optional<std::uint8_t> parityIndex;
+    bool json = false;
+    unsigned everySeconds = 10;
+    std::optional<unsigned> rounds;
+    std::string dir = "pomiary";
+};
+
+struct CommandLine {
+    enum class Outcome { Run, Help, Version, Usage };
+    Outcome outcome = Outcome::Usage;
+    Options options;
+    std::string error; // one line, for Usage
+};
+
+CommandLine ParseCommandLine(const QStringList& arguments);
+std::string HelpText();
+std::string UsageText();
+
+// "COMn" (n 1..256) as the window's port index; nullopt for a device path.
+std::optional<std::uint8_t> ComIndexOf(const std::string& port);
+
+} // namespace torv::cli

@@ -1,0 +1,65 @@
+# bash completion for torv-cli
+_torv_cli()
+{
+    local cur prev words cword
+    _init_completion || return
+
+    case $prev in
+        --port | -p)
+            # COMn as the window names ports, or a device path.
+            if [[ $cur == [/.]* ]]; then
+                _filedir
+            else
+                COMPREPLY=($(compgen -W "COM1 COM2 COM3 COM4 COM5 COM6 COM7 COM8 COM9 COM10" -- "$cur"))
+            fi
+            return
+            ;;
+        --baud | -b)
+            COMPREPLY=($(compgen -W "19200 9600 4800" -- "$cur"))
+            return
+            ;;
+        --parity)
+            COMPREPLY=($(compgen -W "none even odd" -- "$cur"))
+            return
+            ;;
+        --dir)
+            _filedir -d
+            return
+            ;;
+        --every | --count)
+            return
+            ;;
+    esac
+
+    # The command is the first word that is neither an option nor its value.
+    local i command="" position=0
+    for ((i = 1; i < cword; i++)); do
+        case ${words[i]} in
+            --port | -p | --baud | -b | --parity | --dir | --every | --count) ((i++)) ;;
+            -*) ;;
+            *)
+                if [[ -z $command ]]; then
+                    command=${words[i]}
+                else
+                    ((position++))
+                fi
+                ;;
+        esac
+    done
+
+    if [[ $cur == -* ]]; then
+        local options="--port --baud --parity --help --version"
+        case $command in
+            read | bustest) options+=" --json" ;;
+            log) options+=" --every --count --dir" ;;
+        esac
+        COMPREPLY=($(compgen -W "$options" -- "$cur"))
+        return
+    fi
+    case $command in
+        "") COMPREPLY=($(compgen -W "read bustest backup restore log" -- "$cur")) ;;
+        backup) ((position == 1)) && _filedir json ;;
+        restore) ((position == 0)) && _filedir json ;;
+    esac
+} &&
+    complete -F _torv_cli torv-cli

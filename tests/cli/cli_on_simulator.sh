@@ -1,0 +1,146 @@
+#!/usr/bin/env bash
+# torv-cli against torv-sim on a pseudo-terminal: each command's result and
+# exit status, and the frames the simulator received (its --trace).
+# usage: cli_on_simulator.sh TORV_CLI TORV_SIM GROUP
+#   GROUP: read | bustest | clone | failures | log
+set -u
+cli=$1 sim=$2 group=$3
+work=$(mktemp -d /tmp/torv-cli-XXXXXX)
+simpid="" failed=0
+trap '[ -n "$simpid" ] && kill $simpid 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+cd "$work" || exit 1
+
+fail() { echo "FAIL: $*"; failed=1; }
+# A line of controllers at 19200 b/s, linked as COM1 here; extra arguments go to torv-sim.
+serve() {
+  "$sim" --baud 19200 --trace "$@" > sim.log 2>&1 &
+  simpid=$!
+  for _ in $(seq 100); do grep -q '^ready' sim.log && return; sleep 0.05; done
+  cat sim.log; echo "FAIL: the simulator did not start"; exit 1
+}
+# Runs torv-cli; its exit status in $rc, its output in out and err.
+run() { "$cli" "$@" > out 2> err; rc=$?; }
+expect() { # STATUS DESCRIPTION
+  [ "$rc" -eq "$1" ] || { fail "$2: exit $rc, expected $1"; cat err; }
+}
+mark() { wc -l < sim.log; }
+# Requests to ADDRESS received since line MARK, as "r START/COUNT" or "w REGISTER".
+frames() {
+  tail -n +$(($1 + 1)) sim.log | awk -v a="$2" '$3 == "in" && $4 == a {
+    printf "%s ", ($5 == "03" ? "r " $7 "/" $9 : "w " $7) }'
+}
+block="r 60/08 r 68/08 r 70/08 r 78/08 r A0/08 r 80/08 r 88/08 r 90/08 r 98/08 "
+json_field() { python3 -c "import json,sys; d=json.load(open(sys.argv[1])); print(json.dumps((d$2), sort_keys=True))" "$1"; }
+
+case $group in
+read)
+  # Line settings from the settings file: COM1, 19200 b/s, no parity.
+  printf '\x00\x00\x01\x00\x00\x00\x01\x00' > Torv_LCD.set
+  serve --address 4
+  m=$(mark); run read 4 --json
+  expect 0 "read --json"
+  [ "$(frames "$m" 04)" = "$block" ] || fail "read sent $(frames "$m" 04)"
+  [ "$(json_field out "['address'], d['baudCode'], d['measurements']['status']")" = '[4, 1, "ok"]' ] \
+    || fail "read --json: $(cat out)"
+  [ "$(json_field out "['programme'][2]")" = '{"difference": 12, "hours": 8, "temperature": 70}' ] \
+    || fail "programme step 3: $(json_field out "['programme'][2]")"
+  [ "$(json_field out "['measurements']['TempDry'] > 0, d['parameters']['HumidifyPause']")" = '[true, "1:00"]' ] \
+    || fail "measurements or parameters: $(cat out)"
+  run read 4
+  expect 0 "read"
+  grep -q '^  SetTemperature  *60  Temperatura zadana$' out || fail "read table: $(cat out)"
+  ;;
+bustest)
+  serve --address 3 --address 12
+  m=$(mark); run --port "$work/COM1" --baud 19200 bustest --json
+  expect 0 "bustest --json"
+  [ "$(cat out)" = '{"found": [3, 12]}' ] || fail "bustest --json printed $(cat out)"
+  probes=$(tail -n +$((m + 1)) sim.log | grep -c ' in  .. 03 00 60 00 02')
+  [ "$probes" -eq 250 ] || fail "$probes probes instead of one at each of 1..250"
+  [ "$(frames "$m" 0C)" = "r 60/02 $block" ] || fail "a found controller is probed and block-read once"
+  ;;
+clone)
+  serve --address 1 --address 2 --address 3
+  cat > edited.json <<'EOF'
+{ "format": "torv-lcd-parameters", "version": 1,
+  "parameters": { "SetTemperature": 72, "CalibrationT1": -0.5, "HumidifyPause": "2:00", "AlarmBuzzer": false },
+  "programme": [ {}, {}, {}, { "hours": 5, "temperature": 75, "difference": 15 }, {}, {}, {}, {}, {}, {} ] }
+EOF
+  m=$(mark); run --baud 19200 restore edited.json 1
+  expect 0 "restore of an edited set"
+  # The alarm tick is written as the load moves it; ZAPIS then writes only
+  # the rows that differ, in its order, each read back, and reads all again.
+  [ "$(frames "$m" 01)" = "$block""w 7D r 7D/02 r 60/01 w 6C r 6C/02 w 75 r 75/02 w 6A r 6A/02 w 89 r 89/02 w 8A r 8A/02 w 8B r 8B/02 $block" ] \
+    || fail "restore sent $(frames "$m" 01)"
+  grep -qx 'komora 1: HumidifyPause: 1:00 → 2:00' out && grep -qx 'komora 1: zestaw w module: tak' out \
+    && [ "$(wc -l < out)" -eq 8 ] || fail "restore report: $(cat out)"
+  run --baud 19200 backup 1 komora-001.json
+  expect 0 "backup"
+  run --baud 19200 restore komora-001.json 2 3
+  expect 0 "restore to 2 and 3"
+  [ "$(grep -c 'zestaw w module: tak' out)" -eq 2 ] || fail "restore to 2 and 3: $(cat out)"
+  for a in 1 2 3; do
+    run --baud 19200 read $a --json
+    json_field out "['parameters'], d['programme']" > held-$a
+  done
+  grep -q '"SetTemperature": 72' held-1 || fail "controller 1 does not hold the edited set"
+  cmp -s held-1 held-2 && cmp -s held-1 held-3 || fail "the three controllers differ: $(cat held-*)"
+  m=$(mark); run --baud 19200 restore komora-001.json 2
+  [ "$(frames "$m" 02)" = "$block""r 60/01 $block" ] || fail "a controller holding the set got writes"
+  grep -qx 'komora 2: bez zmian' out || fail "no changes reported as $(cat out)"
+  ;;
+failures)
+  serve --address 1 --address 2 --fault 2:failfrom=11
+  echo '{ "format": "torv-lcd-parameters", "version": 1, "parameters": { "SetTemperature": 70 } }' > set.json
+  echo '{ "format": "torv-lcd-parameters", "version": 1, "parameters": { "SetTemperature": 700 } }' > range.json
+  exec 9<> COM1 && flock 9 # the port held as the window holds it, for the first row only
+  while read -r status message args; do
+    run --baud 19200 $args
+    exec 9>&-
+    expect "$status" "$args"
+    grep -q -- "$message" err || fail "$args: stderr lacks '$message': $(cat err)"
+    [ ! -s out ] || fail "$args printed a result on failure: $(cat out)"
+  done <<'EOF'
+3 COM1.*in.use.by.another.program read 1
+3 does.not.exist --port /nonexistent/tty read 1
+1 komora.9:.Brak.komunikacji read 9
+1 komora.2:.Brak.potwierdzenia.zapisu restore set.json 2
+2 SetTemperature restore range.json 1
+2 nie.można.otworzyć restore missing.json 1
+2 not.a.controller.address read 251
+2 ^Usage: read 1 2
+2 unknown.command erase 1
+2 restore.takes.no.--json restore set.json 1 --json
+2 --baud.takes --baud 1200 read 1
+EOF
+  [ "$(frames 0 01)" = "" ] || fail "a refused command sent to controller 1: $(frames 0 01)"
+  ;;
+log)
+  serve --address 1
+  m=$(mark); run --baud 19200 log 1 5 --every 1 --count 2 --dir logs
+  expect 1 "log with a silent chamber"
+  scan="r 68/04 r 7E/02 r A0/08 "
+  [ "$(frames "$m" 01)" = "$block$scan$scan" ] || fail "log sent $(frames "$m" 01)"
+  [ "$(frames "$m" 05)" = "r 60/08 r 68/04 r 7E/02 r 68/04 r 7E/02 " ] || fail "the silent chamber: $(frames "$m" 05)"
+  day=$(ls logs | sed -n 's/^komora-001-\(.*\)\.csv$/\1/p')
+  [ "$(cut -d, -f2,17 "logs/komora-001-$day.csv" | tr '\r\n' ' ')" = "address,status  1,ok  1,ok  1,ok  " ] \
+    || fail "chamber 1's log: $(cat "logs/komora-001-$day.csv")"
+  [ "$(cut -d, -f2- "logs/komora-005-$day.csv" | tail -n 2 | tr -d '\r' | sort -u)" = "5,,,,,,,,,,,,,,,failed" ] \
+    || fail "chamber 5's log: $(cat "logs/komora-005-$day.csv")"
+  [ "$(ls logs | wc -l)" -eq 2 ] || fail "log files: $(ls logs)"
+  grep -q 'komora 5: Brak komunikacji' err || fail "the silent chamber is not reported: $(cat err)"
+  # A stop signal ends the wait between rounds: the run ends with the lines it logged.
+  # A stop signal ends the wait between rounds: the run ends with the lines
+  # it logged, by default under pomiary/.
+  "$cli" --baud 19200 log 1 --every 3600 > out 2> err &
+  logger=$!
+  for _ in $(seq 600); do [ "$(cat pomiary/*.csv 2>/dev/null | wc -l)" -ge 3 ] && break; sleep 0.05; done
+  kill -TERM $logger
+  wait $logger; rc=$?
+  expect 0 "log stopped by SIGTERM"
+  [ "$(cat pomiary/*.csv | wc -l)" -eq 3 ] || fail "SIGTERM run logged $(cat pomiary/*.csv)"
+  ;;
+*) echo "unknown group $group"; exit 2 ;;
+esac
+[ $failed -eq 0 ] && echo "$group: all checks passed"
+exit $failed

@@ -1,0 +1,174 @@
+// torv-cli without a line: the command line each command takes, the port
+// names, read's JSON against the parameter set format and the drying log,
+// and the stop signals held for the checks between transactions.
+#include <gtest/gtest.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <csignal>
+#include <regex>
+
+#include "cli/options.h"
+#include "cli/report.h"
+#include "cli/stop.h"
+#include "sim/controller.h"
+
+namespace {
+
+using namespace torv;
+using namespace torv::cli;
+using Outcome = CommandLine::Outcome;
+
+CommandLine Parse(std::initializer_list<const char*> args)
+{
+    QStringList list{"torv-cli"};
+    for (const char* a : args)
+        list << QString::fromUtf8(a);
+    return ParseCommandLine(list);
+}
+
+TEST(CliCommandLine, EachCommandTakesItsArgumentsAndOptions)
+{
+    const struct {
+        std::initializer_list<const char*> args;
+        std::string command;
+        std::vector<std::uint8_t> addresses;
+        std::string file;
+    } accepted[] = {
+        {{"read", "5", "--json"}, "read", {5}, ""},
+        {{"--json", "bustest"}, "bustest", {}, ""},
+        {{"backup", "250", "set.json"}, "backup", {250}, "set.json"},
+        {{"restore", "set.json", "2", "3", "8"}, "restore", {2, 3, 8}, "set.json"},
+        {{"log", "1", "2", "--every", "5", "--count", "3", "--dir", "d"}, "log", {1, 2}, ""},
+    };
+    for (const auto& c : accepted) {
+        const CommandLine line = Parse(c.args);
+        ASSERT_EQ(line.outcome, Outcome::Run) << c.command << ": " << line.error;
+        EXPECT_EQ(line.options.command, c.command);
+        EXPECT_EQ(line.options.addresses, c.addresses) << c.command;
+        EXPECT_EQ(line.options.file, c.file) << c.command;
+    }
+    const Options log = Parse({"log", "1", "--every", "5", "--count", "3", "--dir", "d"}).options;
+    EXPECT_EQ(std::tie(log.everySeconds, log.rounds, log.dir), std::make_tuple(5u, std::optional<unsigned>(3), std::string("d")));
+    const Options plain = Parse({"log", "1"}).options;
+    EXPECT_EQ(std::tie(plain.everySeconds, plain.rounds, plain.dir), std::make_tuple(10u, std::optional<unsigned>(), std::string("pomiary")));
+    EXPECT_FALSE(plain.port || plain.baudIndex || plain.parityIndex) << "left to the settings file";
+    const Options line = Parse({"--port", "/dev/ttyUSB1", "--baud", "4800", "--parity", "even", "read", "1"}).options;
+    EXPECT_EQ(std::tie(line.port, line.baudIndex, line.parityIndex),
+              std::make_tuple(std::optional<std::string>("/dev/ttyUSB1"), std::optional<std::uint8_t>(2), std::optional<std::uint8_t>(1)));
+    EXPECT_EQ(Parse({"--help"}).outcome, Outcome::Help);
+    EXPECT_EQ(Parse({"-v"}).outcome, Outcome::Version);
+}
+
+TEST(CliCommandLine, RefusalsSayWhatIsWrong)
+{
+    const struct {
+        std::initializer_list<const char*> args;
+        std::string says;
+    } refused[] = {
+        {{}, "no command"},
+        {{"erase", "1"}, "unknown command"},
+        {{"read"}, "too few"},
+        {{"bustest", "3"}, "too many"},
+        {{"read", "0"}, "not a controller address"},
+        {{"restore", "set.json", "2", "251"}, "not a controller address"},
+        {{"read", "1", "--count", "2"}, "read takes no --count"},
+        {{"backup", "1", "f.json", "--json"}, "backup takes no --json"},
+        {{"log", "1", "--every", "0"}, "--every"},
+        {{"log", "1", "--count", "0"}, "--count"},
+        {{"--baud", "115200", "read", "1"}, "--baud"},
+        {{"--parity", "mark", "read", "1"}, "--parity"},
+        {{"--bogus", "read", "1"}, "bogus"},
+    };
+    for (const auto& c : refused) {
+        const CommandLine line = Parse(c.args);
+        EXPECT_EQ(line.outcome, Outcome::Usage) << c.says;
+        EXPECT_NE(line.error.find(c.says), std::string::npos) << line.error;
+    }
+}
+
+TEST(CliCommandLine, ComNamesAsTheWindowCountsThemOtherwiseADevicePath)
+{
+    const std::pair<const char*, std::optional<std::uint8_t>> cases[] = {
+        {"COM1", 0}, {"COM13", 12}, {"COM256", 255}, {"COM0", {}}, {"COM257", {}},
+        {"COM01", {}}, {"com1", {}}, {"COM1x", {}}, {"/dev/ttyUSB0", {}},
+    };
+    for (const auto& [name, index] : cases)
+        EXPECT_EQ(ComIndexOf(name), index) << name;
+}
+
+ImageRow RowOf(const sim::Controller& c)
+{
+    ImageRow row{};
+    for (int b = kFirstByte; b <= kLastByte; ++b)
+        row[static_cast<std::size_t>(b - kFirstByte)] = c.memory()[static_cast<std::size_t>(b)];
+    return row;
+}
+
+const drying_log::LocalTime kTime{2026, 12, 8, 10, 15, 0, 60};
+
+TEST(CliRead, JsonHasTheLogColumnsAndTheParameterSetShapes)
+{
+    const ImageRow row = RowOf(sim::Controller(7));
+    QJsonParseError error{};
+    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(ReadJson(7, row, kTime)), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError);
+    EXPECT_EQ(o.value("address").toInt(), 7);
+    EXPECT_EQ(o.value("baudCode").toInt(), RowByte(row, 99));
+
+    const QJsonObject m = o.value("measurements").toObject();
+    const std::vector<std::string> fields =
+        drying_log::RowFields(drying_log::MeasurementRow(7, row, drying_log::Status::Ok, kTime));
+    ASSERT_EQ(static_cast<std::size_t>(m.size()), drying_log::Columns().size());
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const std::string_view column = drying_log::Columns()[i];
+        const QJsonValue v = m.value(QString::fromUtf8(column.data(), static_cast<qsizetype>(column.size())));
+        if (fields[i].empty())
+            EXPECT_TRUE(v.isNull()) << column;
+        else if (column == "time" || column == "status")
+            EXPECT_EQ(v.toString().toStdString(), fields[i]) << column;
+        else
+            EXPECT_EQ(v.toDouble(-1), std::stod(fields[i])) << column;
+    }
+
+    // The same members make a parameter set file that reads back as the controller's set.
+    const QJsonObject file{{"format", "torv-lcd-parameters"}, {"version", 1}, {"parameters", o.value("parameters")},
+                           {"programme", o.value("programme")}};
+    const ParameterSetResult read = ParseParameterSet(QJsonDocument(file).toJson().toStdString());
+    ASSERT_TRUE(read.ok()) << read.problems.front();
+    EXPECT_EQ(read.set, ParameterSetFromRow(row).set);
+}
+
+TEST(CliRead, BytesNoControlCanShowAreLeftOutNotMisreported)
+{
+    sim::Controller c(3);
+    c.memory()[106] = 200; // SetTemperature beyond 99
+    c.memory()[122] = 0;   // LcdMode off: the control pair is not shown
+    const ImageRow row = RowOf(c);
+    const ParameterSet held = HeldSet(row);
+    EXPECT_FALSE(held.values.contains(106));
+    EXPECT_EQ(held.values.size(), kParameterSetBytes - 1);
+    const std::string table = ReadTable(3, row, kTime);
+    EXPECT_TRUE(std::regex_search(table, std::regex("\n  SetTemperature +\\?  Temperatura zadana\n"))) << table;
+    EXPECT_NE(ReadJson(3, row, kTime).find("\"TempControl1\": null"), std::string::npos);
+}
+
+TEST(CliStop, ASignalWaitsForTheCheckAndEndsTheWaitBetweenRounds)
+{
+    {
+        StopSignals stop;
+        EXPECT_FALSE(stop.requested());
+        // Held back, so it neither ends this process nor is lost.
+        raise(SIGTERM);
+        stop.wait(3600u * 1000000u); // returns at once: the signal is there
+        EXPECT_TRUE(stop.requested());
+        EXPECT_TRUE(stop.requested()) << "a stop stays requested";
+    }
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+} // namespace
