@@ -72,23 +72,40 @@ Exit Bus::open(const Options& options)
     settings.BaudIndex = options.baudIndex.value_or(settings.BaudIndex);
     settings.ParityIndex = options.parityIndex.value_or(settings.ParityIndex);
 
-    const std::string name = comIndex ? ComPortName(*comIndex) + " (" + device + ")" : device;
+    device_ = device;
+    portName_ = comIndex ? ComPortName(*comIndex) + " (" + device + ")" : device;
+    return openPort() ? kDone : kPort;
+}
+
+bool Bus::openPort()
+{
     int error = 0;
     std::unique_ptr<SerialPort> port =
-        SerialPort::open(device, LineSettingsOf(settings.BaudIndex, settings.ParityIndex), &error);
+        SerialPort::open(device_, LineSettingsOf(settings.BaudIndex, settings.ParityIndex), &error);
     if (!port) {
         const std::string why = error == EWOULDBLOCK || error == EBUSY
                                     ? "is in use by another program (the window of the tester?)"
                                 : error == ENOENT ? "does not exist"
                                 : error == ENOTTY ? "is not a serial port"
                                                   : std::string("cannot be opened: ") + std::strerror(error);
-        Message("port " + name + " " + why);
-        return kPort;
+        if (!portLost_)
+            Message("port " + portName_ + " " + why);
+        return false;
     }
     link.attachPort(std::move(port));
     // The window's settling pause after opening, before the first request.
     link.DelayMs(20);
-    return kDone;
+    return true;
+}
+
+bool Bus::reopen()
+{
+    link.CloseHandle();
+    const bool opened = openPort();
+    if (opened && portLost_)
+        Message("port " + portName_ + " opened again");
+    portLost_ = !opened;
+    return opened;
 }
 
 void Bus::aboutChamber(std::uint8_t address) { notifier.chamber = "komora " + std::to_string(address); }

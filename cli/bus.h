@@ -53,10 +53,19 @@ struct Bus {
     // The working directory's settings file when it is there and sound, the
     // options over it; then the port, opened as the window opens it.
     Exit open(const Options& options);
+    // The same port opened anew (a USB adapter pulled and plugged back):
+    // true when it could be; says so on stderr only when that changes.
+    bool reopen();
     // The window's module read of `address` (the block read); true when it answered.
     bool blockRead(std::uint8_t address);
     void aboutChamber(std::uint8_t address);
     const ImageRow& row(std::uint8_t address) { return link.image.row(address); }
+
+private:
+    // Opens device_ with the settings' line; the reason on stderr when it cannot.
+    bool openPort();
+    std::string device_, portName_;
+    bool portLost_ = false;
 };
 
 } // namespace torv::cli

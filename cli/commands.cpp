@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -185,6 +186,11 @@ Exit Log(Bus& bus, const Options& options)
             answering[address] = ok;
             anyFailed = anyFailed || !ok;
         }
+        // Not one chamber answered: the adapter may have been pulled and
+        // plugged back under the same name, which an open descriptor never
+        // sees. Opening the port anew costs a silent line nothing.
+        if (std::none_of(answering.begin(), answering.end(), [](const auto& a) { return a.second; }))
+            bus.reopen();
     }
     return anyFailed ? kController : kDone;
 }

@@ -129,7 +129,6 @@ log)
     || fail "chamber 5's log: $(cat "logs/komora-005-$day.csv")"
   [ "$(ls logs | wc -l)" -eq 2 ] || fail "log files: $(ls logs)"
   grep -q 'komora 5: Brak komunikacji' err || fail "the silent chamber is not reported: $(cat err)"
-  # A stop signal ends the wait between rounds: the run ends with the lines it logged.
   # A stop signal ends the wait between rounds: the run ends with the lines
   # it logged, by default under pomiary/.
   "$cli" --baud 19200 log 1 --every 3600 > out 2> err &
@@ -139,6 +138,17 @@ log)
   wait $logger; rc=$?
   expect 0 "log stopped by SIGTERM"
   [ "$(cat pomiary/*.csv | wc -l)" -eq 3 ] || fail "SIGTERM run logged $(cat pomiary/*.csv)"
+  # The line goes away (an adapter pulled) and comes back under the same
+  # name: once no chamber answers the port is opened anew, and logging goes on.
+  "$cli" --baud 19200 log 1 --every 1 --count 8 --dir pulled > out 2> err &
+  logger=$!
+  for _ in $(seq 200); do [ "$(cat pulled/*.csv 2>/dev/null | wc -l)" -ge 3 ] && break; sleep 0.05; done
+  kill $simpid; wait $simpid 2>/dev/null
+  serve --address 1
+  wait $logger
+  statuses=$(cut -d, -f17 pulled/*.csv | tr -d '\r' | tail -n +2 | uniq | tr '\n' ' ')
+  [ "$statuses" = "ok failed ok " ] || fail "a pulled and replugged line logged: $statuses"
+  grep -q 'komora 1: answers again' err || fail "the chamber's return is not reported: $(cat err)"
   ;;
 *) echo "unknown group $group"; exit 2 ;;
 esac
