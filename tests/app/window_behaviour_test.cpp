@@ -49,6 +49,7 @@ public:
     RECORD(SaveParametersClick)
     RECORD(LoadParametersClick)
     RECORD(TrendChartClick)
+    RECORD(BusMonitorClick)
 #undef RECORD
 #define RECORD_SPIN(name) \
     void name(UpDown::Button b) override { calls << #name; TForm1::name(b); }
@@ -109,7 +110,7 @@ private slots:
     void openedListShowsEightItems();
     void checkBoxRunsItsHandlerForProgramChangesToo();
     void acceleratorsPressTheirButtons();
-    void parameterFilesFromTheContextMenuAndShortcuts(); // and the chart
+    void sideWindowsFromTheContextMenuAndShortcuts(); // parameter files, the chart, the bus monitor
     void portListShowsTheDeviceOfEachPort();
     void contactLinkHoverLook();
     void labelsWidenWithTheirCaption();
@@ -357,7 +358,7 @@ void WindowBehaviourTest::acceleratorsPressTheirButtons()
     QTRY_COMPARE(form->calls, QStringList{"Button2Click"});
 }
 
-void WindowBehaviourTest::parameterFilesFromTheContextMenuAndShortcuts()
+void WindowBehaviourTest::sideWindowsFromTheContextMenuAndShortcuts()
 {
     // A right click on a label or a picture opens the client area's menu;
     // the shortcut works from a field too.
@@ -368,7 +369,8 @@ void WindowBehaviourTest::parameterFilesFromTheContextMenuAndShortcuts()
         const char* handler;
     } directions[] = {{form->ui->Label53, 0, Qt::Key_S, "SaveParametersClick"},
                       {form->ui->ClientArea->findChild<Picture*>(), 1, Qt::Key_O, "LoadParametersClick"},
-                      {form->ui->Label53, 2, Qt::Key_T, "TrendChartClick"}};
+                      {form->ui->Label53, 2, Qt::Key_T, "TrendChartClick"},
+                      {form->ui->Label53, 3, Qt::Key_M, "BusMonitorClick"}};
     form->Timer1->stop(); // its ticks would be recorded too
     for (const auto& d : directions) {
         QVERIFY(d.target);
