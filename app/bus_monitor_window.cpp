@@ -182,7 +182,7 @@ void BusStatsModel::refresh()
         return;
     generation_ = recorder_.statsGeneration();
     std::vector<std::uint8_t> active;
-    for (int a = 1; a <= 255; ++a) {
+    for (int a = 1; a <= torv::kMaxAddress; ++a) {
         const bm::AddressStats& s = recorder_.stats(static_cast<std::uint8_t>(a));
         if (s.requests > 0 || s.late > 0)
             active.push_back(static_cast<std::uint8_t>(a));

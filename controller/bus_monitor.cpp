@@ -242,7 +242,7 @@ void Recorder::discard(const ModbusLink::Discard& d)
     f.outcome = Outcome::Late;
     f.address = f.keptBytes ? f.bytes[0] : 0;
     ring_.push(f);
-    if (f.address != 0) {
+    if (IsSlaveAddress(f.address)) {
         ++stats_[f.address].late;
         ++statsGeneration_;
     }

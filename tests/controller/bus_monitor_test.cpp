@@ -122,6 +122,10 @@ TEST(BusMonitor, NoiseAndLateBytesAreFramesOfTheirOwn)
     EXPECT_TRUE(drop[0].starts_with("      1000 ms  drop 09 03 02 00 09 ")) << drop[0];
     EXPECT_EQ(recorder.stats(7).noise, 1u);
     EXPECT_EQ(recorder.stats(9).late, 1u) << "late bytes count against the address they carry";
+    const std::uint8_t stray[] = {0xFF, 0x00};
+    recorder.discard({stray, 2, 3'000'000});
+    EXPECT_EQ(recorder.stats(0xFF), torv::bus_monitor::AddressStats{}) << "no controller answers from 255";
+    EXPECT_EQ(recorder.frames().size(), 4u);
 }
 
 TEST(BusMonitor, TraceLinesTakeTheSimulatorsLayout)
