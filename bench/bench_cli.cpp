@@ -112,13 +112,10 @@ int main(int argc, char** argv)
 
     torv::testing::TempDir dir;
     const std::string traceFile = dir.path() + "/sim.log";
-    torv::testing::ChildProcess sim(
-        {TORV_SIM, "--address", "1", "--address", "2", "--address", "3", "--trace", "--dir", dir.path(), "--link", "COM1"},
-        traceFile);
-    if (!sim.waitForOutput("ready")) {
-        std::fprintf(stderr, "simulator did not start: %s\n", sim.output().c_str());
+    const auto sim = torv::bench::StartSimulator(dir.path(),
+        {"--address", "1", "--address", "2", "--address", "3", "--trace"}, traceFile);
+    if (!sim)
         return 1;
-    }
     const int out = open((dir.path() + "/cli.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
 
     // ---- 1. CPU between rounds ------------------------------------------------

@@ -13,6 +13,7 @@
 
 #include "app/console/console.h"
 #include "link/modbus_link.h"
+#include "bench/launch.h"
 #include "support/child_process.h"
 #include "support/recording_notifier.h"
 
@@ -111,13 +112,10 @@ int main(int argc, char** argv)
     bool allOk = true;
     for (const Speed s : {Speed{"19200", "19200", 0}, Speed{"9600", "9600", 1}, Speed{"4800", "4800", 2}}) {
         TempDir dir;
-        ChildProcess sim({TORV_SIM, "--address", "1", "--address", "3", "--address", "7", "--baud", s.simBaud, "--dir",
-                          dir.path(), "--link", "COM1"},
-                         dir.path() + "/sim.log");
-        if (!sim.waitForOutput("ready")) {
-            std::fprintf(stderr, "simulator did not start: %s\n", sim.output().c_str());
+        const auto sim = torv::bench::StartSimulator(dir.path(),
+            {"--address", "1", "--address", "3", "--address", "7", "--baud", s.simBaud});
+        if (!sim)
             return 1;
-        }
         torv::PortSettings settings;
         settings.BaudIndex = s.index;
         torv::SteadyClock clock;

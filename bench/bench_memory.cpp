@@ -49,13 +49,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot write the settings file in %s\n", dir.path().c_str());
         return 1;
     }
-    torv::testing::ChildProcess sim(
-        {TORV_SIM, "--address", "1", "--address", "3", "--address", "7", "--trace", "--dir", dir.path(), "--link", "COM1"},
-        dir.path() + "/sim.log");
-    if (!sim.waitForOutput("ready")) {
-        std::fprintf(stderr, "simulator did not start: %s\n", sim.output().c_str());
+    const auto sim = torv::bench::StartSimulator(dir.path(),
+        {"--address", "1", "--address", "3", "--address", "7", "--trace"});
+    if (!sim)
         return 1;
-    }
 
     const std::string toolLog = dir.path() + "/tester.log";
     const int out = open(toolLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -82,8 +79,8 @@ int main(int argc, char** argv)
         int status = 0;
         wait4(pid, &status, 0, &usage);
     }
-    const std::string log = sim.output();
-    sim.stop();
+    const std::string log = sim->output();
+    sim->stop();
     if (died) {
         std::ifstream in(toolLog);
         std::stringstream text;

@@ -180,12 +180,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot write the settings file in %s\n", dir.path().c_str());
         return 1;
     }
-    torv::testing::ChildProcess sim({TORV_SIM, "--address", "1", "--dir", dir.path(), "--link", "COM1"},
-                                    dir.path() + "/sim.log");
-    if (!sim.waitForOutput("ready")) {
-        std::fprintf(stderr, "simulator did not start: %s\n", sim.output().c_str());
+    const auto sim = torv::bench::StartSimulator(dir.path(), {"--address", "1"});
+    if (!sim)
         return 1;
-    }
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     std::printf("Start-up to the first painted window, %d runs, platform %s (ms from process start)\n\n", runs,
                 platform ? platform : "offscreen");

@@ -25,6 +25,7 @@
 #include "controller/bus_monitor.h"
 #include "controller/conversions.h"
 #include "serving_clock.h"
+#include "bench/launch.h"
 #include "support/child_process.h"
 #include "support/recording_notifier.h"
 #include "tform1.h"
@@ -115,13 +116,10 @@ int main(int argc, char** argv)
     bool allOk = true;
     for (const Speed s : speeds) {
         TempDir dir;
-        ChildProcess sim({TORV_SIM, "--address", "1", "--address", "3", "--address", "7", "--baud", s.name, "--dir",
-                          dir.path(), "--link", "COM1"},
-                         dir.path() + "/sim.log");
-        if (!sim.waitForOutput("ready")) {
-            std::fprintf(stderr, "simulator did not start: %s\n", sim.output().c_str());
+        const auto sim = torv::bench::StartSimulator(dir.path(),
+            {"--address", "1", "--address", "3", "--address", "7", "--baud", s.name});
+        if (!sim)
             return 1;
-        }
         TForm1 form;
         torv::PortSettings settings;
         settings.BaudIndex = s.index;

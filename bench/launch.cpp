@@ -1,10 +1,14 @@
 #include "launch.h"
 
+#include <cstdio>
+
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
+
+#include "support/child_process.h"
 
 namespace torv::bench {
 
@@ -13,6 +17,20 @@ std::uint64_t MonotonicNs()
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<std::uint64_t>(ts.tv_sec) * 1000000000u + static_cast<std::uint64_t>(ts.tv_nsec);
+}
+
+std::unique_ptr<testing::ChildProcess> StartSimulator(const std::string& dir, std::vector<std::string> arguments,
+                                                      std::string outputFile)
+{
+    arguments.insert(arguments.begin(), TORV_SIM);
+    for (const char* more : {"--dir", dir.c_str(), "--link", "COM1"})
+        arguments.emplace_back(more);
+    auto sim = std::make_unique<testing::ChildProcess>(arguments, outputFile.empty() ? dir + "/sim.log" : outputFile);
+    if (!sim->waitForOutput("ready")) {
+        std::fprintf(stderr, "simulator did not start: %s\n", sim->output().c_str());
+        return nullptr;
+    }
+    return sim;
 }
 
 std::string SelfPath() { return std::filesystem::read_symlink("/proc/self/exe").string(); }

@@ -1,8 +1,13 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <sys/types.h>
 #include <vector>
+
+namespace torv::testing {
+class ChildProcess;
+}
 
 namespace torv::bench {
 
@@ -19,6 +24,12 @@ pid_t Launch(const std::vector<std::string>& argv, const std::string& dir, int o
 
 // A "VmXXX:   1234 kB" line of /proc/PID/status in kB (PID 0: this process), or -1.
 long StatusKb(pid_t pid, const char* field);
+
+// torv-sim with `arguments` and its COM1 link in `dir`, its output in
+// `outputFile` (dir/sim.log when empty), once it says it is ready; nullptr,
+// with what it printed on stderr, when it does not start.
+std::unique_ptr<testing::ChildProcess> StartSimulator(const std::string& dir, std::vector<std::string> arguments,
+                                                      std::string outputFile = {});
 
 // Writes the settings file the tool reads at start-up: COM1, 9600 baud, no
 // parity, module address 1.
