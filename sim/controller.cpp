@@ -88,6 +88,7 @@ std::uint8_t Controller::readRegisters(unsigned start, unsigned count, std::vect
 
 std::uint8_t Controller::writeRegister(unsigned reg, std::uint8_t high, std::uint8_t low)
 {
+    ++writes_;
     if (reg + 1 > 255)
         return 2;
     // An address of 0 (broadcast) or beyond the bus range would lose the controller.

@@ -36,6 +36,8 @@ public:
     Faults& faults() { return faults_; }
     unsigned requests() const { return requests_; }
     void noteRequest() { ++requests_; }
+    // Function 06 requests that reached this controller, taken or refused.
+    unsigned writes() const { return writes_; }
 
     std::uint8_t baudCode() const { return memory_[bytes::BaudCode]; }
     // Line speed in baud; an unknown code leaves the controller at 9600.
@@ -69,6 +71,7 @@ private:
     std::array<std::uint8_t, 256> memory_{};
     Faults faults_;
     unsigned requests_ = 0;
+    unsigned writes_ = 0;
     unsigned restarts_ = 0;
     std::uint64_t programmeUs_ = 0; // programme time elapsed since its start
     double dry_ = 25.0;

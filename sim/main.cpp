@@ -34,6 +34,8 @@ int main(int argc, char** argv)
         line.add(address);
     for (const auto& [address, faults] : o.faults)
         line.find(address)->faults() = faults;
+    for (const auto& [address, byteValue] : o.bytes)
+        line.find(address)->memory()[byteValue.first] = byteValue.second;
 
     // Signals are taken by sigwait below, so the serving thread must never see them.
     sigset_t stopSignals;

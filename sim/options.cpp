@@ -89,7 +89,7 @@ struct BaudOption {
 constexpr BaudOption kBaudOptions[] = {{"19200", 1}, {"9600", 2}, {"4800", 3}};
 
 enum OptionId { Address = 'a', Link = 'l', Dir = 'd', Baud = 'b', Help = 'h', NoBaudCheck = 256, Strict,
-                HourSeconds, Trace, Fault, RandomFaults, Seed };
+                HourSeconds, Trace, Fault, RandomFaults, Seed, Byte };
 
 } // namespace
 
@@ -128,6 +128,7 @@ bool parseOptions(int argc, char** argv, SimOptions& o, std::string& error)
         {"fault", required_argument, nullptr, Fault},
         {"random-faults", required_argument, nullptr, RandomFaults},
         {"seed", required_argument, nullptr, Seed},
+        {"byte", required_argument, nullptr, Byte},
         {"help", no_argument, nullptr, Help},
         {nullptr, 0, nullptr, 0},
     };
@@ -193,6 +194,21 @@ bool parseOptions(int argc, char** argv, SimOptions& o, std::string& error)
             }
             o.seed = number;
             break;
+        case Byte: {
+            // ADDR:BYTE=VALUE, each a number 0..255 (the address 1..250)
+            const auto colon = arg.find(':'), equals = arg.find('=');
+            unsigned address = 0, byte = 0, value = 0;
+            if (colon == std::string::npos || equals == std::string::npos || equals < colon ||
+                !toNumber(arg.substr(0, colon), kMaxSlaveAddress, address) || address == 0 ||
+                !toNumber(arg.substr(colon + 1, equals - colon - 1), 255, byte) ||
+                !toNumber(arg.substr(equals + 1), 255, value)) {
+                error = "--byte wants ADDR:BYTE=VALUE, got " + arg;
+                return false;
+            }
+            o.bytes.push_back({static_cast<std::uint8_t>(address),
+                               {static_cast<std::uint8_t>(byte), static_cast<std::uint8_t>(value)}});
+            break;
+        }
         case Help: o.help = true; break;
         default:
             error = std::string("unknown or incomplete option ") + (optind > 0 && optind <= argc ? argv[optind - 1] : "");
@@ -208,6 +224,12 @@ bool parseOptions(int argc, char** argv, SimOptions& o, std::string& error)
     for (const auto& [address, f] : o.faults) {
         if (std::find(o.addresses.begin(), o.addresses.end(), address) == o.addresses.end()) {
             error = "--fault for address " + std::to_string(address) + ", which no --address serves";
+            return false;
+        }
+    }
+    for (const auto& [address, byteValue] : o.bytes) {
+        if (std::find(o.addresses.begin(), o.addresses.end(), address) == o.addresses.end()) {
+            error = "--byte for address " + std::to_string(address) + ", which no --address serves";
             return false;
         }
     }
@@ -243,6 +265,7 @@ Options:
                            failfrom=N      silent from its N-th request on
       --random-faults P  probability per request of one random fault (soak tests)
       --seed N           seed of the random faults and garbage (default 1)
+      --byte ADDR:B=V    controller ADDR starts with byte B holding V (0..255); repeatable
   -h, --help             this text
 
 Line: functions 03 (read) and 06 (write) on a byte-addressed memory 0..255;

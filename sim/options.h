@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sim/faults.h"
@@ -19,6 +20,8 @@ struct SimOptions {
     double hourSeconds = 60.0;
     bool trace = false;
     std::map<std::uint8_t, Faults> faults;
+    // Start memory set by --byte: address -> (byte, value), in the order given.
+    std::vector<std::pair<std::uint8_t, std::pair<std::uint8_t, std::uint8_t>>> bytes;
     double randomFaults = 0.0;
     std::uint32_t seed = 1;
     bool help = false;

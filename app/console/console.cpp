@@ -264,7 +264,9 @@ void Console::Load_CheckBox()
 {
     const std::uint8_t v = panel_.checked("CheckBox1") ? 1 : 0;
     std::uint8_t& alarm = link_.image.at(ActiveAddress, 125);
-    if (alarm == v)
+    // The tick means "alarm on" for any non-zero byte: a refresh that ticks
+    // the box for a byte of 2 must not rewrite it as 1 (and byte 126 with it).
+    if ((alarm != 0) == (v != 0))
         return;
     alarm = v;
     link_.Load_Modbus_Byte(ActiveAddress, 125, false);

@@ -2,7 +2,7 @@
 # torv-cli against torv-sim on a pseudo-terminal: each command's result and
 # exit status, and the frames the simulator received (its --trace).
 # usage: cli_on_simulator.sh TORV_CLI TORV_SIM GROUP
-#   GROUP: read | bustest | clone | failures | log
+#   GROUP: read | bustest | clone | failures | log | readonly
 set -u
 cli=$1 sim=$2 group=$3
 work=$(mktemp -d /tmp/torv-cli-XXXXXX)
@@ -149,6 +149,24 @@ log)
   statuses=$(cut -d, -f17 pulled/*.csv | tr -d '\r' | tail -n +2 | uniq | tr '\n' ' ')
   [ "$statuses" = "ok failed ok " ] || fail "a pulled and replugged line logged: $statuses"
   grep -q 'komora 1: answers again' err || fail "the chamber's return is not reported: $(cat err)"
+  ;;
+readonly)
+  # Reading never writes, whatever the alarm byte holds (a tick means any non-zero byte).
+  serve --address 2 --byte 2:125=2 --address 5 --byte 5:125=255 --address 6 --byte 6:125=0
+  for a in 2 5 6; do
+    run --baud 19200 read $a --json
+    expect 0 "read $a"
+    run --baud 19200 backup $a backup-$a.json
+    expect 0 "backup $a"
+  done
+  run --baud 19200 bustest
+  expect 0 "bustest"
+  run --baud 19200 log 2 5 6 --every 1 --count 2 --dir logs
+  expect 0 "log"
+  writes=$(awk '$3 == "in" && $5 == "06"' sim.log)
+  [ -z "$writes" ] || fail "reading sent writes: $writes"
+  [ "$(grep -c '"AlarmBuzzer": true' backup-2.json backup-5.json backup-6.json | tr '\n' ' ')" \
+    = "backup-2.json:1 backup-5.json:1 backup-6.json:0 " ] || fail "the sets' alarm switches: $(grep -h AlarmBuzzer backup-*.json)"
   ;;
 *) echo "unknown group $group"; exit 2 ;;
 esac

@@ -62,6 +62,11 @@ struct ConsoleFixture {
         sim::Controller* c = line.find(address);
         return c ? c->requests() : 0;
     }
+    unsigned writesTo(std::uint8_t address)
+    {
+        sim::Controller* c = line.find(address);
+        return c ? c->writes() : 0;
+    }
     const RecordedPanel::Control& ctl(const std::string& name) const { return panel.get(name); }
     std::vector<std::string> boxTexts() const
     {

@@ -300,22 +300,22 @@ TEST(ContactLink, HoverLookAndOpenWithTheWholeCaption)
     EXPECT_EQ(f.panel.openedLinks, std::vector<std::string>{f.ctl("Label11").text});
 }
 
-TEST(ParameterView, AlarmByteAboveOneIsRewrittenAsOneThroughTheCheckBox)
+TEST(ParameterView, ARefreshNeverWritesTheAlarmByte)
 {
-    ConsoleFixture f;
-    auto& c = f.line.add(1);
-    c.memory()[125] = 2;
-    f.startAt(1);
-    EXPECT_TRUE(f.ctl("CheckBox1").checked);
-    EXPECT_EQ(c.memory()[125], 1) << "register 125 was written with 1";
-    EXPECT_EQ(f.requestsTo(1), 9u + 2u) << "block read, then the write and its read-back";
-    EXPECT_EQ(f.ctl("Label35").text, "TEST ModBUS = OK");
-
-    ConsoleFixture g;
-    g.line.add(1).memory()[125] = 1;
-    g.startAt(1);
-    EXPECT_TRUE(g.ctl("CheckBox1").checked);
-    EXPECT_EQ(g.requestsTo(1), 9u) << "a byte of 1 sends nothing";
+    for (const int stored : {0, 1, 2, 255}) {
+        ConsoleFixture f;
+        auto& c = f.line.add(1);
+        c.memory()[125] = static_cast<std::uint8_t>(stored);
+        c.memory()[126] = 7;
+        f.startAt(1);
+        EXPECT_EQ(f.ctl("CheckBox1").checked, stored != 0) << stored;
+        f.console.Button2Click(); // STOP: a refresh from a module read
+        f.console.Button2Click(); // START: another
+        EXPECT_EQ(c.memory()[125], stored) << "the controller keeps its byte";
+        EXPECT_EQ(c.memory()[126], 7);
+        EXPECT_EQ(f.writesTo(1), 0u) << stored;
+        EXPECT_EQ(f.ctl("Label35").text, "TEST ModBUS = OK");
+    }
 }
 
 } // namespace

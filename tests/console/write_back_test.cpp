@@ -330,7 +330,7 @@ TEST(ModuleLine, AfterAFailedReopeningAWriteBackSendsAndStoresNothing)
 
 // ---- alarm switch and spinners -----------------------------------------------
 
-TEST(AlarmSwitch, WritesOnlyADifference)
+TEST(AlarmSwitch, WritesOnlyAChangeOfMeaning)
 {
     struct Case {
         int image;
@@ -342,7 +342,10 @@ TEST(AlarmSwitch, WritesOnlyADifference)
         {0, false, {}},
         {1, false, {"1:W125=0,0", "1:R125x2"}},
         {0, true, {"1:W125=1,0", "1:R125x2"}},
-        {2, true, {"1:W125=1,0", "1:R125x2"}},
+        {2, true, {}},
+        {255, true, {}},
+        {2, false, {"1:W125=0,0", "1:R125x2"}},
+        {255, false, {"1:W125=0,0", "1:R125x2"}},
     };
     for (const Case& k : cases) {
         Loaded f(1);

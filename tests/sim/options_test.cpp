@@ -83,7 +83,8 @@ TEST(Options, FullCommandLine)
     std::string error;
     ASSERT_TRUE(parse({"--address", "3", "-a", "9", "--link", "COM4", "--dir", "/tmp/x", "--baud", "4800",
                        "--no-baud-check", "--strict-timing", "--hour-seconds", "2.5", "--trace", "--fault",
-                       "9:delay=300", "--fault", "9:garbage=2", "--random-faults", "0.05", "--seed", "77"},
+                       "9:delay=300", "--fault", "9:garbage=2", "--random-faults", "0.05", "--seed", "77",
+                       "--byte", "9:125=2", "--byte", "3:125=255"},
                       o, error))
         << error;
     EXPECT_EQ(o.addresses, (std::vector<std::uint8_t>{3, 9}));
@@ -98,6 +99,8 @@ TEST(Options, FullCommandLine)
     EXPECT_EQ(o.faults.at(9).garbageBytes, 2u) << "faults of one address add up";
     EXPECT_DOUBLE_EQ(o.randomFaults, 0.05);
     EXPECT_EQ(o.seed, 77u);
+    using ByteAt = std::pair<std::uint8_t, std::pair<std::uint8_t, std::uint8_t>>;
+    EXPECT_EQ(o.bytes, (std::vector<ByteAt>{{9, {125, 2}}, {3, {125, 255}}}));
 }
 
 TEST(Options, BadCommandLinesAreRefused)
@@ -107,6 +110,8 @@ TEST(Options, BadCommandLinesAreRefused)
         {"--baud", "38400"},         {"--hour-seconds", "0"},  {"--hour-seconds", "fast"},
         {"--random-faults", "1.5"},  {"--link", "../COM1"},    {"--fault", "2:silent"},
         {"--bogus"},                 {"stray"},                {"--address"},
+        {"--byte", "1:125=256"},     {"--byte", "1:125"},      {"--byte", "2:125=1"},
+        {"--byte", "1=125:2"},
     };
     for (const auto& args : bad) {
         SimOptions o;
