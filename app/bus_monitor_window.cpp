@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "save_refusal.h"
 #include "serving_clock.h"
 
 namespace bm = torv::bus_monitor;
@@ -329,19 +330,25 @@ void BusMonitorWindow::askForFile()
 
 bool BusMonitorWindow::saveTrace(const QString& path)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        status_->setText(QStringLiteral("Nie zapisano: ") + file.errorString());
+    const QString target = SaveTargetOrRefuse(this, path);
+    if (target.isEmpty()) {
+        status_->setText(QStringLiteral("Nie zapisano: ") + QDir::toNativeSeparators(path));
         return false;
     }
+    QSaveFile file(target);
+    const auto failed = [&] {
+        status_->setText(QStringLiteral("Nie zapisano: ") + file.errorString());
+        ShowNotSaved(this, path, file.errorString());
+        return false;
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return failed();
     QByteArray out;
     for (int row = 0; row < frames_->rowCount(); ++row)
         for (const std::string& line : bm::TraceLines(frames_->frame(row), recorder_.originUs()))
             out.append(line.data(), static_cast<qsizetype>(line.size())).append('\n');
-    if (file.write(out) != out.size() || !file.commit()) {
-        status_->setText(QStringLiteral("Nie zapisano: ") + file.errorString());
-        return false;
-    }
+    if (file.write(out) != out.size() || !file.commit())
+        return failed();
     status_->setText(QStringLiteral("Zapisano %1 ramek: %2").arg(frames_->rowCount()).arg(QDir::toNativeSeparators(path)));
     return true;
 }

@@ -13,6 +13,7 @@
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QTimeZone>
 #include <QTimer>
 #include <QValueAxis>
@@ -22,6 +23,7 @@
 #include <cmath>
 #include <limits>
 
+#include "save_refusal.h"
 #include "serving_clock.h"
 
 namespace dl = torv::drying_log;
@@ -519,7 +521,19 @@ QString TrendWindow::valuesAt(qint64 msecs) const
     return text;
 }
 
-bool TrendWindow::savePicture(const QString& path) { return grab().save(path, "PNG"); }
+bool TrendWindow::savePicture(const QString& path)
+{
+    const QString target = SaveTargetOrRefuse(this, path);
+    if (target.isEmpty())
+        return false;
+    // Written beside and renamed over, so a failed save leaves an earlier picture whole.
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly) || !grab().save(&file, "PNG") || !file.commit()) {
+        ShowNotSaved(this, path, file.errorString());
+        return false;
+    }
+    return true;
+}
 
 // Not modal to the application and not waiting in a loop of its own: bus
 // work that serves the windows meanwhile goes on.

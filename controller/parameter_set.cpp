@@ -8,7 +8,6 @@
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -19,6 +18,7 @@
 #include <QStringList>
 
 #include "controller/conversions.h"
+#include "settings/file_target.h"
 
 namespace torv {
 
@@ -519,25 +519,29 @@ std::string ParameterSetFileName(int address)
 
 ParameterSetResult ReadParameterSetFile(const std::string& path)
 {
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly)) {
+    const files::Contents file = files::ReadRegularFile(path, kMaxFileBytes);
+    if (file.refusal == files::Refusal::TooLarge) {
         ParameterSetResult result;
-        result.problems.push_back("nie można otworzyć pliku: " + file.errorString().toStdString());
+        result.problems.push_back(sizeProblem(file.size));
         return result;
     }
-    // The size first; a device without one is cut one byte past the limit.
-    if (file.size() > static_cast<qint64>(kMaxFileBytes)) {
+    if (!file.ok()) {
         ParameterSetResult result;
-        result.problems.push_back(sizeProblem(static_cast<std::size_t>(file.size())));
+        result.problems.push_back(files::RefusalText(file.refusal, file.type, file.error));
         return result;
     }
-    const QByteArray bytes = file.read(static_cast<qint64>(kMaxFileBytes) + 1);
-    return ParseParameterSet(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    return ParseParameterSet(file.bytes);
 }
 
 bool WriteParameterSetFile(const std::string& path, const ParameterSet& set, std::string& error)
 {
-    QSaveFile file(QString::fromStdString(path));
+    // The rename that replaces the file would replace a device or a FIFO as well.
+    const files::Target target = files::SaveTarget(path);
+    if (!target.ok()) {
+        error = files::RefusalText(target.refusal, target.type, target.error);
+        return false;
+    }
+    QSaveFile file(QString::fromStdString(target.path));
     const std::string json = ParameterSetJson(set);
     if (!file.open(QIODevice::WriteOnly) || file.write(json.data(), static_cast<qint64>(json.size())) !=
                                                 static_cast<qint64>(json.size())) {

@@ -1,5 +1,7 @@
 #include "settings/settings_file.h"
 
+#include "settings/file_target.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -56,41 +58,6 @@ void syncDirectory(const std::string& dir)
     }
 }
 
-std::string directoryOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// The file a name finally stands for. Links are followed one at a time, so a
-// link to a file not there yet still tells where to create it; false on a
-// link loop or an unreadable link.
-bool finalTarget(std::string path, std::string& target)
-{
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0) {
-            if (errno != ENOENT)
-                return false;
-            target = path;
-            return true;
-        }
-        if (!S_ISLNK(st.st_mode)) {
-            target = path;
-            return true;
-        }
-        char link[PATH_MAX];
-        const ssize_t n = ::readlink(path.c_str(), link, sizeof link);
-        if (n <= 0 || static_cast<std::size_t>(n) >= sizeof link)
-            return false;
-        const std::string next(link, static_cast<std::size_t>(n));
-        path = next.front() == '/' ? next : directoryOf(path) + "/" + next;
-    }
-    return false;
-}
-
 enum class Replace { Done, Failed, DirectoryRefused };
 
 // The record goes to a temporary file beside the target, reaches the disk,
@@ -143,7 +110,9 @@ void SettingsFile::LoadSettings(PortSettings& s)
     SettingsBad = false;
     s = PortSettings{};
 
-    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    // A FIFO or a device in the file's place is unreadable, not waited on.
+    files::Contents refused;
+    const int fd = files::OpenRegularFile(path_, refused);
     SettingsRecord record{};
     std::size_t got = 0;
     const bool readable = fd >= 0 && readUpTo(fd, record.data(), record.size(), got);
@@ -172,10 +141,11 @@ void SettingsFile::SaveSettings(const PortSettings& s)
 bool SettingsFile::writeReplacing(const SettingsRecord& record)
 {
     // Through a link, the file it points to is saved and the link stays.
-    std::string target;
-    if (!finalTarget(path_, target))
+    const files::Target found = files::SaveTarget(path_);
+    if (!found.ok())
         return false;
-    const std::string dir = directoryOf(target);
+    const std::string& target = found.path;
+    const std::string dir = files::DirectoryOf(target);
 
     // The rename would replace a write-protected file as readily as any
     // other, so an existing file must first open for writing. Only regular

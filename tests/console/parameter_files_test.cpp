@@ -4,6 +4,9 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -113,6 +116,53 @@ TEST(ParameterFiles, ARefusalChangesNoControlAndSendsNothing)
         EXPECT_TRUE(f.bus.take().empty()) << "not even the switch";
         EXPECT_EQ(std::filesystem::exists(f.path("out.json")), k.save && k.loaded);
     }
+}
+
+// A save renames over its target and a read waits for data: neither may
+// reach a device, a FIFO or a directory, directly or through a link.
+TEST(ParameterFiles, NoFileTargetIsReplacedOrWaitedOn)
+{
+    Stopped f(5);
+    const std::string fifo = f.path("fifo.json"), dir = f.path("dir.json"), device = f.path("device.json");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
+    ASSERT_EQ(::mkdir(dir.c_str(), 0777), 0);
+    // A null device of our own: a save that went wrong would replace only it.
+    const bool haveDevice = ::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    std::filesystem::create_symlink(fifo, f.path("to-fifo.json"));
+    std::filesystem::create_symlink(haveDevice ? device : "/dev/null", f.path("to-device.json"));
+    const struct {
+        const char* name;
+        const char* kind;
+        bool save;
+    } cases[] = {
+        {"fifo.json", "potok (FIFO)", true},    {"dir.json", "katalog", true},
+        {"to-fifo.json", "potok (FIFO)", true}, {"device.json", "urządzenie", haveDevice},
+        {"to-device.json", "urządzenie", haveDevice},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.name);
+        if (!haveDevice && std::string(k.name) == "device.json")
+            continue;
+        const std::string path = f.path(k.name);
+        struct stat before {};
+        ASSERT_EQ(::stat(path.c_str(), &before), 0);
+        const std::string why = std::string(":\rto nie jest zwykły plik, lecz ") + k.kind;
+        if (k.save) {
+            f.notifier.boxes.clear();
+            EXPECT_FALSE(f.console.SaveParameterSet(path));
+            EXPECT_EQ(f.boxTexts(), Strings{"Nie zapisano pliku " + std::string(k.name) + why});
+            struct stat after {};
+            ASSERT_EQ(::stat(path.c_str(), &after), 0);
+            EXPECT_EQ(after.st_ino, before.st_ino) << "replaced";
+            EXPECT_EQ(after.st_mode, before.st_mode);
+        }
+        f.notifier.boxes.clear();
+        ::alarm(20); // a read that waits ends the test instead of hanging it
+        EXPECT_FALSE(f.console.LoadParameterSet(path));
+        ::alarm(0);
+        EXPECT_EQ(f.boxTexts(), Strings{"Nie wczytano pliku " + std::string(k.name) + why});
+    }
+    EXPECT_TRUE(f.bus.take().empty());
 }
 
 TEST(ParameterFiles, LoadMovesTheControlsAndWritesOnlyTheSwitch)

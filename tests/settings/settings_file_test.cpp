@@ -11,6 +11,7 @@
 #include <iterator>
 #include <optional>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -210,6 +211,23 @@ TEST(SaveSettings, DirectoryInThePlaceOfTheFileIsLeftAloneAndNoTemporaryRemains)
     EXPECT_EQ(notifier.boxes, std::vector<RecordingNotifier::Box>{kBlockedBox});
     EXPECT_TRUE(fs::is_directory(dir.file()));
     EXPECT_EQ(readFile(dir.file() / "inside"), Bytes{0x42});
+    EXPECT_EQ(entriesIn(dir.path()), 1u);
+}
+
+TEST(SettingsFile, FifoInThePlaceOfTheFileIsNeitherWaitedOnNorReplaced)
+{
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file().c_str(), 0666), 0);
+    RecordingNotifier notifier;
+    SettingsFile file(notifier, dir.path().string());
+    PortSettings s{9, 9, 9, 9};
+    ::alarm(20); // an open that waits for a writer ends the test instead of hanging it
+    file.LoadSettings(s);
+    ::alarm(0);
+    EXPECT_TRUE(s == kDefaults);
+    file.SaveSettings(PortSettings{});
+    EXPECT_EQ(notifier.boxes, (std::vector<RecordingNotifier::Box>{kMissingBox, kBlockedBox}));
+    EXPECT_TRUE(fs::is_fifo(dir.file()));
     EXPECT_EQ(entriesIn(dir.path()), 1u);
 }
 

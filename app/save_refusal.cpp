@@ -1,0 +1,26 @@
+#include "save_refusal.h"
+
+#include <QFileInfo>
+#include <QMessageBox>
+
+#include "settings/file_target.h"
+
+QString SaveTargetOrRefuse(QWidget* parent, const QString& path)
+{
+    const torv::files::Target target = torv::files::SaveTarget(path.toStdString());
+    if (target.ok())
+        return QString::fromStdString(target.path);
+    ShowNotSaved(parent, path,
+                 QString::fromStdString(torv::files::RefusalText(target.refusal, target.type, target.error)));
+    return {};
+}
+
+void ShowNotSaved(QWidget* parent, const QString& path, const QString& reason)
+{
+    auto* box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Uwaga !"),
+                                QStringLiteral("Nie zapisano pliku %1:\n%2").arg(QFileInfo(path).fileName(), reason),
+                                QMessageBox::Ok, parent);
+    box->setObjectName(QStringLiteral("NotSavedBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}

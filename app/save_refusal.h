@@ -1,0 +1,13 @@
+#pragma once
+#include <QString>
+
+class QWidget;
+
+// The side windows' saves (the monitor's frames, the chart's picture): the
+// final file a save of `path` lands on, links followed, or an empty string
+// after a box has said why the save is refused (a device, a FIFO, a
+// directory there). The box does not wait: bus work may be running.
+QString SaveTargetOrRefuse(QWidget* parent, const QString& path);
+
+// A box saying the file was not saved, and why.
+void ShowNotSaved(QWidget* parent, const QString& path, const QString& reason);
