@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineSeries>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <QValueAxis>
@@ -227,6 +228,15 @@ void TrendWindowTest::showsTodaysFileAndTakesScans()
     const QImage image(picture);
     QVERIFY(!image.isNull());
     QCOMPARE(image.size(), window.size() * window.devicePixelRatio());
+
+    // A directory in the picture's place stays one; a box says why.
+    const QString dir = QDir(base.path()).filePath(QStringLiteral("katalog.png"));
+    QVERIFY(QDir().mkdir(dir));
+    QVERIFY(!window.savePicture(dir));
+    QVERIFY(QFileInfo(dir).isDir());
+    const auto* box = window.findChild<QMessageBox*>(QStringLiteral("NotSavedBox"));
+    QVERIFY(box);
+    QCOMPARE(box->text(), QStringLiteral("Nie zapisano pliku katalog.png:\nto nie jest zwykły plik, lecz katalog"));
 }
 
 void TrendWindowTest::showsControlSensorsOfAnEarlierDay()

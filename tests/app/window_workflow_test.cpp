@@ -16,6 +16,7 @@
 #include <QtTest>
 
 #include <mutex>
+#include <sys/stat.h>
 
 #include "bus_monitor_window.h"
 #include "controller/drying_log.h"
@@ -579,4 +580,13 @@ void WindowWorkflowTest::busMonitorFollowsABusTestWithFaults()
     QCOMPARE(QString::fromUtf8(saved.readAll()).split('\n', Qt::SkipEmptyParts), expected);
     QCOMPARE(expected.size(), 2); // address 7's probe and "no reply": the filter holds
     QCOMPARE(boxes.seen, QStringList());
+
+    // A FIFO in the file's place is neither replaced nor written to: a box says why.
+    const QString fifo = tool.dir.filePath("fifo.txt");
+    QCOMPARE(::mkfifo(fifo.toLocal8Bit().constData(), 0666), 0);
+    QVERIFY(!monitor->saveTrace(fifo));
+    QTRY_COMPARE(boxes.seen, QStringList{"Uwaga ! | Nie zapisano pliku fifo.txt:\nto nie jest zwykły plik, lecz potok (FIFO)"});
+    struct stat st {};
+    QCOMPARE(::stat(fifo.toLocal8Bit().constData(), &st), 0);
+    QVERIFY(S_ISFIFO(st.st_mode));
 }
