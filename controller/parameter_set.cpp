@@ -19,6 +19,7 @@
 #include <QStringList>
 
 #include "controller/conversions.h"
+#include "controller/quoted_text.h"
 
 namespace torv {
 
@@ -64,8 +65,6 @@ std::string numberText(double v)
     return error == std::errc() ? std::string(buffer, end) : std::string("?");
 }
 
-std::string inQuotes(std::string_view s) { return "\"" + std::string(s) + "\""; }
-
 std::string rangeText(const MapEntry& e)
 {
     if (isTenths(e.kind))
@@ -76,10 +75,10 @@ std::string rangeText(const MapEntry& e)
 std::string itemsText(const std::vector<std::string>& items)
 {
     if (items.size() > 5)
-        return inQuotes(items.front()) + " … " + inQuotes(items.back());
+        return QuotedText(items.front()) + " … " + QuotedText(items.back());
     std::string out;
     for (const std::string& item : items)
-        out += (out.empty() ? "" : ", ") + inQuotes(item);
+        out += (out.empty() ? "" : ", ") + QuotedText(item);
     return out;
 }
 
@@ -122,8 +121,8 @@ std::string valueJson(const MapEntry& e, int value)
 // ---- reading ----------------------------------------------------------------
 
 // Where in the file a problem is, as its line starts.
-std::string parameterPlace(std::string_view name) { return "parameters, " + inQuotes(name); }
-std::string stepPlace(int step, std::string_view key) { return "programme, krok " + std::to_string(step) + ", " + inQuotes(key); }
+std::string parameterPlace(std::string_view name) { return "parameters, " + QuotedText(name); }
+std::string stepPlace(int step, std::string_view key) { return "programme, krok " + std::to_string(step) + ", " + QuotedText(key); }
 
 const char* syntaxText(QJsonParseError::ParseError error)
 {
@@ -210,7 +209,7 @@ std::optional<int> fieldValue(const MapEntry& e, const QJsonValue& v, const std:
         for (std::size_t i = 0; i < items.size(); ++i)
             if (items[i] == text && e.range.clamp(static_cast<int>(i)) == static_cast<int>(i))
                 return static_cast<int>(i);
-        return problem("nieznana pozycja listy " + inQuotes(text) + ", dozwolone: " + itemsText(items));
+        return problem("nieznana pozycja listy " + QuotedText(text) + ", dozwolone: " + itemsText(items));
     }
     case Kind::Flag:
         if (!v.isBool())
@@ -223,7 +222,7 @@ std::optional<int> fieldValue(const MapEntry& e, const QJsonValue& v, const std:
 void readParameters(const QJsonValue& value, ParameterSet& set, std::vector<std::string>& problems)
 {
     if (!value.isObject()) {
-        problems.push_back(inQuotes("parameters") + ": oczekiwano obiektu");
+        problems.push_back(QuotedText("parameters") + ": oczekiwano obiektu");
         return;
     }
     const QJsonObject parameters = value.toObject();
@@ -246,13 +245,13 @@ void readParameters(const QJsonValue& value, ParameterSet& set, std::vector<std:
 void readProgramme(const QJsonValue& value, ParameterSet& set, std::vector<std::string>& problems)
 {
     if (!value.isArray()) {
-        problems.push_back(inQuotes("programme") + ": oczekiwano tablicy " + std::to_string(kStepCount) +
+        problems.push_back(QuotedText("programme") + ": oczekiwano tablicy " + std::to_string(kStepCount) +
                            " kroków");
         return;
     }
     const QJsonArray steps = value.toArray();
     if (steps.size() != kStepCount) {
-        problems.push_back(inQuotes("programme") + ": oczekiwano " + std::to_string(kStepCount) + " kroków, jest " +
+        problems.push_back(QuotedText("programme") + ": oczekiwano " + std::to_string(kStepCount) + " kroków, jest " +
                            std::to_string(steps.size()));
         return;
     }
@@ -283,19 +282,19 @@ void readProgramme(const QJsonValue& value, ParameterSet& set, std::vector<std::
 void readSource(const QJsonValue& value, ParameterSet& set, std::vector<std::string>& problems)
 {
     if (!value.isObject()) {
-        problems.push_back(inQuotes("source") + ": oczekiwano obiektu");
+        problems.push_back(QuotedText("source") + ": oczekiwano obiektu");
         return;
     }
     const QJsonObject source = value.toObject();
     for (auto it = source.begin(); it != source.end(); ++it)
         if (it.key() != QLatin1String("address"))
-            problems.push_back("source, " + inQuotes(it.key().toStdString()) + ": nieznany klucz");
+            problems.push_back("source, " + QuotedText(it.key().toStdString()) + ": nieznany klucz");
     if (!source.contains(QLatin1String("address")))
         return;
     const QJsonValue address = source.value(QLatin1String("address"));
     const double d = address.toDouble(-1);
     if (!address.isDouble() || std::trunc(d) != d || d < 1 || d > kMaxAddress)
-        problems.push_back("source, " + inQuotes("address") + ": oczekiwano adresu 1.." + std::to_string(kMaxAddress));
+        problems.push_back("source, " + QuotedText("address") + ": oczekiwano adresu 1.." + std::to_string(kMaxAddress));
     else
         set.sourceAddress = static_cast<int>(d);
 }
@@ -303,7 +302,7 @@ void readSource(const QJsonValue& value, ParameterSet& set, std::vector<std::str
 void readSaved(const QJsonValue& value, ParameterSet& set, std::vector<std::string>& problems)
 {
     if (!value.isString() || !QDateTime::fromString(value.toString(), Qt::ISODate).isValid()) {
-        problems.push_back(inQuotes("saved") + ": oczekiwano daty i czasu, np. \"2026-12-08T10:15:00+01:00\"");
+        problems.push_back(QuotedText("saved") + ": oczekiwano daty i czasu, np. \"2026-12-08T10:15:00+01:00\"");
         return;
     }
     set.saved = value.toString().toStdString();
@@ -314,18 +313,18 @@ bool readHeader(const QJsonObject& root, std::vector<std::string>& problems)
 {
     const QJsonValue format = root.value(QLatin1String("format"));
     if (format.isUndefined()) {
-        problems.push_back("brak klucza " + inQuotes("format") + ": to nie jest plik parametrów");
+        problems.push_back("brak klucza " + QuotedText("format") + ": to nie jest plik parametrów");
         return false;
     }
     if (!format.isString() || format.toString().toStdString() != kFormat) {
-        const std::string shown = format.isString() ? inQuotes(format.toString().toStdString()) : std::string("");
+        const std::string shown = format.isString() ? QuotedText(format.toString().toStdString()) : std::string("");
         problems.push_back("nieznany format pliku " + shown + (shown.empty() ? "" : " ") + "(oczekiwano " +
-                           inQuotes(kFormat) + ")");
+                           QuotedText(kFormat) + ")");
         return false;
     }
     const QJsonValue version = root.value(QLatin1String("version"));
     if (version.isUndefined()) {
-        problems.push_back("brak klucza " + inQuotes("version"));
+        problems.push_back("brak klucza " + QuotedText("version"));
         return false;
     }
     if (!version.isDouble() || version.toDouble() != kVersion) {
@@ -467,7 +466,7 @@ ParameterSetResult ParseParameterSet(std::string_view bytes)
     static const QStringList known{"format", "version", "saved", "source", "parameters", "programme"};
     for (auto it = root.begin(); it != root.end(); ++it)
         if (!known.contains(it.key()))
-            problems.push_back(inQuotes(it.key().toStdString()) + ": nieznany klucz");
+            problems.push_back(QuotedText(it.key().toStdString()) + ": nieznany klucz");
 
     ParameterSet& set = result.set;
     if (root.contains(QLatin1String("saved")))

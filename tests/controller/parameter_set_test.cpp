@@ -6,6 +6,7 @@
 
 #include "controller/conversions.h"
 #include "controller/parameter_set.h"
+#include "controller/quoted_text.h"
 
 namespace {
 
@@ -166,6 +167,13 @@ TEST(ParameterSet, BadFilesAreRefusedWholeWithAllTheirProblems)
           "programme, krok 2: oczekiwano obiektu",
           "programme, krok 4, \"x\": nieznany klucz",
           "programme, krok 4, \"temperature\": wartość -1 poza zakresem 0..99"}},
+        // Control characters of the file never reach a terminal or a box raw, and a NUL does not end the line.
+        {R"({"format": "x\u001b]0;\u0007\r\n", "version": 1})",
+         {R"(nieznany format pliku "x\u001b]0;\u0007\u000d\u000a" (oczekiwano "torv-lcd-parameters"))"}},
+        {File(R"(, "\u001b[2J": 1, "parameters": {"Set\u0000Temperature": 1, "a\\b\"\u007f": 0, "LcdMode": "\u0085\u009f\u00a0"})"),
+         {R"("\u001b[2J": nieznany klucz)", R"(parameters, "Set\u0000Temperature": nieznany klucz)",
+          R"(parameters, "a\\b\"\u007f": nieznany klucz)",
+          R"(parameters, "LcdMode": nieznana pozycja listy "\u0085\u009f)" "\u00a0" R"(", dozwolone: "WYŁĄCZONY", "MIRALUX", "NORDA")"}},
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.text.substr(0, 100));
@@ -173,6 +181,15 @@ TEST(ParameterSet, BadFilesAreRefusedWholeWithAllTheirProblems)
         EXPECT_EQ(r.problems, k.problems);
         EXPECT_EQ(r.set, ParameterSet{}) << "nothing of a refused file is taken, not even its valid values";
     }
+}
+
+TEST(QuotedText, ControlCharactersAndBytesOutsideUtf8AreEscaped)
+{
+    using namespace std::string_literals;
+    EXPECT_EQ(QuotedText("\x1b\0\x7f\xc2\x80\xc2\x9f\xc2\xa0ż\"\\"s), R"("\u001b\u0000\u007f\u0080\u009f)" "\u00a0ż" R"(\"\\")");
+    // Cut or overlong sequences, surrogates and code points past U+10FFFF byte by byte; quotes kept outside quotes.
+    EXPECT_EQ(EscapedText("\xff\xc2 \xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80 \"\xf0\x9f\x98\x80\""),
+              R"(\xff\xc2 \xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80 ")" "\xf0\x9f\x98\x80\"");
 }
 
 TEST(ParameterSet, AnImageRowGivesOnlyValuesTheWindowCanShow)

@@ -153,6 +153,7 @@ def parameters():
         "fail_unknown_keys": parameter_file({"parameters": {"SlaveAddress": 9}, "comment": "x"}),
         "fail_wrong_types": parameter_file({"parameters": {"LcdMode": 1, "AlarmBuzzer": "tak", "VentOpenTime": "10"}}),
         "fail_empty": b"",
+        "fail_control_characters": parameter_file({"\x1b[2J\r\n": 1, "parameters": {"Set\x00Temperature": 1}}),
     }
 
 
