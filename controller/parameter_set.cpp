@@ -19,6 +19,7 @@
 #include <QStringList>
 
 #include "controller/conversions.h"
+#include "controller/json_keys.h"
 #include "controller/quoted_text.h"
 
 namespace torv {
@@ -123,6 +124,34 @@ std::string valueJson(const MapEntry& e, int value)
 // Where in the file a problem is, as its line starts.
 std::string parameterPlace(std::string_view name) { return "parameters, " + QuotedText(name); }
 std::string stepPlace(int step, std::string_view key) { return "programme, krok " + std::to_string(step) + ", " + QuotedText(key); }
+std::string sourcePlace(std::string_view key) { return "source, " + QuotedText(key); }
+
+constexpr const char* kRepeated = ": powtórzony klucz";
+
+// What the document keeps no trace of: the keys a file gives twice in one
+// object (it keeps the last; another reader may take the first).
+class Written {
+public:
+    explicit Written(std::vector<JsonMember> members) : members_(std::move(members)) {}
+
+    // The keys repeated in the object at `object`, once each, in the file's order.
+    std::vector<std::string> repeated(const JsonPath& object) const
+    {
+        std::vector<std::string> keys;
+        for (const JsonMember& m : members_)
+            if (m.repeated && m.object == object && std::find(keys.begin(), keys.end(), m.name) == keys.end())
+                keys.push_back(m.name);
+        return keys;
+    }
+
+private:
+    std::vector<JsonMember> members_;
+};
+
+const JsonPath kTop;
+const JsonPath kParameters{{"parameters"}};
+const JsonPath kSource{{"source"}};
+JsonPath stepPath(int step) { return {{"programme"}, {{}, static_cast<std::size_t>(step - 1), true}}; }
 
 const char* syntaxText(QJsonParseError::ParseError error)
 {
@@ -219,7 +248,8 @@ std::optional<int> fieldValue(const MapEntry& e, const QJsonValue& v, const std:
     }
 }
 
-void readParameters(const QJsonValue& value, ParameterSet& set, std::vector<std::string>& problems)
+void readParameters(const QJsonValue& value, const Written& written, ParameterSet& set,
+                    std::vector<std::string>& problems)
 {
     if (!value.isObject()) {
         problems.push_back(QuotedText("parameters") + ": oczekiwano obiektu");
@@ -232,6 +262,8 @@ void readParameters(const QJsonValue& value, ParameterSet& set, std::vector<std:
         if (!e || std::find(kBytes.begin(), kBytes.begin() + kParameterCount, e->byte) == kBytes.begin() + kParameterCount)
             problems.push_back(parameterPlace(key) + ": nieznany klucz");
     }
+    for (const std::string& key : written.repeated(kParameters))
+        problems.push_back(parameterPlace(key) + kRepeated);
     for (std::size_t i = 0; i < kParameterCount; ++i) {
         const MapEntry& e = MapAt(kBytes[i]);
         const QString key = QString::fromUtf8(e.name.data(), static_cast<qsizetype>(e.name.size()));
@@ -242,7 +274,8 @@ void readParameters(const QJsonValue& value, ParameterSet& set, std::vector<std:
     }
 }
 
-void readProgramme(const QJsonValue& value, ParameterSet& set, std::vector<std::string>& problems)
+void readProgramme(const QJsonValue& value, const Written& written, ParameterSet& set,
+                   std::vector<std::string>& problems)
 {
     if (!value.isArray()) {
         problems.push_back(QuotedText("programme") + ": oczekiwano tablicy " + std::to_string(kStepCount) +
@@ -268,6 +301,8 @@ void readProgramme(const QJsonValue& value, ParameterSet& set, std::vector<std::
             if (std::find(kStepKeys.begin(), kStepKeys.end(), key) == kStepKeys.end())
                 problems.push_back(stepPlace(step.step, key) + ": nieznany klucz");
         }
+        for (const std::string& key : written.repeated(stepPath(step.step)))
+            problems.push_back(stepPlace(step.step, key) + kRepeated);
         for (std::size_t k = 0; k < kStepKeys.size(); ++k) {
             const QString key = QString::fromLatin1(kStepKeys[k].data(), static_cast<qsizetype>(kStepKeys[k].size()));
             if (!fields.contains(key))
@@ -279,7 +314,7 @@ void readProgramme(const QJsonValue& value, ParameterSet& set, std::vector<std::
     }
 }
 
-void readSource(const QJsonValue& value, ParameterSet& set, std::vector<std::string>& problems)
+void readSource(const QJsonValue& value, const Written& written, ParameterSet& set, std::vector<std::string>& problems)
 {
     if (!value.isObject()) {
         problems.push_back(QuotedText("source") + ": oczekiwano obiektu");
@@ -288,13 +323,15 @@ void readSource(const QJsonValue& value, ParameterSet& set, std::vector<std::str
     const QJsonObject source = value.toObject();
     for (auto it = source.begin(); it != source.end(); ++it)
         if (it.key() != QLatin1String("address"))
-            problems.push_back("source, " + QuotedText(it.key().toStdString()) + ": nieznany klucz");
+            problems.push_back(sourcePlace(it.key().toStdString()) + ": nieznany klucz");
+    for (const std::string& key : written.repeated(kSource))
+        problems.push_back(sourcePlace(key) + kRepeated);
     if (!source.contains(QLatin1String("address")))
         return;
     const QJsonValue address = source.value(QLatin1String("address"));
     const double d = address.toDouble(-1);
     if (!address.isDouble() || std::trunc(d) != d || d < 1 || d > kMaxAddress)
-        problems.push_back("source, " + QuotedText("address") + ": oczekiwano adresu 1.." + std::to_string(kMaxAddress));
+        problems.push_back(sourcePlace("address") + ": oczekiwano adresu 1.." + std::to_string(kMaxAddress));
     else
         set.sourceAddress = static_cast<int>(d);
 }
@@ -459,6 +496,20 @@ ParameterSetResult ParseParameterSet(std::string_view bytes)
         problems.push_back("plik nie zawiera obiektu JSON");
         return result;
     }
+    JsonMembers members = ScanJsonMembers(bytes);
+    if (!members.ok) { // the scan takes all the syntax check takes; a file they differ on is not taken either
+        const auto [line, column] = lineAndColumn(bytes, members.errorOffset);
+        problems.push_back("błąd składni JSON w wierszu " + std::to_string(line) + ", kolumnie " +
+                           std::to_string(column) + ": błąd składni");
+        return result;
+    }
+    const Written written(std::move(members.members));
+    // With "format" or "version" twice, what the file is cannot be told either.
+    for (const std::string& key : written.repeated(kTop))
+        if (key == "format" || key == "version")
+            problems.push_back(QuotedText(key) + kRepeated);
+    if (!problems.empty())
+        return result;
     const QJsonObject root = document.object();
     if (!readHeader(root, problems))
         return result;
@@ -467,16 +518,18 @@ ParameterSetResult ParseParameterSet(std::string_view bytes)
     for (auto it = root.begin(); it != root.end(); ++it)
         if (!known.contains(it.key()))
             problems.push_back(QuotedText(it.key().toStdString()) + ": nieznany klucz");
+    for (const std::string& key : written.repeated(kTop))
+        problems.push_back(QuotedText(key) + kRepeated);
 
     ParameterSet& set = result.set;
     if (root.contains(QLatin1String("saved")))
         readSaved(root.value(QLatin1String("saved")), set, problems);
     if (root.contains(QLatin1String("source")))
-        readSource(root.value(QLatin1String("source")), set, problems);
+        readSource(root.value(QLatin1String("source")), written, set, problems);
     if (root.contains(QLatin1String("parameters")))
-        readParameters(root.value(QLatin1String("parameters")), set, problems);
+        readParameters(root.value(QLatin1String("parameters")), written, set, problems);
     if (root.contains(QLatin1String("programme")))
-        readProgramme(root.value(QLatin1String("programme")), set, problems);
+        readProgramme(root.value(QLatin1String("programme")), written, set, problems);
     if (!result.ok())
         set = {};
     return result;

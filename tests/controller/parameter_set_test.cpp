@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <tuple>
 
 #include "controller/conversions.h"
+#include "controller/json_keys.h"
 #include "controller/parameter_set.h"
 #include "controller/quoted_text.h"
 
@@ -167,6 +169,13 @@ TEST(ParameterSet, BadFilesAreRefusedWholeWithAllTheirProblems)
           "programme, krok 2: oczekiwano obiektu",
           "programme, krok 4, \"x\": nieznany klucz",
           "programme, krok 4, \"temperature\": wartość -1 poza zakresem 0..99"}},
+        // A repeated key: readers differ on which one counts, so none does. The header's is told alone.
+        {R"({"format": "chamber-backup", "format": "torv-lcd-parameters", "version": 1, "parameters": {}})",
+         {"\"format\": powtórzony klucz"}},
+        {File(R"(, "parameters": {"SetTemperature": 99, "SetTemperature": 10}, "source": {"address": 1, "address": 2},
+              "programme": [{}, {}, {"hours": 1, "ho\u0075rs": 2}, {}, {}, {}, {}, {}, {}, {}], "parameters": {})"),
+         {"\"parameters\": powtórzony klucz", "source, \"address\": powtórzony klucz",
+          "parameters, \"SetTemperature\": powtórzony klucz", "programme, krok 3, \"hours\": powtórzony klucz"}},
         // Control characters of the file never reach a terminal or a box raw, and a NUL does not end the line.
         {R"({"format": "x\u001b]0;\u0007\r\n", "version": 1})",
          {R"(nieznany format pliku "x\u001b]0;\u0007\u000d\u000a" (oczekiwano "torv-lcd-parameters"))"}},
@@ -181,6 +190,26 @@ TEST(ParameterSet, BadFilesAreRefusedWholeWithAllTheirProblems)
         EXPECT_EQ(r.problems, k.problems);
         EXPECT_EQ(r.set, ParameterSet{}) << "nothing of a refused file is taken, not even its valid values";
     }
+}
+
+TEST(JsonMembers, NamesWithEscapesUndoneNumbersAsWrittenAndWhereEachObjectIs)
+{
+    const JsonMembers scan =
+        ScanJsonMembers(" {\"a\": [1, {\"b\": -0.30e+1, \"\\u0062\": \"x\\\"}\", \"c\": .5}], \"\\ud83d\\ude00\": {}, \"d\": 1.}\r\n");
+    ASSERT_TRUE(scan.ok);
+    const JsonPath inArray{{"a"}, {{}, 1, true}};
+    const auto member = [](const JsonMember& m) { return std::tuple(m.object, m.name, m.number, m.repeated); };
+    std::vector<decltype(member(scan.members[0]))> members;
+    for (const JsonMember& m : scan.members)
+        members.push_back(member(m));
+    EXPECT_EQ(members, (decltype(members){{{}, "a", "", false},
+                                          {inArray, "b", "-0.30e+1", false},
+                                          {inArray, "b", "", true},
+                                          {inArray, "c", ".5", false},
+                                          {{}, "\xf0\x9f\x98\x80", "", false},
+                                          {{}, "d", "1.", false}}));
+    for (const std::string_view bad : {R"({"a": 1, "a"})", R"({"a": 1} x)", R"(["\u12"])", R"({"a": 1,})", "[1e]", "[\"a"})
+        EXPECT_FALSE(ScanJsonMembers(bad).ok) << bad;
 }
 
 TEST(QuotedText, ControlCharactersAndBytesOutsideUtf8AreEscaped)
