@@ -129,7 +129,8 @@ std::string sourcePlace(std::string_view key) { return "source, " + QuotedText(k
 constexpr const char* kRepeated = ": powtórzony klucz";
 
 // What the document keeps no trace of: the keys a file gives twice in one
-// object (it keeps the last; another reader may take the first).
+// object (it keeps the last; another reader may take the first) and the
+// numbers as written, not as the nearest doubles.
 class Written {
 public:
     explicit Written(std::vector<JsonMember> members) : members_(std::move(members)) {}
@@ -144,9 +145,59 @@ public:
         return keys;
     }
 
+    // The number given for `key` in the object at `object` as written (the
+    // last one, as the document takes it), empty when it is no number.
+    std::string_view number(const JsonPath& object, std::string_view key) const
+    {
+        for (auto m = members_.rbegin(); m != members_.rend(); ++m)
+            if (m->name == key && m->object == object)
+                return m->number;
+        return {};
+    }
+
 private:
     std::vector<JsonMember> members_;
 };
+
+// A number as written: its digits, and how many of them stand after the
+// decimal point once the exponent is applied ("0.30" 2, "3e-1" 1, "6e1" -1).
+struct WrittenNumber {
+    std::string digits;
+    long decimals = 0;
+};
+
+WrittenNumber writtenNumber(std::string_view text)
+{
+    WrittenNumber n;
+    std::size_t i = text.starts_with('-') ? 1 : 0;
+    bool fraction = false;
+    for (; i < text.size() && text[i] != 'e' && text[i] != 'E'; ++i) {
+        if (text[i] == '.') {
+            fraction = true;
+            continue;
+        }
+        n.digits += text[i];
+        n.decimals += fraction ? 1 : 0;
+    }
+    if (i < text.size()) {
+        ++i;
+        const bool negative = i < text.size() && text[i] == '-';
+        if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+            ++i;
+        long exponent = 0;
+        for (; i < text.size(); ++i)
+            exponent = std::min(exponent * 10 + (text[i] - '0'), 1'000'000L); // far past any file's digits
+        n.decimals += negative ? exponent : -exponent;
+    }
+    return n;
+}
+
+// No digit but zeros after the decimal point: "12.0" and "1.2e1", not "12.0000000000000001".
+bool writtenWhole(const WrittenNumber& n)
+{
+    const auto fraction = static_cast<std::size_t>(std::clamp(n.decimals, 0L, static_cast<long>(n.digits.size())));
+    return n.digits.find_first_not_of('0', n.digits.size() - fraction) == std::string::npos;
+}
 
 const JsonPath kTop;
 const JsonPath kParameters{{"parameters"}};
@@ -195,8 +246,9 @@ std::string sizeProblem(std::size_t size)
     return "plik za duży: " + std::to_string(size) + " bajtów (najwyżej " + std::to_string(kMaxFileBytes) + ")";
 }
 
-// The value `v` holds for the control of `e`, or a problem at `place`.
-std::optional<int> fieldValue(const MapEntry& e, const QJsonValue& v, const std::string& place,
+// The value `v` (`written` in the file, when a number) holds for the control
+// of `e`, or a problem at `place`.
+std::optional<int> fieldValue(const MapEntry& e, const QJsonValue& v, std::string_view written, const std::string& place,
                               std::vector<std::string>& problems)
 {
     const auto problem = [&](const std::string& what) {
@@ -208,8 +260,9 @@ std::optional<int> fieldValue(const MapEntry& e, const QJsonValue& v, const std:
         if (!v.isDouble())
             return problem("oczekiwano liczby całkowitej");
         const double d = v.toDouble();
-        if (!std::isfinite(d) || std::trunc(d) != d)
-            return problem("oczekiwano liczby całkowitej, jest " + numberText(d));
+        const std::string shown = written.empty() ? numberText(d) : std::string(written);
+        if (!std::isfinite(d) || std::trunc(d) != d || (!written.empty() && !writtenWhole(writtenNumber(written))))
+            return problem("oczekiwano liczby całkowitej, jest " + shown);
         if (d < e.range.min || d > e.range.max)
             return problem("wartość " + numberText(d) + " poza zakresem " + rangeText(e));
         return static_cast<int>(d);
@@ -219,13 +272,15 @@ std::optional<int> fieldValue(const MapEntry& e, const QJsonValue& v, const std:
         if (!v.isDouble())
             return problem("oczekiwano liczby");
         const double d = v.toDouble();
+        const std::string shown = written.empty() ? numberText(d) : std::string(written);
         const double tenths = d * 10;
         if (!std::isfinite(tenths))
             return problem("wartość " + numberText(d) + " poza zakresem " + rangeText(e));
         const double position = std::round(tenths);
-        // Binary fractions: 0.3 x 10 is 3.0000000000000004.
-        if (std::fabs(tenths - position) > 1e-6)
-            return problem("wartość " + numberText(d) + " ma więcej niż jedno miejsce po przecinku");
+        // Decimals as written: "0.30" and "0.30000001" both read as 0.3 (the second to a millionth).
+        // Without the text only the double can tell (binary fractions: 0.3 x 10 is 3.0000000000000004).
+        if (written.empty() ? std::fabs(tenths - position) > 1e-6 : writtenNumber(written).decimals > 1)
+            return problem("wartość " + shown + " ma więcej niż jedno miejsce po przecinku");
         if (position < e.range.min || position > e.range.max)
             return problem("wartość " + numberText(d) + " poza zakresem " + rangeText(e));
         return static_cast<int>(position);
@@ -269,7 +324,8 @@ void readParameters(const QJsonValue& value, const Written& written, ParameterSe
         const QString key = QString::fromUtf8(e.name.data(), static_cast<qsizetype>(e.name.size()));
         if (!parameters.contains(key))
             continue;
-        if (const std::optional<int> v = fieldValue(e, parameters.value(key), parameterPlace(e.name), problems))
+        if (const std::optional<int> v =
+                fieldValue(e, parameters.value(key), written.number(kParameters, e.name), parameterPlace(e.name), problems))
             set.values[e.byte] = *v;
     }
 }
@@ -308,7 +364,8 @@ void readProgramme(const QJsonValue& value, const Written& written, ParameterSet
             if (!fields.contains(key))
                 continue;
             const MapEntry& e = MapAt(step.firstByte + static_cast<int>(k));
-            if (const std::optional<int> v = fieldValue(e, fields.value(key), stepPlace(step.step, kStepKeys[k]), problems))
+            if (const std::optional<int> v = fieldValue(e, fields.value(key), written.number(stepPath(step.step), kStepKeys[k]),
+                                                        stepPlace(step.step, kStepKeys[k]), problems))
                 set.values[e.byte] = *v;
         }
     }

@@ -123,10 +123,12 @@ TEST(ParameterSet, HandWrittenFilesAreTakenUpToTheSizeLimit)
 {
     // A byte order mark, 0.3 (x 10 is not 3 in binary), exponents, a file of exactly the size limit.
     const auto r = ParseParameterSet(PaddedTo(
-        "\xEF\xBB\xBF" + File(R"(, "parameters": {"AirHysteresis": 0.3, "DifferenceHysteresis": 3e-1, "VentOpenTime": 1.2e1})"),
+        "\xEF\xBB\xBF" + File(R"(, "parameters": {"AirHysteresis": 0.3, "DifferenceHysteresis": 3e-1, "VentOpenTime": 1.2e1,
+                                 "CalibrationT1": -3.0, "CalibrationT2": 3, "VentOpenPause": 6e1, "VentCloseTime": 10.0})"),
         parameter_set::kMaxFileBytes));
     EXPECT_EQ(r.problems, Strings{});
-    EXPECT_EQ(r.set.values, (std::map<int, int>{{112, 12}, {120, 3}, {121, 3}}));
+    EXPECT_EQ(r.set.values,
+              (std::map<int, int>{{108, -30}, {109, 30}, {112, 12}, {113, 60}, {114, 10}, {120, 3}, {121, 3}}));
 }
 
 TEST(ParameterSet, BadFilesAreRefusedWholeWithAllTheirProblems)
@@ -176,6 +178,13 @@ TEST(ParameterSet, BadFilesAreRefusedWholeWithAllTheirProblems)
               "programme": [{}, {}, {"hours": 1, "ho\u0075rs": 2}, {}, {}, {}, {}, {}, {}, {}], "parameters": {})"),
          {"\"parameters\": powtórzony klucz", "source, \"address\": powtórzony klucz",
           "parameters, \"SetTemperature\": powtórzony klucz", "programme, krok 3, \"hours\": powtórzony klucz"}},
+        // Decimals as written, not as the nearest double; a whole number as written too.
+        {File(R"(, "parameters": {"AirHysteresis": 0.30000001, "DifferenceHysteresis": 0.30, "CalibrationT1": 3.0e-1,
+                                  "VentOpenTime": 12.0000000000000001})"),
+         {"parameters, \"CalibrationT1\": wartość 3.0e-1 ma więcej niż jedno miejsce po przecinku",
+          "parameters, \"VentOpenTime\": oczekiwano liczby całkowitej, jest 12.0000000000000001",
+          "parameters, \"AirHysteresis\": wartość 0.30000001 ma więcej niż jedno miejsce po przecinku",
+          "parameters, \"DifferenceHysteresis\": wartość 0.30 ma więcej niż jedno miejsce po przecinku"}},
         // Control characters of the file never reach a terminal or a box raw, and a NUL does not end the line.
         {R"({"format": "x\u001b]0;\u0007\r\n", "version": 1})",
          {R"(nieznany format pliku "x\u001b]0;\u0007\u000d\u000a" (oczekiwano "torv-lcd-parameters"))"}},
