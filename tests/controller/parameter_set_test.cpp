@@ -180,11 +180,13 @@ TEST(ParameterSet, BadFilesAreRefusedWholeWithAllTheirProblems)
           "parameters, \"SetTemperature\": powtórzony klucz", "programme, krok 3, \"hours\": powtórzony klucz"}},
         // Decimals as written, not as the nearest double; a whole number as written too.
         {File(R"(, "parameters": {"AirHysteresis": 0.30000001, "DifferenceHysteresis": 0.30, "CalibrationT1": 3.0e-1,
-                                  "VentOpenTime": 12.0000000000000001})"),
+                                  "VentOpenTime": 12.0000000000000001},
+              "programme": [{}, {"hours": 4.0000000000000001, "temperature": 4.0e0}, {}, {}, {}, {}, {}, {}, {}, {}])"),
          {"parameters, \"CalibrationT1\": wartość 3.0e-1 ma więcej niż jedno miejsce po przecinku",
           "parameters, \"VentOpenTime\": oczekiwano liczby całkowitej, jest 12.0000000000000001",
           "parameters, \"AirHysteresis\": wartość 0.30000001 ma więcej niż jedno miejsce po przecinku",
-          "parameters, \"DifferenceHysteresis\": wartość 0.30 ma więcej niż jedno miejsce po przecinku"}},
+          "parameters, \"DifferenceHysteresis\": wartość 0.30 ma więcej niż jedno miejsce po przecinku",
+          "programme, krok 2, \"hours\": oczekiwano liczby całkowitej, jest 4.0000000000000001"}},
         // Control characters of the file never reach a terminal or a box raw, and a NUL does not end the line.
         {R"({"format": "x\u001b]0;\u0007\r\n", "version": 1})",
          {R"(nieznany format pliku "x\u001b]0;\u0007\u000d\u000a" (oczekiwano "torv-lcd-parameters"))"}},
