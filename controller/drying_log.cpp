@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "controller/conversions.h"
+#include "controller/quoted_text.h"
 #include "controller/view_temp.h"
 
 namespace torv::drying_log {
@@ -139,14 +140,14 @@ bool takeTenths(const std::string& text, std::optional<int>& out, bool optional,
     if (text.empty())
         return optional || fail(why, std::string(name) + " is empty");
     out = parseFixed(text, 1, 1);
-    return out || fail(why, std::string(name) + " is not a temperature: " + text);
+    return out || fail(why, std::string(name) + " is not a temperature: " + EscapedText(text));
 }
 
 bool takeWhole(const std::string& text, std::optional<int>& out, int max, std::string_view name, std::string* why)
 {
     out = parseDigits(text, 3);
     if (!out || *out > max)
-        return fail(why, std::string(name) + " is not a number 0.." + std::to_string(max) + ": " + text);
+        return fail(why, std::string(name) + " is not a number 0.." + std::to_string(max) + ": " + EscapedText(text));
     return true;
 }
 
@@ -277,13 +278,13 @@ std::optional<Row> ParseRow(std::string_view line, std::string* why)
     Row r;
     const auto time = ParseIsoTime(f[0]);
     if (!time) {
-        fail(why, "time is not a local ISO 8601 time with offset: " + f[0]);
+        fail(why, "time is not a local ISO 8601 time with offset: " + EscapedText(f[0]));
         return std::nullopt;
     }
     r.time = *time;
     const auto address = parseDigits(f[1], 3);
     if (!address || *address > 255) {
-        fail(why, "address is not 0..255: " + f[1]);
+        fail(why, "address is not 0..255: " + EscapedText(f[1]));
         return std::nullopt;
     }
     r.address = *address;
@@ -298,7 +299,7 @@ std::optional<Row> ParseRow(std::string_view line, std::string* why)
         return r;
     }
     if (status != "ok") {
-        fail(why, "status is neither ok nor failed: " + status);
+        fail(why, "status is neither ok nor failed: " + EscapedText(status));
         return std::nullopt;
     }
     r.status = Status::Ok;
@@ -308,7 +309,7 @@ std::optional<Row> ParseRow(std::string_view line, std::string* why)
               takeTenths(f[5], r.tempControl2, true, kColumns[5], why);
     if (ok) {
         r.difference = parseFixed(f[6], 2, 2);
-        ok = r.difference || fail(why, "Difference is not a number: " + f[6]);
+        ok = r.difference || fail(why, "Difference is not a number: " + EscapedText(f[6]));
     }
     std::optional<int>* wholes[] = {&r.autoStep, &r.autoHoursDone, &r.autoHoursTotal, &r.setTemperature,
                                     &r.setDifference};

@@ -18,6 +18,8 @@
 #include <QStringList>
 
 #include "controller/conversions.h"
+#include "controller/json_keys.h"
+#include "controller/quoted_text.h"
 #include "settings/file_target.h"
 
 namespace torv {
@@ -64,8 +66,6 @@ std::string numberText(double v)
     return error == std::errc() ? std::string(buffer, end) : std::string("?");
 }
 
-std::string inQuotes(std::string_view s) { return "\"" + std::string(s) + "\""; }
-
 std::string rangeText(const MapEntry& e)
 {
     if (isTenths(e.kind))
@@ -76,10 +76,10 @@ std::string rangeText(const MapEntry& e)
 std::string itemsText(const std::vector<std::string>& items)
 {
     if (items.size() > 5)
-        return inQuotes(items.front()) + " … " + inQuotes(items.back());
+        return QuotedText(items.front()) + " … " + QuotedText(items.back());
     std::string out;
     for (const std::string& item : items)
-        out += (out.empty() ? "" : ", ") + inQuotes(item);
+        out += (out.empty() ? "" : ", ") + QuotedText(item);
     return out;
 }
 
@@ -122,8 +122,87 @@ std::string valueJson(const MapEntry& e, int value)
 // ---- reading ----------------------------------------------------------------
 
 // Where in the file a problem is, as its line starts.
-std::string parameterPlace(std::string_view name) { return "parameters, " + inQuotes(name); }
-std::string stepPlace(int step, std::string_view key) { return "programme, krok " + std::to_string(step) + ", " + inQuotes(key); }
+std::string parameterPlace(std::string_view name) { return "parameters, " + QuotedText(name); }
+std::string stepPlace(int step, std::string_view key) { return "programme, krok " + std::to_string(step) + ", " + QuotedText(key); }
+std::string sourcePlace(std::string_view key) { return "source, " + QuotedText(key); }
+
+constexpr const char* kRepeated = ": powtórzony klucz";
+
+// What the document keeps no trace of: the keys a file gives twice in one
+// object (it keeps the last; another reader may take the first) and the
+// numbers as written, not as the nearest doubles.
+class Written {
+public:
+    explicit Written(std::vector<JsonMember> members) : members_(std::move(members)) {}
+
+    // The keys repeated in the object at `object`, once each, in the file's order.
+    std::vector<std::string> repeated(const JsonPath& object) const
+    {
+        std::vector<std::string> keys;
+        for (const JsonMember& m : members_)
+            if (m.repeated && m.object == object && std::find(keys.begin(), keys.end(), m.name) == keys.end())
+                keys.push_back(m.name);
+        return keys;
+    }
+
+    // The number given for `key` in the object at `object` as written (the
+    // last one, as the document takes it), empty when it is no number.
+    std::string_view number(const JsonPath& object, std::string_view key) const
+    {
+        for (auto m = members_.rbegin(); m != members_.rend(); ++m)
+            if (m->name == key && m->object == object)
+                return m->number;
+        return {};
+    }
+
+private:
+    std::vector<JsonMember> members_;
+};
+
+// A number as written: its digits, and how many of them stand after the
+// decimal point once the exponent is applied ("0.30" 2, "3e-1" 1, "6e1" -1).
+struct WrittenNumber {
+    std::string digits;
+    long decimals = 0;
+};
+
+WrittenNumber writtenNumber(std::string_view text)
+{
+    WrittenNumber n;
+    std::size_t i = text.starts_with('-') ? 1 : 0;
+    bool fraction = false;
+    for (; i < text.size() && text[i] != 'e' && text[i] != 'E'; ++i) {
+        if (text[i] == '.') {
+            fraction = true;
+            continue;
+        }
+        n.digits += text[i];
+        n.decimals += fraction ? 1 : 0;
+    }
+    if (i < text.size()) {
+        ++i;
+        const bool negative = i < text.size() && text[i] == '-';
+        if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+            ++i;
+        long exponent = 0;
+        for (; i < text.size(); ++i)
+            exponent = std::min(exponent * 10 + (text[i] - '0'), 1'000'000L); // far past any file's digits
+        n.decimals += negative ? exponent : -exponent;
+    }
+    return n;
+}
+
+// No digit but zeros after the decimal point: "12.0" and "1.2e1", not "12.0000000000000001".
+bool writtenWhole(const WrittenNumber& n)
+{
+    const auto fraction = static_cast<std::size_t>(std::clamp(n.decimals, 0L, static_cast<long>(n.digits.size())));
+    return n.digits.find_first_not_of('0', n.digits.size() - fraction) == std::string::npos;
+}
+
+const JsonPath kTop;
+const JsonPath kParameters{{"parameters"}};
+const JsonPath kSource{{"source"}};
+JsonPath stepPath(int step) { return {{"programme"}, {{}, static_cast<std::size_t>(step - 1), true}}; }
 
 const char* syntaxText(QJsonParseError::ParseError error)
 {
@@ -167,8 +246,9 @@ std::string sizeProblem(std::size_t size)
     return "plik za duży: " + std::to_string(size) + " bajtów (najwyżej " + std::to_string(kMaxFileBytes) + ")";
 }
 
-// The value `v` holds for the control of `e`, or a problem at `place`.
-std::optional<int> fieldValue(const MapEntry& e, const QJsonValue& v, const std::string& place,
+// The value `v` (`written` in the file, when a number) holds for the control
+// of `e`, or a problem at `place`.
+std::optional<int> fieldValue(const MapEntry& e, const QJsonValue& v, std::string_view written, const std::string& place,
                               std::vector<std::string>& problems)
 {
     const auto problem = [&](const std::string& what) {
@@ -180,8 +260,9 @@ std::optional<int> fieldValue(const MapEntry& e, const QJsonValue& v, const std:
         if (!v.isDouble())
             return problem("oczekiwano liczby całkowitej");
         const double d = v.toDouble();
-        if (!std::isfinite(d) || std::trunc(d) != d)
-            return problem("oczekiwano liczby całkowitej, jest " + numberText(d));
+        const std::string shown = written.empty() ? numberText(d) : std::string(written);
+        if (!std::isfinite(d) || std::trunc(d) != d || (!written.empty() && !writtenWhole(writtenNumber(written))))
+            return problem("oczekiwano liczby całkowitej, jest " + shown);
         if (d < e.range.min || d > e.range.max)
             return problem("wartość " + numberText(d) + " poza zakresem " + rangeText(e));
         return static_cast<int>(d);
@@ -191,13 +272,15 @@ std::optional<int> fieldValue(const MapEntry& e, const QJsonValue& v, const std:
         if (!v.isDouble())
             return problem("oczekiwano liczby");
         const double d = v.toDouble();
+        const std::string shown = written.empty() ? numberText(d) : std::string(written);
         const double tenths = d * 10;
         if (!std::isfinite(tenths))
             return problem("wartość " + numberText(d) + " poza zakresem " + rangeText(e));
         const double position = std::round(tenths);
-        // Binary fractions: 0.3 x 10 is 3.0000000000000004.
-        if (std::fabs(tenths - position) > 1e-6)
-            return problem("wartość " + numberText(d) + " ma więcej niż jedno miejsce po przecinku");
+        // Decimals as written: "0.30" and "0.30000001" both read as 0.3 (the second to a millionth).
+        // Without the text only the double can tell (binary fractions: 0.3 x 10 is 3.0000000000000004).
+        if (written.empty() ? std::fabs(tenths - position) > 1e-6 : writtenNumber(written).decimals > 1)
+            return problem("wartość " + shown + " ma więcej niż jedno miejsce po przecinku");
         if (position < e.range.min || position > e.range.max)
             return problem("wartość " + numberText(d) + " poza zakresem " + rangeText(e));
         return static_cast<int>(position);
@@ -210,7 +293,7 @@ std::optional<int> fieldValue(const MapEntry& e, const QJsonValue& v, const std:
         for (std::size_t i = 0; i < items.size(); ++i)
             if (items[i] == text && e.range.clamp(static_cast<int>(i)) == static_cast<int>(i))
                 return static_cast<int>(i);
-        return problem("nieznana pozycja listy " + inQuotes(text) + ", dozwolone: " + itemsText(items));
+        return problem("nieznana pozycja listy " + QuotedText(text) + ", dozwolone: " + itemsText(items));
     }
     case Kind::Flag:
         if (!v.isBool())
@@ -220,10 +303,11 @@ std::optional<int> fieldValue(const MapEntry& e, const QJsonValue& v, const std:
     }
 }
 
-void readParameters(const QJsonValue& value, ParameterSet& set, std::vector<std::string>& problems)
+void readParameters(const QJsonValue& value, const Written& written, ParameterSet& set,
+                    std::vector<std::string>& problems)
 {
     if (!value.isObject()) {
-        problems.push_back(inQuotes("parameters") + ": oczekiwano obiektu");
+        problems.push_back(QuotedText("parameters") + ": oczekiwano obiektu");
         return;
     }
     const QJsonObject parameters = value.toObject();
@@ -233,26 +317,30 @@ void readParameters(const QJsonValue& value, ParameterSet& set, std::vector<std:
         if (!e || std::find(kBytes.begin(), kBytes.begin() + kParameterCount, e->byte) == kBytes.begin() + kParameterCount)
             problems.push_back(parameterPlace(key) + ": nieznany klucz");
     }
+    for (const std::string& key : written.repeated(kParameters))
+        problems.push_back(parameterPlace(key) + kRepeated);
     for (std::size_t i = 0; i < kParameterCount; ++i) {
         const MapEntry& e = MapAt(kBytes[i]);
         const QString key = QString::fromUtf8(e.name.data(), static_cast<qsizetype>(e.name.size()));
         if (!parameters.contains(key))
             continue;
-        if (const std::optional<int> v = fieldValue(e, parameters.value(key), parameterPlace(e.name), problems))
+        if (const std::optional<int> v =
+                fieldValue(e, parameters.value(key), written.number(kParameters, e.name), parameterPlace(e.name), problems))
             set.values[e.byte] = *v;
     }
 }
 
-void readProgramme(const QJsonValue& value, ParameterSet& set, std::vector<std::string>& problems)
+void readProgramme(const QJsonValue& value, const Written& written, ParameterSet& set,
+                   std::vector<std::string>& problems)
 {
     if (!value.isArray()) {
-        problems.push_back(inQuotes("programme") + ": oczekiwano tablicy " + std::to_string(kStepCount) +
+        problems.push_back(QuotedText("programme") + ": oczekiwano tablicy " + std::to_string(kStepCount) +
                            " kroków");
         return;
     }
     const QJsonArray steps = value.toArray();
     if (steps.size() != kStepCount) {
-        problems.push_back(inQuotes("programme") + ": oczekiwano " + std::to_string(kStepCount) + " kroków, jest " +
+        problems.push_back(QuotedText("programme") + ": oczekiwano " + std::to_string(kStepCount) + " kroków, jest " +
                            std::to_string(steps.size()));
         return;
     }
@@ -269,33 +357,38 @@ void readProgramme(const QJsonValue& value, ParameterSet& set, std::vector<std::
             if (std::find(kStepKeys.begin(), kStepKeys.end(), key) == kStepKeys.end())
                 problems.push_back(stepPlace(step.step, key) + ": nieznany klucz");
         }
+        for (const std::string& key : written.repeated(stepPath(step.step)))
+            problems.push_back(stepPlace(step.step, key) + kRepeated);
         for (std::size_t k = 0; k < kStepKeys.size(); ++k) {
             const QString key = QString::fromLatin1(kStepKeys[k].data(), static_cast<qsizetype>(kStepKeys[k].size()));
             if (!fields.contains(key))
                 continue;
             const MapEntry& e = MapAt(step.firstByte + static_cast<int>(k));
-            if (const std::optional<int> v = fieldValue(e, fields.value(key), stepPlace(step.step, kStepKeys[k]), problems))
+            if (const std::optional<int> v = fieldValue(e, fields.value(key), written.number(stepPath(step.step), kStepKeys[k]),
+                                                        stepPlace(step.step, kStepKeys[k]), problems))
                 set.values[e.byte] = *v;
         }
     }
 }
 
-void readSource(const QJsonValue& value, ParameterSet& set, std::vector<std::string>& problems)
+void readSource(const QJsonValue& value, const Written& written, ParameterSet& set, std::vector<std::string>& problems)
 {
     if (!value.isObject()) {
-        problems.push_back(inQuotes("source") + ": oczekiwano obiektu");
+        problems.push_back(QuotedText("source") + ": oczekiwano obiektu");
         return;
     }
     const QJsonObject source = value.toObject();
     for (auto it = source.begin(); it != source.end(); ++it)
         if (it.key() != QLatin1String("address"))
-            problems.push_back("source, " + inQuotes(it.key().toStdString()) + ": nieznany klucz");
+            problems.push_back(sourcePlace(it.key().toStdString()) + ": nieznany klucz");
+    for (const std::string& key : written.repeated(kSource))
+        problems.push_back(sourcePlace(key) + kRepeated);
     if (!source.contains(QLatin1String("address")))
         return;
     const QJsonValue address = source.value(QLatin1String("address"));
     const double d = address.toDouble(-1);
     if (!address.isDouble() || std::trunc(d) != d || d < 1 || d > kMaxAddress)
-        problems.push_back("source, " + inQuotes("address") + ": oczekiwano adresu 1.." + std::to_string(kMaxAddress));
+        problems.push_back(sourcePlace("address") + ": oczekiwano adresu 1.." + std::to_string(kMaxAddress));
     else
         set.sourceAddress = static_cast<int>(d);
 }
@@ -303,7 +396,7 @@ void readSource(const QJsonValue& value, ParameterSet& set, std::vector<std::str
 void readSaved(const QJsonValue& value, ParameterSet& set, std::vector<std::string>& problems)
 {
     if (!value.isString() || !QDateTime::fromString(value.toString(), Qt::ISODate).isValid()) {
-        problems.push_back(inQuotes("saved") + ": oczekiwano daty i czasu, np. \"2026-12-08T10:15:00+01:00\"");
+        problems.push_back(QuotedText("saved") + ": oczekiwano daty i czasu, np. \"2026-12-08T10:15:00+01:00\"");
         return;
     }
     set.saved = value.toString().toStdString();
@@ -314,18 +407,18 @@ bool readHeader(const QJsonObject& root, std::vector<std::string>& problems)
 {
     const QJsonValue format = root.value(QLatin1String("format"));
     if (format.isUndefined()) {
-        problems.push_back("brak klucza " + inQuotes("format") + ": to nie jest plik parametrów");
+        problems.push_back("brak klucza " + QuotedText("format") + ": to nie jest plik parametrów");
         return false;
     }
     if (!format.isString() || format.toString().toStdString() != kFormat) {
-        const std::string shown = format.isString() ? inQuotes(format.toString().toStdString()) : std::string("");
+        const std::string shown = format.isString() ? QuotedText(format.toString().toStdString()) : std::string("");
         problems.push_back("nieznany format pliku " + shown + (shown.empty() ? "" : " ") + "(oczekiwano " +
-                           inQuotes(kFormat) + ")");
+                           QuotedText(kFormat) + ")");
         return false;
     }
     const QJsonValue version = root.value(QLatin1String("version"));
     if (version.isUndefined()) {
-        problems.push_back("brak klucza " + inQuotes("version"));
+        problems.push_back("brak klucza " + QuotedText("version"));
         return false;
     }
     if (!version.isDouble() || version.toDouble() != kVersion) {
@@ -460,6 +553,20 @@ ParameterSetResult ParseParameterSet(std::string_view bytes)
         problems.push_back("plik nie zawiera obiektu JSON");
         return result;
     }
+    JsonMembers members = ScanJsonMembers(bytes);
+    if (!members.ok) { // the scan takes all the syntax check takes; a file they differ on is not taken either
+        const auto [line, column] = lineAndColumn(bytes, members.errorOffset);
+        problems.push_back("błąd składni JSON w wierszu " + std::to_string(line) + ", kolumnie " +
+                           std::to_string(column) + ": błąd składni");
+        return result;
+    }
+    const Written written(std::move(members.members));
+    // With "format" or "version" twice, what the file is cannot be told either.
+    for (const std::string& key : written.repeated(kTop))
+        if (key == "format" || key == "version")
+            problems.push_back(QuotedText(key) + kRepeated);
+    if (!problems.empty())
+        return result;
     const QJsonObject root = document.object();
     if (!readHeader(root, problems))
         return result;
@@ -467,17 +574,19 @@ ParameterSetResult ParseParameterSet(std::string_view bytes)
     static const QStringList known{"format", "version", "saved", "source", "parameters", "programme"};
     for (auto it = root.begin(); it != root.end(); ++it)
         if (!known.contains(it.key()))
-            problems.push_back(inQuotes(it.key().toStdString()) + ": nieznany klucz");
+            problems.push_back(QuotedText(it.key().toStdString()) + ": nieznany klucz");
+    for (const std::string& key : written.repeated(kTop))
+        problems.push_back(QuotedText(key) + kRepeated);
 
     ParameterSet& set = result.set;
     if (root.contains(QLatin1String("saved")))
         readSaved(root.value(QLatin1String("saved")), set, problems);
     if (root.contains(QLatin1String("source")))
-        readSource(root.value(QLatin1String("source")), set, problems);
+        readSource(root.value(QLatin1String("source")), written, set, problems);
     if (root.contains(QLatin1String("parameters")))
-        readParameters(root.value(QLatin1String("parameters")), set, problems);
+        readParameters(root.value(QLatin1String("parameters")), written, set, problems);
     if (root.contains(QLatin1String("programme")))
-        readProgramme(root.value(QLatin1String("programme")), set, problems);
+        readProgramme(root.value(QLatin1String("programme")), written, set, problems);
     if (!result.ok())
         set = {};
     return result;

@@ -68,9 +68,11 @@ std::string ParameterSetJson(const ParameterSet& set);
 
 // The set in `bytes` with nothing of it taken when anything is wrong: size,
 // JSON syntax (with line and column), format name and version, unknown keys,
-// a value of the wrong kind, outside its control's range, or with more than
-// one decimal where tenths are due, a programme of other than ten steps.
-// A foreign format or version is reported alone.
+// a key given twice in one object, a value of the wrong kind, outside its
+// control's range, with a fraction where a whole number is due or more than
+// one decimal written where tenths are, a programme of other than ten steps.
+// A foreign, missing or repeated format or version is reported alone. Text of
+// the file quoted in a problem has its control characters escaped.
 ParameterSetResult ParseParameterSet(std::string_view bytes);
 
 // Every parameter and programme byte of an image row; a byte outside its

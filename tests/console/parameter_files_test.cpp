@@ -102,6 +102,10 @@ TEST(ParameterFiles, ARefusalChangesNoControlAndSendsNothing)
         {false, true, false, R"(, "parameters": {"VentOpenTime": 33, "AirHysteresis": 0.05, "Colour": "red", "AlarmBuzzer": false})",
          "Nie wczytano pliku in.json:\rparameters, \"Colour\": nieznany klucz"
          "\rparameters, \"AirHysteresis\": wartość 0.05 ma więcej niż jedno miejsce po przecinku"},
+        // A carriage return of the file would start a line of the box of its own.
+        {false, true, false, R"(, "parameters": {"VentOpenTime": 33, "VentOpenTime": 34, "Colour\r\u001b[2J": 1})",
+         "Nie wczytano pliku in.json:\r" R"(parameters, "Colour\u000d\u001b[2J": nieznany klucz)"
+         "\rparameters, \"VentOpenTime\": powtórzony klucz"},
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.box);

@@ -93,6 +93,10 @@ TEST(DryingLogReader, RejectsWhatIsNotARowAndReadsQuotedFields)
         EXPECT_FALSE(ParseRow(bad).has_value()) << bad;
     EXPECT_EQ(ParseRow("\"2026-12-08T05:43:17+01:00\",\"5\",25.0,20.0,,,5.0,2,3,8,60,8,1,0,0,1,\"ok\""),
               ParseRow(kOk));
+    // The reason quotes the line with its control characters escaped, a NUL among them.
+    std::string why;
+    EXPECT_FALSE(ParseRow(kOk.substr(0, kOk.size() - 2) + "\x1b[2J" + std::string(1, '\0') + "\r", &why));
+    EXPECT_EQ(why, R"(status is neither ok nor failed: \u001b[2J\u0000\u000d)");
     const LocalTime west{2026, 7, 4, 0, 0, 0, -330};
     EXPECT_EQ(IsoTime(west), "2026-07-04T00:00:00-05:30");
     EXPECT_EQ(ParseIsoTime("2026-07-04T00:00:00-05:30"), west);

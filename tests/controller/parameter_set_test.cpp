@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <tuple>
 
 #include "controller/conversions.h"
+#include "controller/json_keys.h"
 #include "controller/parameter_set.h"
+#include "controller/quoted_text.h"
 
 namespace {
 
@@ -120,10 +123,12 @@ TEST(ParameterSet, HandWrittenFilesAreTakenUpToTheSizeLimit)
 {
     // A byte order mark, 0.3 (x 10 is not 3 in binary), exponents, a file of exactly the size limit.
     const auto r = ParseParameterSet(PaddedTo(
-        "\xEF\xBB\xBF" + File(R"(, "parameters": {"AirHysteresis": 0.3, "DifferenceHysteresis": 3e-1, "VentOpenTime": 1.2e1})"),
+        "\xEF\xBB\xBF" + File(R"(, "parameters": {"AirHysteresis": 0.3, "DifferenceHysteresis": 3e-1, "VentOpenTime": 1.2e1,
+                                 "CalibrationT1": -3.0, "CalibrationT2": 3, "VentOpenPause": 6e1, "VentCloseTime": 10.0})"),
         parameter_set::kMaxFileBytes));
     EXPECT_EQ(r.problems, Strings{});
-    EXPECT_EQ(r.set.values, (std::map<int, int>{{112, 12}, {120, 3}, {121, 3}}));
+    EXPECT_EQ(r.set.values,
+              (std::map<int, int>{{108, -30}, {109, 30}, {112, 12}, {113, 60}, {114, 10}, {120, 3}, {121, 3}}));
 }
 
 TEST(ParameterSet, BadFilesAreRefusedWholeWithAllTheirProblems)
@@ -166,6 +171,29 @@ TEST(ParameterSet, BadFilesAreRefusedWholeWithAllTheirProblems)
           "programme, krok 2: oczekiwano obiektu",
           "programme, krok 4, \"x\": nieznany klucz",
           "programme, krok 4, \"temperature\": wartość -1 poza zakresem 0..99"}},
+        // A repeated key: readers differ on which one counts, so none does. The header's is told alone.
+        {R"({"format": "chamber-backup", "format": "torv-lcd-parameters", "version": 1, "parameters": {}})",
+         {"\"format\": powtórzony klucz"}},
+        {File(R"(, "parameters": {"SetTemperature": 99, "SetTemperature": 10}, "source": {"address": 1, "address": 2},
+              "programme": [{}, {}, {"hours": 1, "ho\u0075rs": 2}, {}, {}, {}, {}, {}, {}, {}], "parameters": {})"),
+         {"\"parameters\": powtórzony klucz", "source, \"address\": powtórzony klucz",
+          "parameters, \"SetTemperature\": powtórzony klucz", "programme, krok 3, \"hours\": powtórzony klucz"}},
+        // Decimals as written, not as the nearest double; a whole number as written too.
+        {File(R"(, "parameters": {"AirHysteresis": 0.30000001, "DifferenceHysteresis": 0.30, "CalibrationT1": 3.0e-1,
+                                  "VentOpenTime": 12.0000000000000001},
+              "programme": [{}, {"hours": 4.0000000000000001, "temperature": 4.0e0}, {}, {}, {}, {}, {}, {}, {}, {}])"),
+         {"parameters, \"CalibrationT1\": wartość 3.0e-1 ma więcej niż jedno miejsce po przecinku",
+          "parameters, \"VentOpenTime\": oczekiwano liczby całkowitej, jest 12.0000000000000001",
+          "parameters, \"AirHysteresis\": wartość 0.30000001 ma więcej niż jedno miejsce po przecinku",
+          "parameters, \"DifferenceHysteresis\": wartość 0.30 ma więcej niż jedno miejsce po przecinku",
+          "programme, krok 2, \"hours\": oczekiwano liczby całkowitej, jest 4.0000000000000001"}},
+        // Control characters of the file never reach a terminal or a box raw, and a NUL does not end the line.
+        {R"({"format": "x\u001b]0;\u0007\r\n", "version": 1})",
+         {R"(nieznany format pliku "x\u001b]0;\u0007\u000d\u000a" (oczekiwano "torv-lcd-parameters"))"}},
+        {File(R"(, "\u001b[2J": 1, "parameters": {"Set\u0000Temperature": 1, "a\\b\"\u007f": 0, "LcdMode": "\u0085\u009f\u00a0"})"),
+         {R"("\u001b[2J": nieznany klucz)", R"(parameters, "Set\u0000Temperature": nieznany klucz)",
+          R"(parameters, "a\\b\"\u007f": nieznany klucz)",
+          R"(parameters, "LcdMode": nieznana pozycja listy "\u0085\u009f)" "\u00a0" R"(", dozwolone: "WYŁĄCZONY", "MIRALUX", "NORDA")"}},
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.text.substr(0, 100));
@@ -173,6 +201,35 @@ TEST(ParameterSet, BadFilesAreRefusedWholeWithAllTheirProblems)
         EXPECT_EQ(r.problems, k.problems);
         EXPECT_EQ(r.set, ParameterSet{}) << "nothing of a refused file is taken, not even its valid values";
     }
+}
+
+TEST(JsonMembers, NamesWithEscapesUndoneNumbersAsWrittenAndWhereEachObjectIs)
+{
+    const JsonMembers scan =
+        ScanJsonMembers(" {\"a\": [1, {\"b\": -0.30e+1, \"\\u0062\": \"x\\\"}\", \"c\": .5}], \"\\ud83d\\ude00\": {}, \"d\": 1.}\r\n");
+    ASSERT_TRUE(scan.ok);
+    const JsonPath inArray{{"a"}, {{}, 1, true}};
+    const auto member = [](const JsonMember& m) { return std::tuple(m.object, m.name, m.number, m.repeated); };
+    std::vector<decltype(member(scan.members[0]))> members;
+    for (const JsonMember& m : scan.members)
+        members.push_back(member(m));
+    EXPECT_EQ(members, (decltype(members){{{}, "a", "", false},
+                                          {inArray, "b", "-0.30e+1", false},
+                                          {inArray, "b", "", true},
+                                          {inArray, "c", ".5", false},
+                                          {{}, "\xf0\x9f\x98\x80", "", false},
+                                          {{}, "d", "1.", false}}));
+    for (const std::string_view bad : {R"({"a": 1, "a"})", R"({"a": 1} x)", R"(["\u12"])", R"({"a": 1,})", "[1e]", "[\"a"})
+        EXPECT_FALSE(ScanJsonMembers(bad).ok) << bad;
+}
+
+TEST(QuotedText, ControlCharactersAndBytesOutsideUtf8AreEscaped)
+{
+    using namespace std::string_literals;
+    EXPECT_EQ(QuotedText("\x1b\0\x7f\xc2\x80\xc2\x9f\xc2\xa0ż\"\\"s), R"("\u001b\u0000\u007f\u0080\u009f)" "\u00a0ż" R"(\"\\")");
+    // Cut or overlong sequences, surrogates and code points past U+10FFFF byte by byte; quotes kept outside quotes.
+    EXPECT_EQ(EscapedText("\xff\xc2 \xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80 \"\xf0\x9f\x98\x80\""),
+              R"(\xff\xc2 \xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80 ")" "\xf0\x9f\x98\x80\"");
 }
 
 TEST(ParameterSet, AnImageRowGivesOnlyValuesTheWindowCanShow)

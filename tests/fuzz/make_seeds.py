@@ -153,6 +153,9 @@ def parameters():
         "fail_unknown_keys": parameter_file({"parameters": {"SlaveAddress": 9}, "comment": "x"}),
         "fail_wrong_types": parameter_file({"parameters": {"LcdMode": 1, "AlarmBuzzer": "tak", "VentOpenTime": "10"}}),
         "fail_empty": b"",
+        "fail_repeated_key": parameter_file({"parameters": {"SetTemperature": 99}}).replace(
+            b'"SetTemperature": 99', b'"SetTemperature": 99, "SetTemperature": 10'),
+        "fail_control_characters": parameter_file({"\x1b[2J\r\n": 1, "parameters": {"Set\x00Temperature": 1}}),
     }
 
 

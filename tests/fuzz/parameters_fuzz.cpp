@@ -13,6 +13,17 @@ namespace {
 
 using torv::fuzz::require;
 
+// A control character (C0, DEL or C1 in UTF-8) in a message would reach a terminal or a box as it is.
+bool holdsControlCharacter(std::string_view s)
+{
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x20 || c == 0x7F || (c == 0xC2 && i + 1 < s.size() && (static_cast<unsigned char>(s[i + 1]) & 0xE0) == 0x80))
+            return true;
+    }
+    return false;
+}
+
 // A set holds only its own bytes, each where its control can stand.
 void requireShowable(const torv::ParameterSet& set)
 {
@@ -55,8 +66,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // As a file: taken whole or refused whole, with a reason for each refusal.
     const torv::ParameterSetResult read = torv::ParseParameterSet(bytes);
-    for (const std::string& problem : read.problems)
+    for (const std::string& problem : read.problems) {
         require(!problem.empty(), "an empty problem line");
+        require(!holdsControlCharacter(problem), "a problem line holds a control character");
+    }
     if (read.ok()) {
         requireShowable(read.set);
         requireRoundTrip(read.set);
