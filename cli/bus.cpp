@@ -19,6 +19,32 @@ void Message(const std::string& text)
     std::fprintf(stderr, "torv-cli: %s\n", lines.c_str());
 }
 
+namespace {
+int outputError = 0; // the first write to stdout that failed
+} // namespace
+
+void Print(const std::string& text)
+{
+    if (std::fputs(text.c_str(), stdout) == EOF && outputError == 0)
+        outputError = errno;
+}
+
+bool OutputWritten()
+{
+    int error = outputError;
+    if (std::fflush(stdout) != 0 && error == 0)
+        error = errno;
+    if (std::ferror(stdout) != 0 && error == 0)
+        error = EIO;
+    // Nothing is pending now; a stdout that was never open has lost nothing.
+    if (std::fclose(stdout) != 0 && error == 0 && errno != EBADF)
+        error = errno;
+    if (error == 0)
+        return true;
+    Message(std::string("cannot write the output: ") + std::strerror(error));
+    return false;
+}
+
 void StderrNotifier::say(const std::string& text)
 {
     const std::string full = chamber.empty() ? text : chamber + ": " + text;

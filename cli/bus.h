@@ -14,6 +14,11 @@ namespace torv::cli {
 
 // "torv-cli: " and the text on stderr, the box's line breaks as new lines.
 void Message(const std::string& text);
+// A result on stdout.
+void Print(const std::string& text);
+// Flushes and closes stdout at the end: true when every result reached it,
+// else says why on stderr (a full disk, a closed pipe's reader gone ...).
+bool OutputWritten();
 
 // The window's boxes as stderr messages, naming the chamber they are about.
 // Questions are answered Cancel: nothing the program is asked to do changes

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <optional>
 #include <unistd.h>
 
 #include "cli/report.h"
@@ -13,8 +14,6 @@
 namespace torv::cli {
 
 namespace {
-
-void Print(const std::string& text) { std::fputs(text.c_str(), stdout); }
 
 // The boxes `work` brings up: messages when it failed; when it succeeded,
 // results or nothing (the window's "press ZAPIS" has no reader here).
@@ -31,46 +30,80 @@ bool Held(Bus& bus, const std::function<bool()>& work, bool resultsOnSuccess)
     return ok;
 }
 
-// The write-back of one controller and what it holds afterwards.
-Exit RestoreOne(Bus& bus, const std::string& file, const ParameterSet& wanted, std::uint8_t address)
+// "komora N: Name: old → new", a line for each value of the set that
+// differs between the two rows.
+std::string Changes(const std::string& chamber, const ParameterSet& wanted, const ImageRow& before,
+                    const ImageRow& after)
 {
-    if (!bus.blockRead(address))
-        return kController;
-    const ImageRow before = bus.row(address);
-    bool unconfirmed = false;
-    // ZAPIS goes on silently past a write without its echo; said here, in its place.
-    bus.link.onTransaction = [&unconfirmed, &bus](const ModbusLink::Transaction& t) {
-        if (t.function == 0x06 && !t.ok && !unconfirmed) {
-            unconfirmed = true;
-            Message(bus.notifier.chamber + ": " + texts::kNoWriteAck);
-        }
-    };
-    // The window's way: the set into the controls (a changed alarm tick is
-    // written at once), then ZAPIS writes the rows that differ, each read
-    // back, and reads the whole controller again.
-    const bool loaded = Held(bus, [&] { return bus.console.LoadParameterSet(file); }, false);
-    if (loaded)
-        bus.console.Button3Click();
-    bus.link.onTransaction = nullptr;
-    if (!loaded)
-        return kUsage;
-    if (!bus.link.ReplyOk)
-        return kController; // the final read's notice said why
-
-    const std::string chamber = bus.notifier.chamber + ": ";
-    const ImageRow& after = bus.row(address);
-    std::string changes, missing;
+    std::string changes;
     for (const auto& [byte, value] : wanted.values) {
         const MapEntry& e = MapAt(byte);
         const int old = ControlValue(e, RowByte(before, byte));
         const int now = ControlValue(e, RowByte(after, byte));
-        const std::string name(e.name);
         if (old != now)
-            changes += chamber + name + ": " + ValueText(byte, old) + " → " + ValueText(byte, now) + "\n";
-        if (now != value)
-            missing += (missing.empty() ? " (" : ", ") + name + " = " + ValueText(byte, now) + ", w zestawie " +
-                       ValueText(byte, value);
+            changes += chamber + std::string(e.name) + ": " + ValueText(byte, old) + " → " + ValueText(byte, now) + "\n";
     }
+    return changes;
+}
+
+// The write-back of one controller and what it holds afterwards. `stopped`
+// is set when a stop signal ended it early.
+Exit RestoreOne(Bus& bus, const std::string& file, const ParameterSet& wanted, std::uint8_t address,
+                StopSignals& stop, bool& stopped)
+{
+    if (!bus.blockRead(address))
+        return kController;
+    const std::string chamber = bus.notifier.chamber + ": ";
+    const ImageRow before = bus.row(address);
+    // The row as the controller confirmed it: a byte counts as written once
+    // its write was echoed and its read-back answered, the values read back.
+    ImageRow confirmed = before;
+    std::optional<std::uint8_t> echoed;
+    bool unconfirmed = false;
+    bus.link.onTransaction = [&](const ModbusLink::Transaction& t) {
+        if (t.function == 0x06) {
+            echoed = t.ok ? std::optional<std::uint8_t>(t.start) : std::nullopt;
+            // ZAPIS goes on silently past a write without its echo; said here, in its place.
+            if (!t.ok && !unconfirmed) {
+                unconfirmed = true;
+                Message(chamber + texts::kNoWriteAck);
+            }
+            return;
+        }
+        if (echoed && t.ok && t.start == *echoed)
+            for (const int byte : {int{t.start}, t.start + 1})
+                if (MemoryImage::holds(address, byte))
+                    confirmed[static_cast<std::size_t>(byte - kFirstByte)] = bus.link.image.at(address, byte);
+        echoed.reset();
+    };
+    // Asked between transactions, so a write in flight ends with its read-back.
+    const auto stopNow = [&] { return stopped = stop.requested(); };
+    bus.console.writeBackCancelled = stopNow;
+    // The window's way: the set into the controls (a changed alarm tick is
+    // written at once), then ZAPIS writes the rows that differ, each read
+    // back, and reads the whole controller again.
+    const bool loaded = !stopNow() && Held(bus, [&] { return bus.console.LoadParameterSet(wanted, file); }, false);
+    if (loaded && !stopNow())
+        bus.console.Button3Click();
+    bus.link.onTransaction = nullptr;
+    bus.console.writeBackCancelled = nullptr;
+    if (!loaded && !stopped)
+        return kUsage;
+    if (stopped || !bus.link.ReplyOk) {
+        // Half done: what the controller confirmed, as a finished restore tells it.
+        Print(Changes(chamber, wanted, before, confirmed));
+        return kController; // the notices said why, or the caller says it was stopped
+    }
+
+    const ImageRow& after = bus.row(address);
+    std::string missing;
+    for (const auto& [byte, value] : wanted.values) {
+        const int now = ControlValue(MapAt(byte), RowByte(after, byte));
+        if (now != value)
+            missing += (missing.empty() ? " (" : ", ") + std::string(MapAt(byte).name) + " = " + ValueText(byte, now) +
+                       ", w zestawie " + ValueText(byte, value);
+    }
+    const std::string changes = Changes(chamber, wanted, before, after);
     Print((changes.empty() ? chamber + "bez zmian\n" : changes) + chamber + "zestaw w module: " +
           (missing.empty() ? "tak" : "nie" + missing + ")") + "\n");
     return missing.empty() && !unconfirmed ? kDone : kController;
@@ -135,9 +168,21 @@ Exit Restore(Bus& bus, const Options& options)
             Message(options.file + ": " + problem);
         return kUsage;
     }
+    // From here a stop signal ends the restore between transactions, never
+    // between a write and its read-back.
+    StopSignals stop;
     Exit exit = kDone;
-    for (const std::uint8_t address : options.addresses) {
-        const Exit one = RestoreOne(bus, options.file, wanted.set, address);
+    for (std::size_t i = 0; i < options.addresses.size(); ++i) {
+        bool stopped = stop.requested();
+        const Exit one = stopped ? kController
+                                 : RestoreOne(bus, options.file, wanted.set, options.addresses[i], stop, stopped);
+        if (stopped) {
+            std::string undone;
+            for (std::size_t j = i; j < options.addresses.size(); ++j)
+                undone += " " + std::to_string(options.addresses[j]);
+            Message("stopped by a signal; not restored in full:" + undone);
+            return kController;
+        }
         if (one == kUsage)
             return one;
         if (one != kDone)
@@ -146,11 +191,25 @@ Exit Restore(Bus& bus, const Options& options)
     return exit;
 }
 
+Exit Prepare(const Options& options)
+{
+    if (options.command != "log")
+        return kDone;
+    // A logger that can write nothing must not look as if it runs.
+    const std::string problem = drying_log::Writer::InDirectory(options.dir, drying_log::SystemLocalTime).makeDirectory();
+    if (problem.empty())
+        return kDone;
+    Message("log: " + problem);
+    return kUsage;
+}
+
 Exit Log(Bus& bus, const Options& options)
 {
     StopSignals stop;
     drying_log::Writer writer = drying_log::Writer::InDirectory(options.dir, drying_log::SystemLocalTime,
                                                                 [](const std::string& text) { Message(text); });
+    // Lines that did not reach the disk fail the run however it ends.
+    const auto stopped = [&writer] { return writer.anyFailed() ? kController : kDone; };
     bus.console.onMeasurement = [&writer](std::uint8_t address, const ImageRow& row, bool ok) {
         writer.record(address, row, ok ? drying_log::Status::Ok : drying_log::Status::Failed);
     };
@@ -158,7 +217,7 @@ Exit Log(Bus& bus, const Options& options)
     std::map<std::uint8_t, bool> answering;
     for (const std::uint8_t address : options.addresses) {
         if (stop.requested())
-            return kDone;
+            return stopped();
         answering[address] = bus.blockRead(address);
         anyFailed = anyFailed || !answering[address];
     }
@@ -174,7 +233,7 @@ Exit Log(Bus& bus, const Options& options)
         }
         for (const std::uint8_t address : options.addresses) {
             if (stop.requested())
-                return kDone;
+                return stopped();
             bus.aboutChamber(address);
             bus.console.ActiveAddress = address;
             bus.console.ScanOn = true;
@@ -192,7 +251,7 @@ Exit Log(Bus& bus, const Options& options)
         if (std::none_of(answering.begin(), answering.end(), [](const auto& a) { return a.second; }))
             bus.reopen();
     }
-    return anyFailed ? kController : kDone;
+    return anyFailed || writer.anyFailed() ? kController : kDone;
 }
 
 } // namespace torv::cli

@@ -4,6 +4,10 @@
 
 namespace torv::cli {
 
+// What a command can check before the line is needed (log's folder): the
+// problem on stderr and status 2, or kDone.
+Exit Prepare(const Options& options);
+
 // Each command on an open bus; the exit status.
 Exit Read(Bus& bus, const Options& options);
 Exit BusTest(Bus& bus, const Options& options);

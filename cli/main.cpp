@@ -15,9 +15,11 @@ int main(int argc, char** argv)
     using namespace torv::cli;
     QCoreApplication app(argc, argv);
     const CommandLine line = ParseCommandLine(QCoreApplication::arguments());
+    // A result that did not reach stdout whole is a failure, not a success.
+    const auto finish = [](Exit exit) { return OutputWritten() || exit != kDone ? exit : kController; };
     switch (line.outcome) {
-    case CommandLine::Outcome::Help: std::fputs(HelpText().c_str(), stdout); return kDone;
-    case CommandLine::Outcome::Version: std::printf("torv-cli %s\n", TORV_VERSION); return kDone;
+    case CommandLine::Outcome::Help: Print(HelpText()); return finish(kDone);
+    case CommandLine::Outcome::Version: Print("torv-cli " TORV_VERSION "\n"); return finish(kDone);
     case CommandLine::Outcome::Usage:
         Message(line.error);
         std::fputs(UsageText().c_str(), stderr);
@@ -27,10 +29,10 @@ int main(int argc, char** argv)
 
     static const std::map<std::string, Exit (*)(Bus&, const Options&)> commands{
         {"read", Read}, {"bustest", BusTest}, {"backup", Backup}, {"restore", Restore}, {"log", Log}};
+    if (const Exit prepared = Prepare(line.options); prepared != kDone)
+        return prepared;
     Bus bus;
     if (const Exit opened = bus.open(line.options); opened != kDone)
         return opened;
-    const Exit exit = commands.at(line.options.command)(bus, line.options);
-    std::fflush(stdout);
-    return exit;
+    return finish(commands.at(line.options.command)(bus, line.options));
 }

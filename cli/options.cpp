@@ -185,7 +185,7 @@ std::string HelpText()
     return std::string(kSynopsis) +
            "\nTalks to drying-chamber controllers on a Modbus RTU line as the window does, without a window.\n"
            "Exit status: 0 done, 1 a controller did not answer, did not confirm a write or does not hold\n"
-           "the set, 2 a usage or file error, 3 the port could not be opened.\n\n" +
+           "the set, or a result could not be written, 2 a usage or file error, 3 the port could not be opened.\n\n" +
            generated.mid(options, arguments - options).toStdString();
 }
 

@@ -2,7 +2,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -42,13 +44,31 @@ Writer Writer::InDirectory(std::string directory, TimeSource clock, Reporter rep
 
 std::string Writer::directory() const { return directory_; }
 
-void Writer::record(int address, const ImageRow& row, Status status)
+std::string Writer::makeDirectory() const
 {
-    append(MeasurementRow(address, row, status, clock_()));
+    const std::string dir = directory();
+    std::error_code error;
+    std::filesystem::create_directories(dir, error);
+    if (error)
+        return "cannot make " + dir + ": " + error.message();
+    // Permissions alone do not tell (root, a read-only mount): a trial file does.
+    std::string trial = dir + "/.torv-trial-XXXXXX";
+    const int fd = ::mkstemp(trial.data());
+    if (fd < 0)
+        return "cannot write in " + dir + ": " + errnoText(errno);
+    ::close(fd);
+    ::unlink(trial.c_str());
+    return {};
+}
+
+bool Writer::record(int address, const ImageRow& row, Status status)
+{
+    return append(MeasurementRow(address, row, status, clock_()));
 }
 
 bool Writer::problem(const std::string& cause, const std::string& text)
 {
+    anyFailed_ = true;
     if (cause != failingCause_) {
         failingCause_ = cause;
         lastProblem_ = "drying log: " + text;

@@ -24,8 +24,13 @@ public:
     // not into a pomiary/ folder below it.
     static Writer InDirectory(std::string directory, TimeSource clock, Reporter reporter = {});
 
-    // The line for `address` from its image row, stamped with the clock.
-    void record(int address, const ImageRow& row, Status status);
+    // The line for `address` from its image row, stamped with the clock;
+    // true when it is on the disk.
+    bool record(int address, const ImageRow& row, Status status);
+    // Makes the folder with its parents and tries a file in it, for a caller
+    // that would rather refuse to start than log nothing: the problem, or
+    // empty when lines can go there.
+    std::string makeDirectory() const;
     // Appends `row` to its controller's file of its day; true when it is on the disk.
     bool append(const Row& row);
 
@@ -33,6 +38,8 @@ public:
     const std::string& lastProblem() const { return lastProblem_; }
     // True while the last line could not be written.
     bool failing() const { return !failingCause_.empty(); }
+    // True once any line could not be written, though later ones were.
+    bool anyFailed() const { return anyFailed_; }
     std::string directory() const;
 
 private:
@@ -43,6 +50,7 @@ private:
     Reporter reporter_;
     std::string lastProblem_;
     std::string failingCause_;
+    bool anyFailed_ = false;
 };
 
 } // namespace torv::drying_log

@@ -6,6 +6,7 @@
 
 #include "app/console/panel.h"
 #include "controller/memory_map.h"
+#include "controller/parameter_set.h"
 #include "link/modbus_link.h"
 #include "link/notifier.h"
 #include "link/port_settings.h"
@@ -83,6 +84,9 @@ public:
     // True when the file was written, or taken into the controls.
     bool SaveParameterSet(const std::string& path);
     bool LoadParameterSet(const std::string& path);
+    // A set already read and checked, loaded as from `path` (named in the
+    // notice), so a caller giving it to many controllers reads the file once.
+    bool LoadParameterSet(const ParameterSet& set, const std::string& path);
     // Spinner click handlers, run after the spinner has moved; the tenths
     // ones rewrite their field from the position.
     void UpDown2Click();
@@ -117,6 +121,10 @@ public:
     // log hangs here. It must not touch the bus.
     using MeasurementObserver = std::function<void(std::uint8_t address, const ImageRow& row, bool ok)>;
     MeasurementObserver onMeasurement;
+    // Asked by ZAPIS before each row's write and before its final read, so
+    // after the read-back of the row before: true ends the write-back there.
+    // For a caller without a window that is told to stop; the window never sets it.
+    std::function<bool()> writeBackCancelled;
 
 private:
     void read(std::uint8_t address, std::uint8_t start, std::uint8_t count, bool showErrors)

@@ -140,13 +140,18 @@ void Console::Button3Click()
         }
     }
 
+    const auto cancelled = [this] { return writeBackCancelled && writeBackCancelled(); };
     for (const WriteBackRow& row : WriteBackTable()) {
         const std::optional<std::int16_t> value = RowValue(row, panel_, this->row(), separator);
         if (!value)
             continue;
+        if (cancelled())
+            return;
         WorkValue = *value;
         Load_Value(static_cast<std::uint8_t>(row.byte));
     }
+    if (cancelled())
+        return;
 
     Read_Data_Modul();
     View_Data();

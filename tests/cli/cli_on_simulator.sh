@@ -49,6 +49,10 @@ read)
   run read 4
   expect 0 "read"
   grep -q '^  SetTemperature  *60  Temperatura zadana$' out || fail "read table: $(cat out)"
+  # A result that could not be written is a failure, not a silent success.
+  "$cli" read 4 --json > /dev/full 2> err; rc=$?
+  expect 1 "read --json to a full device"
+  grep -q 'cannot write the output: No space left on device' err || fail "the lost output is not told: $(cat err)"
   ;;
 bustest)
   serve --address 3 --address 12
@@ -88,9 +92,16 @@ EOF
   m=$(mark); run --baud 19200 restore komora-001.json 2
   [ "$(frames "$m" 02)" = "$block""r 60/01 $block" ] || fail "a controller holding the set got writes"
   grep -qx 'komora 2: bez zmian' out || fail "no changes reported as $(cat out)"
+  # A set from a pipe is read once, and all of it reaches every chamber.
+  sed 's/"SetTemperature": 72/"SetTemperature": 65/' edited.json | "$cli" --baud 19200 restore /dev/stdin 2 3 > out 2> err
+  rc=$?
+  expect 0 "restore from a pipe"
+  [ "$(grep -cx 'komora [23]: SetTemperature: 72 → 65' out)" -eq 2 ] \
+    && [ "$(grep -cx 'komora [23]: zestaw w module: tak' out)" -eq 2 ] || fail "restore from a pipe: $(cat out)"
   ;;
 failures)
-  serve --address 1 --address 2 --fault 2:failfrom=11
+  # 4 answers its first 14 requests, then never again.
+  serve --address 1 --address 2 --fault 2:failfrom=11 --address 3 --address 4 --fault 4:failfrom=15
   echo '{ "format": "torv-lcd-parameters", "version": 1, "parameters": { "SetTemperature": 70 } }' > set.json
   echo '{ "format": "torv-lcd-parameters", "version": 1, "parameters": { "SetTemperature": 700 } }' > range.json
   exec 9<> COM1 && flock 9 # the port held as the window holds it, for the first row only
@@ -114,6 +125,40 @@ failures)
 2 --baud.takes --baud 1200 read 1
 EOF
   [ "$(frames 0 01)" = "" ] || fail "a refused command sent to controller 1: $(frames 0 01)"
+
+  # Silent after the alarm tick and one ZAPIS row were written and read back:
+  # those rows are reported, and nothing else is on stdout.
+  sed 's/"SetTemperature": 70/"SetTemperature": 72, "HumidifyPause": "2:00"/' set.json > two.json
+  sed 's/"2:00"/"2:00", "AlarmBuzzer": false/' two.json > three.json
+  run --baud 19200 restore three.json 4
+  expect 1 "restore to a chamber that falls silent"
+  [ "$(cat out)" = "$(printf 'komora 4: HumidifyPause: 1:00 → 2:00\nkomora 4: AlarmBuzzer: true → false')" ] \
+    || fail "the half-restored chamber: $(cat out)"
+  grep -q 'komora 4: Brak' err || fail "the silent chamber is not told: $(cat err)"
+
+  # The file is read once: replaced while chamber 3 is being read, it changes nothing.
+  sed 's/70/71/' set.json > first.json
+  m=$(mark)
+  "$cli" --baud 19200 restore first.json 1 3 > out 2> err &
+  restore=$!
+  for _ in $(seq 600); do [ -n "$(frames "$m" 03)" ] && break; sleep 0.05; done
+  sed 's/70/66/' set.json > second.json && mv second.json first.json
+  wait $restore; rc=$?
+  expect 0 "restore with its file replaced"
+  grep -qx 'komora 3: SetTemperature: 60 → 71' out || fail "the replaced file reached chamber 3: $(cat out)"
+
+  # SIGTERM while a write waits for its echo (the reply waits leave some
+  # 400 ms): its read-back is taken, then nothing more.
+  m=$(mark)
+  "$cli" --baud 19200 restore two.json 3 > out 2> err &
+  restore=$!
+  for _ in $(seq 1000); do [[ "$(frames "$m" 03)" == *w* ]] && break; sleep 0.02; done
+  kill -TERM $restore
+  wait $restore; rc=$?
+  expect 1 "restore stopped by SIGTERM"
+  [ "$(frames "$m" 03)" = "$block""r 60/01 w 75 r 75/02 " ] || fail "restore went on after SIGTERM: $(frames "$m" 03)"
+  [ "$(cat out)" = "komora 3: HumidifyPause: 1:00 → 2:00" ] || fail "the stopped restore: $(cat out)"
+  grep -q 'stopped by a signal' err || fail "the stop is not told: $(cat err)"
   ;;
 log)
   serve --address 1
@@ -129,6 +174,24 @@ log)
     || fail "chamber 5's log: $(cat "logs/komora-005-$day.csv")"
   [ "$(ls logs | wc -l)" -eq 2 ] || fail "log files: $(ls logs)"
   grep -q 'komora 5: Brak komunikacji' err || fail "the silent chamber is not reported: $(cat err)"
+  # A folder that cannot be made: status 2 before a frame; a missing path is made whole.
+  touch plain
+  m=$(mark); run --baud 19200 log 1 --count 1 --dir plain/logs
+  expect 2 "log into a folder that cannot be made"
+  grep -q 'plain/logs' err && [ -z "$(frames "$m" 01)" ] || fail "log --dir plain/logs: $(cat err) $(frames "$m" 01)"
+  run --baud 19200 log 1 --count 1 --dir deep/er/logs
+  expect 0 "log into a folder made with its parents"
+  [ "$(cat deep/er/logs/*.csv | wc -l)" -eq 3 ] || fail "deep/er/logs: $(ls -R deep)"
+  # Lines that cannot be written end the run with 1, by --count or by a signal.
+  mkdir -p "blocked/komora-001-$(date +%F).csv"
+  run --baud 19200 log 1 --count 1 --dir blocked
+  expect 1 "log whose lines cannot be written"
+  "$cli" --baud 19200 log 1 --every 3600 --dir blocked > out 2> err &
+  logger=$!
+  for _ in $(seq 400); do grep -q 'drying log' err && break; sleep 0.05; done
+  kill -TERM $logger
+  wait $logger; rc=$?
+  expect 1 "log with unwritten lines stopped by SIGTERM"
   # A stop signal ends the wait between rounds: the run ends with the lines
   # it logged, by default under pomiary/.
   "$cli" --baud 19200 log 1 --every 3600 > out 2> err &

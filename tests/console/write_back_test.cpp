@@ -185,6 +185,20 @@ TEST(WriteBack, AnUnacknowledgedWriteLeavesTheDecisionToItsReadBack)
     EXPECT_EQ(f.ctl("Edit2").text, "0,0") << "the refresh shows what the controller holds";
 }
 
+TEST(WriteBack, ACancelBetweenRowsEndsItAfterTheRowsReadBack)
+{
+    Loaded f;
+    f.panel.at("Edit45").text = "3";
+    f.panel.at("Edit10").text = "2,5";
+    const int lcd = f.c.memory()[122], hours10 = f.c.memory()[155];
+    // Asked before each write: cancelled once the first row is read back.
+    const std::size_t start = f.doneAt.size();
+    f.console.writeBackCancelled = [&] { return f.doneAt.size() >= start + 3; };
+    EXPECT_EQ(f.zapis(), Strings({"5:R96x1", "5:W121=25," + std::to_string(lcd), "5:R121x2"}))
+        << "no further row, no final read";
+    EXPECT_EQ(f.c.memory()[155], hours10);
+}
+
 TEST(WriteBack, UnreadableFieldsAndUnselectedListsAreSkipped)
 {
     Loaded f;

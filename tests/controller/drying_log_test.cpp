@@ -158,12 +158,18 @@ TEST(DryingLogWriter, HeaderOnceAFilePerControllerAndDay)
 TEST(DryingLogWriter, InDirectoryWritesStraightIntoItAndMakesIt)
 {
     TempDir dir;
-    const fs::path target = fs::path(dir.path()) / "chambers";
+    const fs::path target = fs::path(dir.path()) / "site" / "chambers";
     Writer writer = Writer::InDirectory(target.string(), [] { return kMorning; });
+    EXPECT_EQ(writer.makeDirectory(), "") << "made with its parents";
+    EXPECT_TRUE(fs::is_empty(target)) << "the trial file is gone";
     writer.record(5, kRow, Status::Ok);
     EXPECT_EQ(writer.directory(), target.string());
     EXPECT_TRUE(fs::exists(target / FileName(5, kMorning)));
     EXPECT_FALSE(fs::exists(target / "pomiary"));
+
+    std::ofstream(fs::path(dir.path()) / "plain") << "not a folder";
+    const std::string under = (fs::path(dir.path()) / "plain" / "logs").string();
+    EXPECT_NE(Writer::InDirectory(under, [] { return kMorning; }).makeDirectory().find(under), std::string::npos);
 }
 
 TEST(DryingLogWriter, TornLastLineIsSkippedAndTheNextLineStartsAfresh)
@@ -186,15 +192,16 @@ TEST(DryingLogWriter, WriteErrorIsReportedOnceAndWritingResumes)
 {
     WriterFixture f;
     f.times.assign(7, kMorning);
-    f.writer.record(5, kRow, Status::Ok);
+    EXPECT_TRUE(f.writer.record(5, kRow, Status::Ok));
     fs::remove_all(f.logDir());
-    f.writer.record(5, kRow, Status::Ok);
+    EXPECT_TRUE(f.writer.record(5, kRow, Status::Ok));
+    EXPECT_FALSE(f.writer.anyFailed());
     EXPECT_EQ(f.text(kMorning), kHeader + "\r\n" + f.line(Status::Ok, kMorning)) << "folder made again";
 
     fs::remove_all(f.logDir());
     std::ofstream(f.logDir()) << "not a folder";
     EXPECT_FALSE(f.writer.append(MeasurementRow(5, kRow, Status::Ok, kMorning)));
-    f.writer.record(5, kRow, Status::Failed);
+    EXPECT_FALSE(f.writer.record(5, kRow, Status::Failed));
     ASSERT_EQ(f.reports.size(), 1u) << "the same cause is told once";
     EXPECT_NE(f.reports[0].find("pomiary"), std::string::npos) << f.reports[0];
     EXPECT_TRUE(f.writer.failing());
@@ -202,6 +209,7 @@ TEST(DryingLogWriter, WriteErrorIsReportedOnceAndWritingResumes)
     fs::remove(f.logDir());
     f.writer.record(5, kRow, Status::Ok);
     EXPECT_FALSE(f.writer.failing());
+    EXPECT_TRUE(f.writer.anyFailed()) << "lines were lost all the same";
     ASSERT_EQ(f.reports.size(), 2u);
     EXPECT_NE(f.reports[1].find("writing again"), std::string::npos) << f.reports[1];
     EXPECT_EQ(f.writer.lastProblem(), f.reports[0]) << "kept for a later look";
