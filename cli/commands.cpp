@@ -10,6 +10,7 @@
 #include "cli/report.h"
 #include "cli/stop.h"
 #include "controller/drying_log_writer.h"
+#include "settings/file_target.h"
 
 namespace torv::cli {
 
@@ -161,8 +162,13 @@ Exit Backup(Bus& bus, const Options& options)
 
 Exit Restore(Bus& bus, const Options& options)
 {
-    // The whole file is checked before anything is sent to any controller.
-    const ParameterSetResult wanted = ReadParameterSetFile(options.file);
+    // The whole file is read and checked once, before anything is sent to
+    // any controller. A pipe handed over as /dev/stdin or /dev/fd/N is read
+    // from the descriptor; a named FIFO is refused like a device.
+    const int inherited = files::InheritedDescriptor(options.file);
+    const ParameterSetResult wanted =
+        inherited >= 0 ? ParameterSetOfContents(files::ReadDescriptor(inherited, parameter_set::kMaxFileBytes))
+                       : ReadParameterSetFile(options.file);
     if (!wanted.ok()) {
         for (const std::string& problem : wanted.problems)
             Message(options.file + ": " + problem);
@@ -193,6 +199,14 @@ Exit Restore(Bus& bus, const Options& options)
 
 Exit Prepare(const Options& options)
 {
+    // A backup that could only be refused at the end must not ask the line first.
+    if (options.command == "backup") {
+        const files::Target target = files::SaveTarget(options.file);
+        if (target.refusal != files::Refusal::NotRegular)
+            return kDone;
+        Message(options.file + ": " + files::RefusalText(target.refusal, target.type, target.error));
+        return kUsage;
+    }
     if (options.command != "log")
         return kDone;
     // A logger that can write nothing must not look as if it runs.

@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "settings/file_target.h"
+
 namespace torv::drying_log {
 
 namespace {
@@ -81,8 +83,13 @@ bool Writer::append(const Row& row)
 {
     const std::string dir = directory();
     const std::string path = dir + "/" + FileName(row.address, row.time);
+    // Lines go only to a regular file: a device or a FIFO under the day's
+    // name (directly or through a link) is neither opened nor written.
+    if (const files::Target target = files::SaveTarget(path); target.refusal == files::Refusal::NotRegular)
+        return problem("target " + path,
+                       path + " " + files::RefusalTextEnglish(target.refusal, target.type, target.error));
     // Read access too: the last byte tells whether the file ends in a torn line.
-    const int flags = O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC;
+    const int flags = O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
     Fd file{::open(path.c_str(), flags, 0666)};
     if (file.fd < 0 && errno == ENOENT) {
         if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
@@ -101,6 +108,8 @@ bool Writer::append(const Row& row)
         const int e = errno;
         return problem("fstat " + std::to_string(e), "cannot examine " + path + ": " + errnoText(e));
     }
+    if (!S_ISREG(st.st_mode)) // swapped in after the look above
+        return problem("target " + path, path + " is not a regular file");
     std::string data;
     if (st.st_size == 0) {
         data = HeaderLine() + kLineBreak;

@@ -626,20 +626,21 @@ std::string ParameterSetFileName(int address)
     return name;
 }
 
+ParameterSetResult ParameterSetOfContents(const files::Contents& file)
+{
+    ParameterSetResult result;
+    if (file.refusal == files::Refusal::TooLarge)
+        result.problems.push_back(sizeProblem(file.size));
+    else if (!file.ok())
+        result.problems.push_back(files::RefusalText(file.refusal, file.type, file.error));
+    else
+        return ParseParameterSet(file.bytes);
+    return result;
+}
+
 ParameterSetResult ReadParameterSetFile(const std::string& path)
 {
-    const files::Contents file = files::ReadRegularFile(path, kMaxFileBytes);
-    if (file.refusal == files::Refusal::TooLarge) {
-        ParameterSetResult result;
-        result.problems.push_back(sizeProblem(file.size));
-        return result;
-    }
-    if (!file.ok()) {
-        ParameterSetResult result;
-        result.problems.push_back(files::RefusalText(file.refusal, file.type, file.error));
-        return result;
-    }
-    return ParseParameterSet(file.bytes);
+    return ParameterSetOfContents(files::ReadRegularFile(path, kMaxFileBytes));
 }
 
 bool WriteParameterSetFile(const std::string& path, const ParameterSet& set, std::string& error)

@@ -10,6 +10,7 @@
 #include "controller/control_change.h"
 #include "controller/memory_map.h"
 #include "controller/number_format.h"
+#include "settings/file_target.h"
 
 namespace torv {
 
@@ -90,8 +91,12 @@ std::string ParameterSetTimestamp();
 // The name a set of controller `address` is offered under: "komora-007.json".
 std::string ParameterSetFileName(int address);
 
-// Reads and parses a set file; an unreadable or oversize file is a problem too.
+// Reads and parses a set file; an unreadable or oversize file is a problem
+// too, and so is anything but a regular file (a FIFO or a device could keep
+// the reader waiting for ever).
 ParameterSetResult ReadParameterSetFile(const std::string& path);
+// What was read (files::ReadRegularFile, files::ReadDescriptor), parsed.
+ParameterSetResult ParameterSetOfContents(const files::Contents& file);
 // Writes the set through a temporary file renamed over `path`, so a failed
 // save leaves any earlier file whole. False with `error` set on failure.
 bool WriteParameterSetFile(const std::string& path, const ParameterSet& set, std::string& error);

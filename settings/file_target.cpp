@@ -137,21 +137,55 @@ Contents ReadRegularFile(const std::string& path, std::size_t maxBytes)
     if (c.size > maxBytes)
         return refuse(Refusal::TooLarge, 0);
 
-    // One byte past the limit tells a file that grew after the fstat.
+    Contents rest = ReadDescriptor(fd, maxBytes);
+    rest.type = c.type;
+    rest.size = std::max<unsigned long long>(c.size, rest.size);
+    return rest;
+}
+
+int InheritedDescriptor(const std::string& path)
+{
+    if (path == "/dev/stdin")
+        return 0;
+    for (const char* prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+        const std::size_t n = std::strlen(prefix);
+        if (path.size() <= n || path.size() > n + 4 || path.compare(0, n, prefix) != 0)
+            continue;
+        int fd = 0;
+        for (std::size_t i = n; i < path.size(); ++i) {
+            if (path[i] < '0' || path[i] > '9')
+                return -1;
+            fd = fd * 10 + (path[i] - '0');
+        }
+        return ::fcntl(fd, F_GETFD) == -1 ? -1 : fd;
+    }
+    return -1;
+}
+
+Contents ReadDescriptor(int fd, std::size_t maxBytes)
+{
+    Contents c;
+    // One byte past the limit tells a file that is too large (or grew).
     char buffer[8192];
     for (;;) {
         const ssize_t r = ::read(fd, buffer, sizeof buffer);
         if (r < 0) {
             if (errno == EINTR)
                 continue;
-            return refuse(Refusal::Unreadable, errno);
+            c.refusal = Refusal::Unreadable;
+            c.error = errno;
+            c.bytes.clear();
+            return c;
         }
         if (r == 0)
             break;
         c.bytes.append(buffer, static_cast<std::size_t>(r));
-        c.size = std::max<unsigned long long>(c.size, c.bytes.size());
-        if (c.bytes.size() > maxBytes)
-            return refuse(Refusal::TooLarge, 0);
+        c.size = c.bytes.size();
+        if (c.bytes.size() > maxBytes) {
+            c.refusal = Refusal::TooLarge;
+            c.bytes.clear();
+            return c;
+        }
     }
     return c;
 }

@@ -48,6 +48,14 @@ int OpenRegularFile(const std::string& path, Contents& c);
 // (without waiting) is examined again, in case the name changed in between.
 Contents ReadRegularFile(const std::string& path, std::size_t maxBytes);
 
+// The descriptor that a name like /dev/stdin, /dev/fd/N or /proc/self/fd/N
+// stands for, opened by whoever started this program (a pipe, a shell's
+// process substitution); -1 for any other name. Reading it waits for the
+// writer the caller set up, not for an unknown one.
+int InheritedDescriptor(const std::string& path);
+// The rest of what an open descriptor gives, at most `maxBytes`.
+Contents ReadDescriptor(int fd, std::size_t maxBytes);
+
 // The directory part of a path ("." for a bare name).
 std::string DirectoryOf(const std::string& path);
 

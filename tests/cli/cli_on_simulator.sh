@@ -53,6 +53,13 @@ read)
   "$cli" read 4 --json > /dev/full 2> err; rc=$?
   expect 1 "read --json to a full device"
   grep -q 'cannot write the output: No space left on device' err || fail "the lost output is not told: $(cat err)"
+  # Started with stdin and stdout closed: the result must not land in whatever
+  # is opened next (the port would be).
+  m=$(mark); "$cli" read 4 --json <&- >&- 2> err; rc=$?
+  expect 1 "read --json with stdout closed"
+  grep -q 'cannot write the output' err || fail "closed stdout: $(cat err)"
+  [ "$(frames "$m" 04)" = "$block" ] || fail "with stdout closed the line got $(frames "$m" 04)"
+  ! tail -n +$((m + 1)) sim.log | grep -qv ' in  04 03 \| out 04 03 ' || fail "stray bytes on the line: $(tail -n +$((m + 1)) sim.log)"
   ;;
 bustest)
   serve --address 3 --address 12
@@ -104,6 +111,7 @@ failures)
   serve --address 1 --address 2 --fault 2:failfrom=11 --address 3 --address 4 --fault 4:failfrom=15
   echo '{ "format": "torv-lcd-parameters", "version": 1, "parameters": { "SetTemperature": 70 } }' > set.json
   echo '{ "format": "torv-lcd-parameters", "version": 1, "parameters": { "SetTemperature": 700 } }' > range.json
+  mkfifo fifo.json; mknod device.json c 1 3 2>/dev/null || ln -s /dev/null device.json
   exec 9<> COM1 && flock 9 # the port held as the window holds it, for the first row only
   while read -r status message args; do
     run --baud 19200 $args
@@ -118,6 +126,8 @@ failures)
 1 komora.2:.Brak.potwierdzenia.zapisu restore set.json 2
 2 SetTemperature restore range.json 1
 2 nie.można.otworzyć restore missing.json 1
+2 nie.jest.zwykły.plik,.lecz.potok restore fifo.json 1
+2 nie.jest.zwykły.plik,.lecz.urządzenie backup 1 device.json
 2 not.a.controller.address read 251
 2 ^Usage: read 1 2
 2 unknown.command erase 1

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <sys/stat.h>
 
 #include "controller/drying_log.h"
 #include "controller/drying_log_writer.h"
@@ -170,6 +171,24 @@ TEST(DryingLogWriter, InDirectoryWritesStraightIntoItAndMakesIt)
     std::ofstream(fs::path(dir.path()) / "plain") << "not a folder";
     const std::string under = (fs::path(dir.path()) / "plain" / "logs").string();
     EXPECT_NE(Writer::InDirectory(under, [] { return kMorning; }).makeDirectory().find(under), std::string::npos);
+}
+
+TEST(DryingLogWriter, AFifoOrALinkToADeviceUnderTheDaysNameIsNotWritten)
+{
+    WriterFixture f;
+    f.times.assign(4, kMorning);
+    fs::create_directories(f.logDir());
+    ASSERT_EQ(::mkfifo(f.file(kMorning).c_str(), 0666), 0);
+    EXPECT_FALSE(f.writer.record(5, kRow, Status::Ok));
+    EXPECT_TRUE(fs::is_fifo(f.file(kMorning)));
+    ASSERT_EQ(f.reports.size(), 1u);
+    EXPECT_NE(f.reports[0].find("is a FIFO, not a regular file"), std::string::npos) << f.reports[0];
+
+    // Through a link: the device is never opened (a null device stands in).
+    fs::create_symlink("/dev/null", f.logDir() / FileName(6, kMorning));
+    EXPECT_FALSE(f.writer.record(6, kRow, Status::Ok));
+    EXPECT_TRUE(fs::is_symlink(f.logDir() / FileName(6, kMorning)));
+    EXPECT_TRUE(f.writer.anyFailed());
 }
 
 TEST(DryingLogWriter, TornLastLineIsSkippedAndTheNextLineStartsAfresh)
