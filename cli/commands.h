@@ -4,7 +4,8 @@
 
 namespace torv::cli {
 
-// What a command can check before the line is needed (log's folder): the
+// What a command can check before the line is needed (log's folder, backup's
+// target): the
 // problem on stderr and status 2, or kDone.
 Exit Prepare(const Options& options);
 
