@@ -5,8 +5,7 @@
 namespace torv::cli {
 
 // What a command can check before the line is needed (log's folder, backup's
-// target): the
-// problem on stderr and status 2, or kDone.
+// target): the problem on stderr and status 2, or kDone.
 Exit Prepare(const Options& options);
 
 // Each command on an open bus; the exit status.
