@@ -44,6 +44,23 @@ QString FilePrefix(int address)
     return QString::fromStdString(name.substr(0, name.size() - std::string("1970-01-01.csv").size()));
 }
 
+// At most this many steps between ticks on a value axis: each label then
+// keeps the height of its text, which the toolkit otherwise elides to "...".
+constexpr double kMostSteps = 15;
+
+// `least` for the spans a drying log normally has; for wider ones (a broken
+// sensor reads -50.0 or 6503.5) the next of 1, 2, 5 x 10^n that leaves at
+// most kMostSteps steps.
+double TickStep(double span, double least)
+{
+    double step = least;
+    while (span / step > kMostSteps) {
+        const double mantissa = step / std::pow(10.0, std::floor(std::log10(step)));
+        step *= mantissa < 1.5 || mantissa > 4 ? 2.0 : 2.5;
+    }
+    return step;
+}
+
 } // namespace
 
 // The chart's view: the wheel zooms the time axis about the pointer, a drag
@@ -470,9 +487,9 @@ void TrendWindow::fitRanges(bool resetTime)
     }
     // Ticks at round values: the axes' ranges follow the data, not the ticks.
     const double span = high - low;
-    temperatureAxis_->setTickInterval(span <= 12 ? 1 : span <= 30 ? 2 : span <= 60 ? 5 : 10);
+    temperatureAxis_->setTickInterval(TickStep(span, span <= 12 ? 1 : span <= 30 ? 2 : span <= 60 ? 5 : 10));
     const double dSpan = dHigh - dLow;
-    differenceAxis_->setTickInterval(dSpan <= 6 ? 0.5 : dSpan <= 12 ? 1 : 2);
+    differenceAxis_->setTickInterval(TickStep(dSpan, dSpan <= 6 ? 0.5 : dSpan <= 12 ? 1 : 2));
     if (!resetTime)
         return;
     qint64 first, last;

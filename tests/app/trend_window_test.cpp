@@ -5,6 +5,7 @@
 #include <QDateTimeAxis>
 #include <QDir>
 #include <QFile>
+#include <QGraphicsTextItem>
 #include <QImage>
 #include <QLabel>
 #include <QLineSeries>
@@ -111,6 +112,36 @@ QString WriteDay(const QString& base, const Day& day)
 
 bool Shows(TrendWindow& window, QLineSeries* series) { return window.chart()->series().contains(series); }
 
+// The labels the axes show once painted, in order along each axis.
+struct AxisLabels {
+    QStringList time, left, right;
+};
+
+AxisLabels Labels(TrendWindow& window)
+{
+    window.grab();
+    const QRectF plot = window.chart()->mapRectToScene(window.chart()->plotArea());
+    QList<std::pair<qreal, QString>> time, left, right;
+    for (QGraphicsItem* item : window.chart()->scene()->items()) {
+        // An axis keeps its labels in a group; its title and the legend's names stand apart.
+        const auto* text = dynamic_cast<QGraphicsTextItem*>(item);
+        if (!text || !text->isVisible() || !item->parentItem() || item->parentItem()->type() != QGraphicsItemGroup::Type)
+            continue;
+        const QPointF at = text->sceneBoundingRect().center();
+        if (at.y() > plot.bottom())
+            time.append({at.x(), text->toPlainText()});
+        else
+            (at.x() < plot.left() ? left : right).append({-at.y(), text->toPlainText()});
+    }
+    AxisLabels labels;
+    for (auto [from, to] : {std::pair{&time, &labels.time}, {&left, &labels.left}, {&right, &labels.right}}) {
+        std::sort(from->begin(), from->end());
+        for (const auto& label : std::as_const(*from))
+            to->append(label.second);
+    }
+    return labels;
+}
+
 } // namespace
 
 class TrendWindowTest : public QObject {
@@ -118,6 +149,8 @@ class TrendWindowTest : public QObject {
 private slots:
     void showsTodaysFileAndTakesScans();
     void showsControlSensorsOfAnEarlierDay();
+    void labelsStayReadable_data();
+    void labelsStayReadable();
 };
 
 void TrendWindowTest::showsTodaysFileAndTakesScans()
@@ -272,6 +305,50 @@ void TrendWindowTest::showsControlSensorsOfAnEarlierDay()
     emit window.dayBox()->activated(0);
     QVERIFY(!Shows(window, window.control1Series()));
     QCOMPARE(window.drySeries()->count(), live.ok);
+}
+
+void TrendWindowTest::labelsStayReadable_data()
+{
+    QTest::addColumn<int>("lines"); // 10 s apart
+    // Temperatures in tenths and differences in hundredths, taken in turn line by line.
+    QTest::addColumn<QList<int>>("dry");
+    QTest::addColumn<QList<int>>("wet");
+    QTest::addColumn<QList<int>>("difference");
+    QTest::newRow("a day") << kLines << QList{450, 580} << QList{400, 520} << QList{250, 650};
+    QTest::newRow("wet sensor at -50.0") << 360 << QList{600} << QList{400, -500} << QList{2000, 11000};
+    QTest::newRow("sensor word 0xFFFF") << 360 << QList{600, 65035} << QList{-500} << QList{-650000, 655350};
+    QTest::newRow("largest a line holds") << 360 << QList{9999999, -9999999} << QList{-9999999}
+                                          << QList{99999999, -99999999};
+}
+
+// However wide the values or short the day, no axis label turns into "...".
+void TrendWindowTest::labelsStayReadable()
+{
+    QFETCH(int, lines);
+    QFETCH(QList<int>, dry);
+    QFETCH(QList<int>, wet);
+    QFETCH(QList<int>, difference);
+    QTemporaryDir base;
+    Day day = MakeDay(dl::LocalTime{2026, 11, 20, 0, 0, 0, 60}, lines, false);
+    for (std::size_t i = 0; i < day.rows.size(); ++i) {
+        dl::Row& row = day.rows[i];
+        if (row.status == dl::Status::Ok) {
+            row.tempDry = dry[qsizetype(i) % dry.size()];
+            row.tempWet = wet[qsizetype(i) % wet.size()];
+            row.difference = difference[qsizetype(i) % difference.size()];
+        }
+    }
+    TrendWindow window(base.path());
+    window.showController(kAddress);
+    QVERIFY(window.loadFile(WriteDay(base.path(), day)));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const AxisLabels labels = Labels(window);
+    for (const QStringList& axis : {labels.time, labels.left, labels.right}) {
+        QVERIFY2(axis.size() >= 3, qPrintable(axis.join(u' ')));
+        QVERIFY2(!axis.join(u' ').contains(QStringLiteral("...")), qPrintable(axis.join(u' ')));
+        QCOMPARE(QSet<QString>(axis.begin(), axis.end()).size(), axis.size());
+    }
 }
 
 QTEST_MAIN(TrendWindowTest)
