@@ -162,6 +162,14 @@ TrendWindow::TrendWindow(QString baseDir, QWidget* parent)
     chart_->addAxis(differenceAxis_, Qt::AlignRight);
     timeAxis_->setFormat(QStringLiteral("HH:mm"));
     timeAxis_->setTickCount(9);
+    // Minutes alone repeat or skip once the ticks lie under two minutes apart
+    // (a short day, a deep zoom): then the seconds too.
+    connect(timeAxis_, &QDateTimeAxis::rangeChanged, this, [this](const QDateTime& min, const QDateTime& max) {
+        const bool close = min.msecsTo(max) < (timeAxis_->tickCount() - 1) * 120'000LL;
+        const QString format = close ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm");
+        if (timeAxis_->format() != format)
+            timeAxis_->setFormat(format);
+    });
     temperatureAxis_->setTitleText(QStringLiteral("°C"));
     temperatureAxis_->setLabelFormat(QStringLiteral("%.0f"));
     differenceAxis_->setTitleText(QStringLiteral("Różnica °C"));

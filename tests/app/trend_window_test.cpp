@@ -315,13 +315,15 @@ void TrendWindowTest::labelsStayReadable_data()
     QTest::addColumn<QList<int>>("wet");
     QTest::addColumn<QList<int>>("difference");
     QTest::newRow("a day") << kLines << QList{450, 580} << QList{400, 520} << QList{250, 650};
+    QTest::newRow("a minute") << 7 << QList{450, 580} << QList{400, 520} << QList{250, 650};
     QTest::newRow("wet sensor at -50.0") << 360 << QList{600} << QList{400, -500} << QList{2000, 11000};
     QTest::newRow("sensor word 0xFFFF") << 360 << QList{600, 65035} << QList{-500} << QList{-650000, 655350};
     QTest::newRow("largest a line holds") << 360 << QList{9999999, -9999999} << QList{-9999999}
                                           << QList{99999999, -99999999};
 }
 
-// However wide the values or short the day, no axis label turns into "...".
+// However wide the values or short the day, no axis label turns into "..."
+// and no two time labels read the same, zoomed in too.
 void TrendWindowTest::labelsStayReadable()
 {
     QFETCH(int, lines);
@@ -349,6 +351,15 @@ void TrendWindowTest::labelsStayReadable()
         QVERIFY2(!axis.join(u' ').contains(QStringLiteral("...")), qPrintable(axis.join(u' ')));
         QCOMPARE(QSet<QString>(axis.begin(), axis.end()).size(), axis.size());
     }
+    if (lines < 60)
+        return;
+    // Zoomed into five minutes: the time labels still differ.
+    QRectF narrow = window.chart()->plotArea();
+    narrow.setWidth(narrow.width() * 30 / lines);
+    window.chart()->zoomIn(narrow);
+    const QStringList time = Labels(window).time;
+    QVERIFY2(time.size() >= 3 && QSet<QString>(time.begin(), time.end()).size() == time.size(),
+             qPrintable(time.join(u' ')));
 }
 
 QTEST_MAIN(TrendWindowTest)
