@@ -7,6 +7,7 @@
 #include <QDateTimeAxis>
 #include <QDir>
 #include <QFileDialog>
+#include <QGraphicsTextItem>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLegendMarker>
@@ -113,6 +114,11 @@ protected:
         if (event->button() == Qt::LeftButton)
             dragging_ = false;
         QChartView::mouseReleaseEvent(event);
+    }
+    void paintEvent(QPaintEvent* event) override
+    {
+        window_.labelPlantClock();
+        QChartView::paintEvent(event);
     }
 
 private:
@@ -512,6 +518,55 @@ void TrendWindow::fitRanges(bool resetTime)
     timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(first), QDateTime::fromMSecsSinceEpoch(last));
 }
 
+QString TrendWindow::plantClock(qint64 msecs, const QString& format) const
+{
+    QDateTime at = QDateTime::fromMSecsSinceEpoch(msecs);
+    if (!times_.empty()) {
+        const auto after = std::upper_bound(times_.begin(), times_.end(), msecs);
+        const dl::Row& row = rows_[after == times_.begin() ? 0 : std::size_t(after - times_.begin()) - 1];
+        at = QDateTime::fromMSecsSinceEpoch(msecs, QTimeZone(row.time.utcOffsetMinutes * 60));
+    }
+    return chart_->locale().toString(at, format);
+}
+
+// The toolkit labels the time axis in the viewer's zone, which need not be
+// the plant's: before each paint its labels are given the plant's clock at
+// their ticks. A label that reads the same is left as the toolkit drew it.
+void TrendWindow::labelPlantClock()
+{
+    if (!chart_->scene())
+        return;
+    // The axes keep their labels in groups; the time axis's lie under the plot area.
+    const QRectF plot = chart_->mapRectToScene(chart_->plotArea());
+    QList<QGraphicsTextItem*> labels;
+    for (QGraphicsItem* item : chart_->scene()->items()) {
+        auto* text = dynamic_cast<QGraphicsTextItem*>(item);
+        if (!text || !item->parentItem() || item->parentItem()->type() != QGraphicsItemGroup::Type)
+            continue;
+        const QPointF at = text->sceneBoundingRect().center();
+        const qreal aside = std::max({plot.left() - at.x(), at.x() - plot.right(), 0.0});
+        if (at.y() - plot.bottom() > aside)
+            labels.append(text);
+    }
+    if (labels.size() != timeAxis_->tickCount() || labels.size() < 2)
+        return;
+    std::sort(labels.begin(), labels.end(), [](auto* a, auto* b) { return a->scenePos().x() < b->scenePos().x(); });
+    const double first = double(timeAxis_->min().toMSecsSinceEpoch());
+    const double last = double(timeAxis_->max().toMSecsSinceEpoch());
+    for (qsizetype i = 0; i < labels.size(); ++i) {
+        // Where the toolkit puts its ticks.
+        const auto at = qint64(std::llround(first + double(i) * (last - first) / double(labels.size() - 1)));
+        const QString text = plantClock(at, timeAxis_->format());
+        QGraphicsTextItem* label = labels[i];
+        if (label->toPlainText() == text)
+            continue;
+        const qreal middle = label->pos().x() + label->boundingRect().width() / 2;
+        label->setTextWidth(-1);
+        label->setPlainText(text);
+        label->setPos(std::round(middle - label->boundingRect().width() / 2), label->pos().y());
+    }
+}
+
 void TrendWindow::resetView()
 {
     chart_->zoomReset();
@@ -526,7 +581,8 @@ QString TrendWindow::valuesAt(qint64 msecs) const
     if (it == times_.end() || (it != times_.begin() && msecs - *(it - 1) < *it - msecs))
         --it;
     const dl::Row& row = rows_[static_cast<std::size_t>(it - times_.begin())];
-    QString text = QDateTime::fromMSecsSinceEpoch(*it).toString(QStringLiteral("HH:mm:ss"));
+    // The time as the line has it, the plant's clock.
+    QString text = QTime(row.time.hour, row.time.minute, row.time.second).toString(QStringLiteral("HH:mm:ss"));
     auto add = [&text](const QString& name, const std::optional<int>& tenths) {
         if (tenths)
             text += QStringLiteral("   %1 %2 °C").arg(name, Degrees(*tenths));

@@ -9,12 +9,14 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineSeries>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <QValueAxis>
 #include <QWheelEvent>
 #include <QtTest>
 #include <cmath>
+#include <ctime>
 
 #include "app/trend_window.h"
 #include "controller/drying_log.h"
@@ -128,7 +130,7 @@ AxisLabels Labels(TrendWindow& window)
         if (!text || !text->isVisible() || !item->parentItem() || item->parentItem()->type() != QGraphicsItemGroup::Type)
             continue;
         const QPointF at = text->sceneBoundingRect().center();
-        if (at.y() > plot.bottom())
+        if (at.y() - plot.bottom() > std::max({plot.left() - at.x(), at.x() - plot.right(), 0.0}))
             time.append({at.x(), text->toPlainText()});
         else
             (at.x() < plot.left() ? left : right).append({-at.y(), text->toPlainText()});
@@ -151,6 +153,7 @@ private slots:
     void showsControlSensorsOfAnEarlierDay();
     void labelsStayReadable_data();
     void labelsStayReadable();
+    void drawsThePlantsClockInAnyZone();
 };
 
 void TrendWindowTest::showsTodaysFileAndTakesScans()
@@ -360,6 +363,47 @@ void TrendWindowTest::labelsStayReadable()
     const QStringList time = Labels(window).time;
     QVERIFY2(time.size() >= 3 && QSet<QString>(time.begin(), time.end()).size() == time.size(),
              qPrintable(time.join(u' ')));
+}
+
+// The time axis reads as the plant's clock did, whatever the viewer's zone;
+// lines with times no clock shows are counted and left out.
+void TrendWindowTest::drawsThePlantsClockInAnyZone()
+{
+    const QByteArray zone = qgetenv("TZ");
+    auto restore = qScopeGuard([&] {
+        zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
+        tzset();
+    });
+    qputenv("TZ", "<-03>3");
+    tzset();
+    QTemporaryDir base;
+    const dl::LocalTime date{2026, 11, 20, 0, 0, 0, 9 * 60};
+    Day day = MakeDay(date, kLines, false);
+    // At noon the plant's clock goes back an hour, as at the end of summer time.
+    for (std::size_t i = kLines / 2; i < day.rows.size(); ++i) {
+        day.rows[i].time = At(date, int(i) * 10 - 3600);
+        day.rows[i].time.utcOffsetMinutes = 8 * 60;
+    }
+    const QString path = WriteDay(base.path(), day);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::Append));
+    for (const char* time : {"2026-11-31T12:00:00+09:00", "2026-11-20T12:00:60+09:00", "2026-11-20T12:00:00+15:00"})
+        file.write(QByteArray(time) + ",5,25.0,20.0,,,5.0,2,3,8,60,8,1,0,0,1,ok\r\n");
+    file.close();
+
+    TrendWindow window(base.path());
+    window.showController(kAddress);
+    QVERIFY(window.loadFile(path));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.drySeries()->count(), day.ok);
+    QVERIFY2(window.valueLabel()->text().startsWith(QStringLiteral("Pominięte wiersze: 3 (wiersz 8642")),
+             qPrintable(window.valueLabel()->text()));
+    QCOMPARE(window.drySeries()->at(0).x(), double(Msecs(date)));
+    const QStringList time = Labels(window).time;
+    QCOMPARE(time.join(u' '), QStringLiteral("00:00 02:59 05:59 08:59 11:59 13:59 16:59 19:59 22:59"));
+    QVERIFY(window.valuesAt(Msecs(At(date, 12))).startsWith(QStringLiteral("00:00:10")));
+    QVERIFY(window.valuesAt(Msecs(At(date, kLines * 5))).startsWith(QStringLiteral("11:00:00")));
 }
 
 QTEST_MAIN(TrendWindowTest)
