@@ -7,6 +7,7 @@
 #include <QDateTimeAxis>
 #include <QDir>
 #include <QFileDialog>
+#include <QGraphicsTextItem>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLegendMarker>
@@ -44,6 +45,23 @@ QString FilePrefix(int address)
 {
     const std::string name = dl::FileName(address, dl::LocalTime{});
     return QString::fromStdString(name.substr(0, name.size() - std::string("1970-01-01.csv").size()));
+}
+
+// At most this many steps between ticks on a value axis: each label then
+// keeps the height of its text, which the toolkit otherwise elides to "...".
+constexpr double kMostSteps = 15;
+
+// `least` for the spans a drying log normally has; for wider ones (a broken
+// sensor reads -50.0 or 6503.5) the next of 1, 2, 5 x 10^n that leaves at
+// most kMostSteps steps.
+double TickStep(double span, double least)
+{
+    double step = least;
+    while (span / step > kMostSteps) {
+        const double mantissa = step / std::pow(10.0, std::floor(std::log10(step)));
+        step *= mantissa < 1.5 || mantissa > 4 ? 2.0 : 2.5;
+    }
+    return step;
 }
 
 } // namespace
@@ -99,6 +117,11 @@ protected:
             dragging_ = false;
         QChartView::mouseReleaseEvent(event);
     }
+    void paintEvent(QPaintEvent* event) override
+    {
+        window_.labelPlantClock();
+        QChartView::paintEvent(event);
+    }
 
 private:
     TrendWindow& window_;
@@ -147,6 +170,14 @@ TrendWindow::TrendWindow(QString baseDir, QWidget* parent)
     chart_->addAxis(differenceAxis_, Qt::AlignRight);
     timeAxis_->setFormat(QStringLiteral("HH:mm"));
     timeAxis_->setTickCount(9);
+    // Minutes alone repeat or skip once the ticks lie under two minutes apart
+    // (a short day, a deep zoom): then the seconds too.
+    connect(timeAxis_, &QDateTimeAxis::rangeChanged, this, [this](const QDateTime& min, const QDateTime& max) {
+        const bool close = min.msecsTo(max) < (timeAxis_->tickCount() - 1) * 120'000LL;
+        const QString format = close ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm");
+        if (timeAxis_->format() != format)
+            timeAxis_->setFormat(format);
+    });
     temperatureAxis_->setTitleText(QStringLiteral("°C"));
     temperatureAxis_->setLabelFormat(QStringLiteral("%.0f"));
     differenceAxis_->setTitleText(QStringLiteral("Różnica °C"));
@@ -472,9 +503,9 @@ void TrendWindow::fitRanges(bool resetTime)
     }
     // Ticks at round values: the axes' ranges follow the data, not the ticks.
     const double span = high - low;
-    temperatureAxis_->setTickInterval(span <= 12 ? 1 : span <= 30 ? 2 : span <= 60 ? 5 : 10);
+    temperatureAxis_->setTickInterval(TickStep(span, span <= 12 ? 1 : span <= 30 ? 2 : span <= 60 ? 5 : 10));
     const double dSpan = dHigh - dLow;
-    differenceAxis_->setTickInterval(dSpan <= 6 ? 0.5 : dSpan <= 12 ? 1 : 2);
+    differenceAxis_->setTickInterval(TickStep(dSpan, dSpan <= 6 ? 0.5 : dSpan <= 12 ? 1 : 2));
     if (!resetTime)
         return;
     qint64 first, last;
@@ -487,6 +518,55 @@ void TrendWindow::fitRanges(bool resetTime)
         last = std::max(times_.back(), first + 60 * 1000LL);
     }
     timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(first), QDateTime::fromMSecsSinceEpoch(last));
+}
+
+QString TrendWindow::plantClock(qint64 msecs, const QString& format) const
+{
+    QDateTime at = QDateTime::fromMSecsSinceEpoch(msecs);
+    if (!times_.empty()) {
+        const auto after = std::upper_bound(times_.begin(), times_.end(), msecs);
+        const dl::Row& row = rows_[after == times_.begin() ? 0 : std::size_t(after - times_.begin()) - 1];
+        at = QDateTime::fromMSecsSinceEpoch(msecs, QTimeZone(row.time.utcOffsetMinutes * 60));
+    }
+    return chart_->locale().toString(at, format);
+}
+
+// The toolkit labels the time axis in the viewer's zone, which need not be
+// the plant's: before each paint its labels are given the plant's clock at
+// their ticks. A label that reads the same is left as the toolkit drew it.
+void TrendWindow::labelPlantClock()
+{
+    if (!chart_->scene())
+        return;
+    // The axes keep their labels in groups; the time axis's lie under the plot area.
+    const QRectF plot = chart_->mapRectToScene(chart_->plotArea());
+    QList<QGraphicsTextItem*> labels;
+    for (QGraphicsItem* item : chart_->scene()->items()) {
+        auto* text = dynamic_cast<QGraphicsTextItem*>(item);
+        if (!text || !item->parentItem() || item->parentItem()->type() != QGraphicsItemGroup::Type)
+            continue;
+        const QPointF at = text->sceneBoundingRect().center();
+        const qreal aside = std::max({plot.left() - at.x(), at.x() - plot.right(), 0.0});
+        if (at.y() - plot.bottom() > aside)
+            labels.append(text);
+    }
+    if (labels.size() != timeAxis_->tickCount() || labels.size() < 2)
+        return;
+    std::sort(labels.begin(), labels.end(), [](auto* a, auto* b) { return a->scenePos().x() < b->scenePos().x(); });
+    const double first = double(timeAxis_->min().toMSecsSinceEpoch());
+    const double last = double(timeAxis_->max().toMSecsSinceEpoch());
+    for (qsizetype i = 0; i < labels.size(); ++i) {
+        // Where the toolkit puts its ticks.
+        const auto at = qint64(std::llround(first + double(i) * (last - first) / double(labels.size() - 1)));
+        const QString text = plantClock(at, timeAxis_->format());
+        QGraphicsTextItem* label = labels[i];
+        if (label->toPlainText() == text)
+            continue;
+        const qreal middle = label->pos().x() + label->boundingRect().width() / 2;
+        label->setTextWidth(-1);
+        label->setPlainText(text);
+        label->setPos(std::round(middle - label->boundingRect().width() / 2), label->pos().y());
+    }
 }
 
 void TrendWindow::resetView()
@@ -503,7 +583,8 @@ QString TrendWindow::valuesAt(qint64 msecs) const
     if (it == times_.end() || (it != times_.begin() && msecs - *(it - 1) < *it - msecs))
         --it;
     const dl::Row& row = rows_[static_cast<std::size_t>(it - times_.begin())];
-    QString text = QDateTime::fromMSecsSinceEpoch(*it).toString(QStringLiteral("HH:mm:ss"));
+    // The time as the line has it, the plant's clock.
+    QString text = QTime(row.time.hour, row.time.minute, row.time.second).toString(QStringLiteral("HH:mm:ss"));
     auto add = [&text](const QString& name, const std::optional<int>& tenths) {
         if (tenths)
             text += QStringLiteral("   %1 %2 °C").arg(name, Degrees(*tenths));

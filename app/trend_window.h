@@ -82,6 +82,10 @@ private:
     void addStepLine(qint64 msecs, int step);
     void fitRanges(bool resetTime);
     QString todaysPath() const;
+    // The plant's clock at `msecs` as the log has it: with the offset of the
+    // line at or before that moment; the viewer's zone before any line.
+    QString plantClock(qint64 msecs, const QString& format) const;
+    void labelPlantClock();
 
     QString baseDir_;
     int address_ = -1;

@@ -126,6 +126,13 @@ std::optional<std::vector<std::string>> splitFields(std::string_view line)
     return fields;
 }
 
+int daysInMonth(int year, int month)
+{
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
 bool fail(std::string* why, std::string text)
 {
     if (why)
@@ -186,11 +193,15 @@ std::optional<LocalTime> ParseIsoTime(std::string_view s)
     const auto offMinutes = parseDigits(s.substr(23, 2));
     if (!year || !month || !day || !hour || !minute || !second || !offHours || !offMinutes)
         return std::nullopt;
-    if (*month < 1 || *month > 12 || *day < 1 || *day > 31 || *hour > 23 || *minute > 59 || *second > 60 ||
-        *offHours > 23 || *offMinutes > 59)
+    // Only times a clock can show: anything else would be drawn at some other
+    // moment. Zones run from 12 hours west to 14 hours east; no year 0.
+    if (*year < 1 || *month < 1 || *month > 12 || *day < 1 || *day > daysInMonth(*year, *month) || *hour > 23 ||
+        *minute > 59 || *second > 59 || *offMinutes > 59)
         return std::nullopt;
-    const int offset = *offHours * 60 + *offMinutes;
-    return LocalTime{*year, *month, *day, *hour, *minute, *second, s[19] == '-' ? -offset : offset};
+    const int offset = (s[19] == '-' ? -1 : 1) * (*offHours * 60 + *offMinutes);
+    if (offset < -12 * 60 || offset > 14 * 60)
+        return std::nullopt;
+    return LocalTime{*year, *month, *day, *hour, *minute, *second, offset};
 }
 
 Row MeasurementRow(int address, const ImageRow& row, Status status, const LocalTime& time)

@@ -33,7 +33,8 @@ LocalTime SystemLocalTime();
 
 // "2026-12-08T05:43:17+01:00".
 std::string IsoTime(const LocalTime& t);
-// The inverse of IsoTime; nullopt for anything else (a "Z" included).
+// The inverse of IsoTime; nullopt for anything else (a "Z" included) and for
+// times no clock shows (31 February, second 60, an offset beyond -12:00..+14:00).
 std::optional<LocalTime> ParseIsoTime(std::string_view text);
 
 enum class Status { Ok, Failed };

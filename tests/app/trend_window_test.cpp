@@ -5,16 +5,19 @@
 #include <QDateTimeAxis>
 #include <QDir>
 #include <QFile>
+#include <QGraphicsTextItem>
 #include <QImage>
 #include <QLabel>
 #include <QLineSeries>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <QValueAxis>
 #include <QWheelEvent>
 #include <QtTest>
 #include <cmath>
+#include <ctime>
 
 #include "app/trend_window.h"
 #include "controller/drying_log.h"
@@ -112,6 +115,36 @@ QString WriteDay(const QString& base, const Day& day)
 
 bool Shows(TrendWindow& window, QLineSeries* series) { return window.chart()->series().contains(series); }
 
+// The labels the axes show once painted, in order along each axis.
+struct AxisLabels {
+    QStringList time, left, right;
+};
+
+AxisLabels Labels(TrendWindow& window)
+{
+    window.grab();
+    const QRectF plot = window.chart()->mapRectToScene(window.chart()->plotArea());
+    QList<std::pair<qreal, QString>> time, left, right;
+    for (QGraphicsItem* item : window.chart()->scene()->items()) {
+        // An axis keeps its labels in a group; its title and the legend's names stand apart.
+        const auto* text = dynamic_cast<QGraphicsTextItem*>(item);
+        if (!text || !text->isVisible() || !item->parentItem() || item->parentItem()->type() != QGraphicsItemGroup::Type)
+            continue;
+        const QPointF at = text->sceneBoundingRect().center();
+        if (at.y() - plot.bottom() > std::max({plot.left() - at.x(), at.x() - plot.right(), 0.0}))
+            time.append({at.x(), text->toPlainText()});
+        else
+            (at.x() < plot.left() ? left : right).append({-at.y(), text->toPlainText()});
+    }
+    AxisLabels labels;
+    for (auto [from, to] : {std::pair{&time, &labels.time}, {&left, &labels.left}, {&right, &labels.right}}) {
+        std::sort(from->begin(), from->end());
+        for (const auto& label : std::as_const(*from))
+            to->append(label.second);
+    }
+    return labels;
+}
+
 } // namespace
 
 class TrendWindowTest : public QObject {
@@ -119,6 +152,9 @@ class TrendWindowTest : public QObject {
 private slots:
     void showsTodaysFileAndTakesScans();
     void showsControlSensorsOfAnEarlierDay();
+    void labelsStayReadable_data();
+    void labelsStayReadable();
+    void drawsThePlantsClockInAnyZone();
 };
 
 void TrendWindowTest::showsTodaysFileAndTakesScans()
@@ -282,6 +318,100 @@ void TrendWindowTest::showsControlSensorsOfAnEarlierDay()
     emit window.dayBox()->activated(0);
     QVERIFY(!Shows(window, window.control1Series()));
     QCOMPARE(window.drySeries()->count(), live.ok);
+}
+
+void TrendWindowTest::labelsStayReadable_data()
+{
+    QTest::addColumn<int>("lines"); // 10 s apart
+    // Temperatures in tenths and differences in hundredths, taken in turn line by line.
+    QTest::addColumn<QList<int>>("dry");
+    QTest::addColumn<QList<int>>("wet");
+    QTest::addColumn<QList<int>>("difference");
+    QTest::newRow("a day") << kLines << QList{450, 580} << QList{400, 520} << QList{250, 650};
+    QTest::newRow("a minute") << 7 << QList{450, 580} << QList{400, 520} << QList{250, 650};
+    QTest::newRow("wet sensor at -50.0") << 360 << QList{600} << QList{400, -500} << QList{2000, 11000};
+    QTest::newRow("sensor word 0xFFFF") << 360 << QList{600, 65035} << QList{-500} << QList{-650000, 655350};
+    QTest::newRow("largest a line holds") << 360 << QList{9999999, -9999999} << QList{-9999999}
+                                          << QList{99999999, -99999999};
+}
+
+// However wide the values or short the day, no axis label turns into "..."
+// and no two time labels read the same, zoomed in too.
+void TrendWindowTest::labelsStayReadable()
+{
+    QFETCH(int, lines);
+    QFETCH(QList<int>, dry);
+    QFETCH(QList<int>, wet);
+    QFETCH(QList<int>, difference);
+    QTemporaryDir base;
+    Day day = MakeDay(dl::LocalTime{2026, 11, 20, 0, 0, 0, 60}, lines, false);
+    for (std::size_t i = 0; i < day.rows.size(); ++i) {
+        dl::Row& row = day.rows[i];
+        if (row.status == dl::Status::Ok) {
+            row.tempDry = dry[qsizetype(i) % dry.size()];
+            row.tempWet = wet[qsizetype(i) % wet.size()];
+            row.difference = difference[qsizetype(i) % difference.size()];
+        }
+    }
+    TrendWindow window(base.path());
+    window.showController(kAddress);
+    QVERIFY(window.loadFile(WriteDay(base.path(), day)));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    for (const bool zoomed : {false, true}) {
+        if (zoomed) { // into five minutes, as far as the day reaches
+            QRectF narrow = window.chart()->plotArea();
+            narrow.setWidth(narrow.width() * std::min(1.0, 30.0 / lines));
+            window.chart()->zoomIn(narrow);
+        }
+        const AxisLabels labels = Labels(window);
+        for (const QStringList& axis : {labels.time, labels.left, labels.right}) {
+            QVERIFY2(axis.size() >= 3, qPrintable(axis.join(u' ')));
+            QVERIFY2(!axis.join(u' ').contains(QStringLiteral("...")), qPrintable(axis.join(u' ')));
+            QCOMPARE(QSet<QString>(axis.begin(), axis.end()).size(), axis.size());
+        }
+    }
+}
+
+// The time axis reads as the plant's clock did, whatever the viewer's zone;
+// lines with times no clock shows are counted and left out.
+void TrendWindowTest::drawsThePlantsClockInAnyZone()
+{
+    const QByteArray zone = qgetenv("TZ");
+    auto restore = qScopeGuard([&] {
+        zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
+        tzset();
+    });
+    qputenv("TZ", "<-03>3");
+    tzset();
+    QTemporaryDir base;
+    const dl::LocalTime date{2026, 11, 20, 0, 0, 0, 9 * 60};
+    Day day = MakeDay(date, kLines, false);
+    // At noon the plant's clock goes back an hour, as at the end of summer time.
+    for (std::size_t i = kLines / 2; i < day.rows.size(); ++i) {
+        day.rows[i].time = At(date, int(i) * 10 - 3600);
+        day.rows[i].time.utcOffsetMinutes = 8 * 60;
+    }
+    const QString path = WriteDay(base.path(), day);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::Append));
+    for (const char* time : {"2026-11-31T12:00:00+09:00", "2026-11-20T12:00:60+09:00", "2026-11-20T12:00:00+15:00"})
+        file.write(QByteArray(time) + ",5,25.0,20.0,,,5.0,2,3,8,60,8,1,0,0,1,ok\r\n");
+    file.close();
+
+    TrendWindow window(base.path());
+    window.showController(kAddress);
+    QVERIFY(window.loadFile(path));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.drySeries()->count(), day.ok);
+    QVERIFY2(window.valueLabel()->text().startsWith(QStringLiteral("Pominięte wiersze: 3 (wiersz 8642")),
+             qPrintable(window.valueLabel()->text()));
+    QCOMPARE(window.drySeries()->at(0).x(), double(Msecs(date)));
+    const QStringList time = Labels(window).time;
+    QCOMPARE(time.join(u' '), QStringLiteral("00:00 02:59 05:59 08:59 11:59 13:59 16:59 19:59 22:59"));
+    QVERIFY(window.valuesAt(Msecs(At(date, 12))).startsWith(QStringLiteral("00:00:10")));
+    QVERIFY(window.valuesAt(Msecs(At(date, kLines * 5))).startsWith(QStringLiteral("11:00:00")));
 }
 
 QTEST_MAIN(TrendWindowTest)

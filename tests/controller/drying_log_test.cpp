@@ -92,6 +92,15 @@ TEST(DryingLogReader, RejectsWhatIsNotARowAndReadsQuotedFields)
              std::string("2026-12-08T24:00:00+01:00,5,25.0,20.0,,,5.0,2,3,8,60,8,1,0,0,1,ok"), // hour 24
          })
         EXPECT_FALSE(ParseRow(bad).has_value()) << bad;
+    // Times no clock shows: a chart would draw them somewhere else.
+    for (const char* bad : {"2026-02-31T05:43:17+01:00", "2026-02-29T05:43:17+01:00", "2100-02-29T05:43:17+01:00",
+                            "2026-04-31T05:43:17+01:00", "0000-01-01T05:43:17+01:00", "2026-12-08T05:60:17+01:00",
+                            "2026-12-08T05:43:60+01:00", "2026-12-08T05:43:17+14:01", "2026-12-08T05:43:17-12:01",
+                            "2026-12-08T05:43:17+01:60"})
+        EXPECT_FALSE(ParseIsoTime(bad).has_value()) << bad;
+    for (const char* good : {"2028-02-29T23:59:59+01:00", "2000-02-29T00:00:00+01:00", "2026-12-31T05:43:17+14:00",
+                             "2026-01-31T05:43:17-12:00", "2026-06-30T05:43:17+05:45"})
+        EXPECT_EQ(IsoTime(ParseIsoTime(good).value_or(LocalTime{})), good);
     EXPECT_EQ(ParseRow("\"2026-12-08T05:43:17+01:00\",\"5\",25.0,20.0,,,5.0,2,3,8,60,8,1,0,0,1,\"ok\""),
               ParseRow(kOk));
     // The reason quotes the line with its control characters escaped, a NUL among them.
