@@ -2,12 +2,11 @@
 
 #include <cmath>
 #include <ctime>
-#include <fstream>
-#include <sstream>
 
 #include "controller/conversions.h"
 #include "controller/quoted_text.h"
 #include "controller/view_temp.h"
+#include "settings/file_target.h"
 
 namespace torv::drying_log {
 
@@ -370,16 +369,16 @@ Contents ParseLog(std::string_view text)
 
 std::optional<Contents> ReadLog(const std::string& path, std::string* error)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    if (in)
-        text << in.rdbuf();
-    if (!in || in.bad()) {
+    // A day at one line a second is under 10 MB; a FIFO or a device under
+    // the day's name would keep the chart waiting for ever.
+    constexpr std::size_t kMaxLogBytes = 64u << 20;
+    const files::Contents file = files::ReadRegularFile(path, kMaxLogBytes);
+    if (!file.ok()) {
         if (error)
-            *error = "cannot read " + path;
+            *error = files::RefusalText(file.refusal, file.type, file.error);
         return std::nullopt;
     }
-    return ParseLog(text.str());
+    return ParseLog(file.bytes);
 }
 
 } // namespace torv::drying_log

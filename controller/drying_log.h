@@ -89,8 +89,8 @@ struct Contents {
 // line break was torn by a crash or a full disk and is skipped like any
 // line that is not a row.
 Contents ParseLog(std::string_view text);
-// Reads and parses the file at `path`; nullopt with `error` set when it
-// cannot be read.
+// Reads and parses the file at `path`; nullopt with `error` set (for the
+// window) when it cannot be read or is no regular file.
 std::optional<Contents> ReadLog(const std::string& path, std::string* error = nullptr);
 
 } // namespace torv::drying_log
