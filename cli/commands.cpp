@@ -130,7 +130,7 @@ Exit BusTest(Bus& bus, const Options& options)
     const bool progress = isatty(STDERR_FILENO) == 1;
     if (progress)
         bus.panel.onRepaint = [&bus] {
-            std::fprintf(stderr, "\rtorv-cli: %d/%d", bus.panel.get("ProgressBar1").progressValue, kMaxAddress);
+            std::fprintf(stderr, "\rtorv-cli: %d/%d", bus.panel.get(controls::ProgressBar1.name()).progressValue, kMaxAddress);
         };
     bus.console.Button6Click();
     if (progress)

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "controller/controls.h"
 #include "link/memory_image.h"
 
 namespace torv {
@@ -107,34 +108,34 @@ inline constexpr int kTempControl2 = 166;
 // The four actuator lamps of OutputBits (byte 127).
 struct OutputLamp {
     std::uint8_t mask;
-    std::string_view label;
+    Control label;
     std::string_view caption;
 };
 inline constexpr std::array<OutputLamp, 4> kOutputLamps{{
-    {0x08, "Label24", "Nawilżanie"},
-    {0x04, "Label39", "Grzanie"},
-    {0x02, "Label17", "Otwarcie"},
-    {0x01, "Label18", "Zamknięcie"},
+    {0x08, controls::Label(24), "Nawilżanie"},
+    {0x04, controls::Label(39), "Grzanie"},
+    {0x02, controls::Label(17), "Otwarcie"},
+    {0x01, controls::Label(18), "Zamknięcie"},
 }};
 
 // The ten programme steps: step k uses bytes 128 + 3(k-1) .. 130 + 3(k-1).
 struct ProgrammeStep {
     int step;
-    std::string_view label;
+    Control label;
     std::string_view caption;
     int firstByte;
 };
 inline constexpr std::array<ProgrammeStep, 10> kProgrammeSteps{{
-    {1, "Label48", "Pr.1", 128},
-    {2, "Label55", "Pr.2", 131},
-    {3, "Label56", "Pr.3", 134},
-    {4, "Label57", "Pr.4", 137},
-    {5, "Label58", "Pr.5", 140},
-    {6, "Label59", "Pr.6", 143},
-    {7, "Label60", "Pr.7", 146},
-    {8, "Label61", "Pr.8", 149},
-    {9, "Label62", "Pr.9", 152},
-    {10, "Label63", "Pr10", 155},
+    {1, controls::Label(48), "Pr.1", 128},
+    {2, controls::Label(55), "Pr.2", 131},
+    {3, controls::Label(56), "Pr.3", 134},
+    {4, controls::Label(57), "Pr.4", 137},
+    {5, controls::Label(58), "Pr.5", 140},
+    {6, controls::Label(59), "Pr.6", 143},
+    {7, controls::Label(60), "Pr.7", 146},
+    {8, controls::Label(61), "Pr.8", 149},
+    {9, controls::Label(62), "Pr.9", 152},
+    {10, controls::Label(63), "Pr10", 155},
 }};
 
 } // namespace torv

@@ -57,7 +57,7 @@ ControlChanges View_Data_Fields(const ImageRow& row, const std::string& sep)
     listField(out, row, 122, kLcdModeItems);        // LcdMode
     wholeField(out, row, 123, sep);                 // LcdInfoTime1
     wholeField(out, row, 124, sep);                 // LcdInfoTime2
-    out.push_back(SetValue("CheckBox1", Property::Checked, FlagChecked(RowByte(row, 125)) ? 1 : 0));
+    out.push_back(SetValue(controls::CheckBox1, Property::Checked, FlagChecked(RowByte(row, 125)) ? 1 : 0));
     return out;
 }
 

@@ -64,22 +64,20 @@ void PaintWholeField(ControlChanges& out, const MapEntry& entry, std::uint8_t by
 ControlChanges View_Temp(const ImageRow& row, const std::string& sep)
 {
     ControlChanges out;
-    const auto text = [&](std::string control, std::string t) { out.push_back(SetText(std::move(control), std::move(t))); };
-    const auto colour = [&](std::string_view control, int c) {
-        out.push_back(SetValue(std::string(control), Property::FontColor, c));
-    };
+    const auto text = [&](Control control, std::string t) { out.push_back(SetText(control, std::move(t))); };
+    const auto colour = [&](Control control, int c) { out.push_back(SetValue(control, Property::FontColor, c)); };
 
     field(out, row, 106, sep);
     field(out, row, 107, sep);
 
     const std::uint8_t autoStep = RowByte(row, kAutoStep);
     if (autoStep == 0) {
-        text("Label44", texts::kManualMode);
-        colour("Label44", colours::kBlue);
+        text(controls::Label(44), texts::kManualMode);
+        colour(controls::Label(44), colours::kBlue);
     } else {
-        text("Label44", "Tryb AUTOMAT!: cykl=" + whole(row, kAutoStep, sep) + " z 10, czas=" +
-                            whole(row, kAutoHoursDone, sep) + " z " + whole(row, kAutoHoursTotal, sep) + "[h]");
-        colour("Label44", colours::kRed);
+        text(controls::Label(44), "Tryb AUTOMAT!: cykl=" + whole(row, kAutoStep, sep) + " z 10, czas=" +
+                                      whole(row, kAutoHoursDone, sep) + " z " + whole(row, kAutoHoursTotal, sep) + "[h]");
+        colour(controls::Label(44), colours::kRed);
     }
 
     const std::uint8_t bits = RowByte(row, kOutputBits);
@@ -87,12 +85,12 @@ ControlChanges View_Temp(const ImageRow& row, const std::string& sep)
         colour(lamp.label, (bits & lamp.mask) != 0 ? colours::kMaroon : colours::kRed);
 
     const bool controlSensors = RowByte(row, kLcdMode) != 0;
-    text("Label5", degrees(row, kTempDry, sep));
-    text("Label19", degrees(row, kTempWet, sep));
-    text("Label32", controlSensors ? degrees(row, kTempControl1, sep) : texts::kSensorInactive);
-    text("Label45", controlSensors ? degrees(row, kTempControl2, sep) : texts::kSensorInactive);
+    text(controls::Label(5), degrees(row, kTempDry, sep));
+    text(controls::Label(19), degrees(row, kTempWet, sep));
+    text(controls::Label(32), controlSensors ? degrees(row, kTempControl1, sep) : texts::kSensorInactive);
+    text(controls::Label(45), controlSensors ? degrees(row, kTempControl2, sep) : texts::kSensorInactive);
 
-    text("Label14", HumidityDifferenceText(row, sep));
+    text(controls::Label(14), HumidityDifferenceText(row, sep));
 
     for (const ProgrammeStep& step : kProgrammeSteps) {
         const std::uint8_t hours = RowByte(row, step.firstByte);

@@ -10,7 +10,7 @@
 namespace torv {
 
 namespace {
-constexpr const char* kContactLink = "Label11";
+constexpr Control kContactLink = controls::Label(11);
 } // namespace
 
 Console::Console(ModbusLink& link, SettingsFile& settingsFile, Notifier& notifier, Panel& panel)
@@ -34,9 +34,9 @@ void Console::errorCounterDisplay(const char* prefix, bool counting)
 void Console::addressIndicator(bool ok)
 {
     const int colour = ok ? colours::kBlue : colours::kRed;
-    panel_.apply({SetValue("Edit1", Property::FontColor, colour),
-                  SetText("Label37", ok ? texts::kAddressActive : texts::kAddressInactive),
-                  SetValue("Label37", Property::FontColor, colour)});
+    panel_.apply({SetValue(controls::Edit(1), Property::FontColor, colour),
+                  SetText(controls::Label(37), ok ? texts::kAddressActive : texts::kAddressInactive),
+                  SetValue(controls::Label(37), Property::FontColor, colour)});
 }
 
 // ---- views -----------------------------------------------------------------
@@ -110,11 +110,11 @@ void Console::OpenCommClick()
     settingsFile_.LoadSettings(s);
     ActiveAddress = s.ModuleAddress;
     DataLoaded = false;
-    panel_.apply({SetValue("ComboBox1", Property::ListIndex, s.BaudIndex),
-                  SetValue("ComboBox2", Property::ListIndex, s.ComIndex),
-                  SetValue("ComboBox3", Property::ListIndex, s.ParityIndex),
-                  SetValue("UpDown1", Property::SpinnerPosition, s.ModuleAddress)});
-    panel_.apply({SetText("Edit1", std::to_string(panel_.spinnerPosition("UpDown1")))});
+    panel_.apply({SetValue(controls::ComboBox(1), Property::ListIndex, s.BaudIndex),
+                  SetValue(controls::ComboBox(2), Property::ListIndex, s.ComIndex),
+                  SetValue(controls::ComboBox(3), Property::ListIndex, s.ParityIndex),
+                  SetValue(controls::UpDown(1), Property::SpinnerPosition, s.ModuleAddress)});
+    panel_.apply({SetText(controls::Edit(1), std::to_string(panel_.spinnerPosition(controls::UpDown(1))))});
     link_.Ustaw_COM();
     link_.DelayMs(20);
     Read_Data_Modul();
@@ -137,7 +137,7 @@ void Console::Timer1Timer() { Scan_ModBus(); }
 
 void Console::ComboBox2Change()
 {
-    settings().ComIndex = static_cast<std::uint8_t>(panel_.listIndex("ComboBox2"));
+    settings().ComIndex = static_cast<std::uint8_t>(panel_.listIndex(controls::ComboBox(2)));
     SaveAndReopenPort();
 }
 
@@ -178,7 +178,7 @@ void Console::Read_Data_AllModul()
     BusTested = false;
     FoundIndex = 0;
     FoundAddresses.clear();
-    panel_.apply({SetValue("ProgressBar1", Property::ProgressMax, kMaxAddress)});
+    panel_.apply({SetValue(controls::ProgressBar1, Property::ProgressMax, kMaxAddress)});
     for (int address = 1; address <= kMaxAddress; ++address) {
         ActiveAddress = static_cast<std::uint8_t>(address);
         read(ActiveAddress, 96, 2, false);
@@ -191,19 +191,19 @@ void Console::Read_Data_AllModul()
                 FoundIndex = static_cast<std::uint8_t>(FoundAddresses.size() - 1);
             ++FoundCount;
         }
-        panel_.apply({SetValue("ProgressBar1", Property::ProgressStep, 1)});
+        panel_.apply({SetValue(controls::ProgressBar1, Property::ProgressStep, 1)});
         panel_.repaintNow();
     }
     ActiveAddress = previous;
     if (FoundCount > 0) {
         BusTested = true;
         link_.ReplyOk = true;
-        panel_.apply({SetValue("Label26", Property::FontColor, colours::kBlue),
-                      SetText("Label26", texts::kBusTestOk + std::to_string(FoundCount))});
+        panel_.apply({SetValue(controls::Label(26), Property::FontColor, colours::kBlue),
+                      SetText(controls::Label(26), texts::kBusTestOk + std::to_string(FoundCount))});
     } else {
-        panel_.apply({SetText("Label26", texts::kBusTestNone)});
+        panel_.apply({SetText(controls::Label(26), texts::kBusTestNone)});
     }
-    panel_.apply({SetValue("ProgressBar1", Property::ProgressMax, 0)});
+    panel_.apply({SetValue(controls::ProgressBar1, Property::ProgressMax, 0)});
     scannerIndicators();
 }
 
@@ -213,7 +213,7 @@ void Console::Button4Click()
 {
     if (!BusTested) {
         notifier_.notice(texts::kWaitBox, texts::kWaitCaption);
-        panel_.apply({SetText("Label26", texts::kBusTestRunning)});
+        panel_.apply({SetText(controls::Label(26), texts::kBusTestRunning)});
         panel_.repaintNow();
         Read_Data_AllModul();
         return;
@@ -232,7 +232,7 @@ void Console::Button4Click()
 void Console::UpDown1Click()
 {
     PortSettings& s = settings();
-    s.ModuleAddress = static_cast<std::uint8_t>(std::stoi("0" + panel_.text("Edit1")) & 0xFF);
+    s.ModuleAddress = static_cast<std::uint8_t>(std::stoi("0" + panel_.text(controls::Edit(1))) & 0xFF);
     read(s.ModuleAddress, 96, 1, false);
     link_.DelayMs(5);
     if (!link_.ReplyOk) {
@@ -262,7 +262,7 @@ void Console::CheckBox1Click() { Load_CheckBox(); }
 
 void Console::Load_CheckBox()
 {
-    const std::uint8_t v = panel_.checked("CheckBox1") ? 1 : 0;
+    const std::uint8_t v = panel_.checked(controls::CheckBox1) ? 1 : 0;
     std::uint8_t& alarm = link_.image.at(ActiveAddress, 125);
     // The tick means "alarm on" for any non-zero byte: a refresh that ticks
     // the box for a byte of 2 must not rewrite it as 1 (and byte 126 with it).

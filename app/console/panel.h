@@ -2,10 +2,12 @@
 #include <string>
 
 #include "controller/control_change.h"
+#include "controller/controls.h"
 
 namespace torv {
 
-// The window as the workflows see it: controls addressed by name. The Qt
+// The window as the workflows see it: controls addressed by name (the
+// identities of controller/controls.h give the names). The Qt
 // window implements it with widgets, tests with a plain record of states.
 // Setting a list's selection or a spinner's position through apply() raises
 // no operator-change handler; setting CheckBox1's tick does run its click
@@ -18,6 +20,11 @@ public:
     virtual int listIndex(const std::string& control) const = 0;
     virtual int spinnerPosition(const std::string& control) const = 0;
     virtual bool checked(const std::string& control) const = 0;
+    // The same by identity.
+    std::string text(Control c) const { return text(c.name()); }
+    int listIndex(Control c) const { return listIndex(c.name()); }
+    int spinnerPosition(Control c) const { return spinnerPosition(c.name()); }
+    bool checked(Control c) const { return checked(c.name()); }
     // Paint the bus-test line and the progress bar now, in the middle of bus work.
     virtual void repaintNow() = 0;
     // Hand a link to the desktop ("open"); the outcome is not examined.

@@ -68,7 +68,7 @@ bool Console::SaveParameterSet(const std::string& path)
     for (const WriteBackRow& r : WriteBackTable())
         if (const std::optional<std::int16_t> value = RowValue(r, panel_, row(), separator))
             shown[static_cast<std::size_t>(r.byte - kFirstByte)] = Low8(*value);
-    shown[static_cast<std::size_t>(kAlarmBuzzer - kFirstByte)] = panel_.checked("CheckBox1") ? 1 : 0;
+    shown[static_cast<std::size_t>(kAlarmBuzzer - kFirstByte)] = panel_.checked(controls::CheckBox1) ? 1 : 0;
 
     ParameterSetResult result = ParameterSetFromRow(shown);
     if (!result.ok()) {

@@ -11,12 +11,13 @@ namespace torv {
 namespace {
 
 // The field a spinner is attached to, rewritten from the spinner's position.
-ControlChanges FieldFromSpinner(const Panel& panel, std::string_view spinner, const std::string& separator)
+ControlChanges FieldFromSpinner(const Panel& panel, Control spinner, const std::string& separator)
 {
+    const std::string name = spinner.name();
     for (const MapEntry& e : MemoryMap()) {
-        if (e.spinner != spinner)
+        if (e.spinner != name)
             continue;
-        const int position = panel.spinnerPosition(std::string(spinner));
+        const int position = panel.spinnerPosition(spinner);
         const bool tenths = e.kind == Kind::Tenths || e.kind == Kind::OffsetTenths;
         return {SetText(std::string(e.control), tenths ? TenthsText(position, separator) : std::to_string(position))};
     }
@@ -25,16 +26,16 @@ ControlChanges FieldFromSpinner(const Panel& panel, std::string_view spinner, co
 
 } // namespace
 
-void Console::UpDown2Click() { panel_.apply(FieldFromSpinner(panel_, "UpDown2", separator)); }
-void Console::UpDown4Click() { panel_.apply(FieldFromSpinner(panel_, "UpDown4", separator)); }
-void Console::UpDown5Click() { panel_.apply(FieldFromSpinner(panel_, "UpDown5", separator)); }
-void Console::UpDown6Click() { panel_.apply(FieldFromSpinner(panel_, "UpDown6", separator)); }
-void Console::UpDown7Click() { panel_.apply(FieldFromSpinner(panel_, "UpDown7", separator)); }
-void Console::UpDown8Click() { panel_.apply(FieldFromSpinner(panel_, "UpDown8", separator)); }
-void Console::UpDown9Click() { panel_.apply(FieldFromSpinner(panel_, "UpDown9", separator)); }
-void Console::UpDown10Click() { panel_.apply(FieldFromSpinner(panel_, "UpDown10", separator)); }
-void Console::UpDown11Click() { panel_.apply(FieldFromSpinner(panel_, "UpDown11", separator)); }
-void Console::UpDown12Click() { panel_.apply(FieldFromSpinner(panel_, "UpDown12", separator)); }
-void Console::UpDown14Click() { panel_.apply(FieldFromSpinner(panel_, "UpDown14", separator)); }
+void Console::UpDown2Click() { panel_.apply(FieldFromSpinner(panel_, controls::UpDown(2), separator)); }
+void Console::UpDown4Click() { panel_.apply(FieldFromSpinner(panel_, controls::UpDown(4), separator)); }
+void Console::UpDown5Click() { panel_.apply(FieldFromSpinner(panel_, controls::UpDown(5), separator)); }
+void Console::UpDown6Click() { panel_.apply(FieldFromSpinner(panel_, controls::UpDown(6), separator)); }
+void Console::UpDown7Click() { panel_.apply(FieldFromSpinner(panel_, controls::UpDown(7), separator)); }
+void Console::UpDown8Click() { panel_.apply(FieldFromSpinner(panel_, controls::UpDown(8), separator)); }
+void Console::UpDown9Click() { panel_.apply(FieldFromSpinner(panel_, controls::UpDown(9), separator)); }
+void Console::UpDown10Click() { panel_.apply(FieldFromSpinner(panel_, controls::UpDown(10), separator)); }
+void Console::UpDown11Click() { panel_.apply(FieldFromSpinner(panel_, controls::UpDown(11), separator)); }
+void Console::UpDown12Click() { panel_.apply(FieldFromSpinner(panel_, controls::UpDown(12), separator)); }
+void Console::UpDown14Click() { panel_.apply(FieldFromSpinner(panel_, controls::UpDown(14), separator)); }
 
 } // namespace torv

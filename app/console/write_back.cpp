@@ -63,7 +63,7 @@ namespace {
 // or one no controller can answer at (0 would make it a broadcast listener).
 std::optional<std::int16_t> AddressFieldValue(const Panel& panel, const std::string& separator)
 {
-    const std::optional<double> value = ParseNumber(panel.text("Edit1"), separator);
+    const std::optional<double> value = ParseNumber(panel.text(controls::Edit(1)), separator);
     if (!value)
         return std::nullopt;
     const std::uint8_t address = Low8(RoundHalfEven(*value));
@@ -111,7 +111,7 @@ void Console::Button3Click()
     const std::uint8_t oldAddress = link_.image.at(ActiveAddress, kSlaveAddress);
     if (wanted && (*wanted & 0xFF) != oldAddress) {
         WorkValue = *wanted;
-        const std::string field = panel_.text("Edit1");
+        const std::string field = panel_.text(controls::Edit(1));
         const std::string question = std::string(kAddressQuestion) + "\r" + kOldAddress +
                                      std::to_string(oldAddress) + kNewAddress + field;
         if (notifier_.question(question, kAddressCaption)) {
@@ -159,7 +159,7 @@ void Console::Button3Click()
 
 void Console::ComboBox1Change()
 {
-    const int index = panel_.listIndex("ComboBox1");
+    const int index = panel_.listIndex(controls::ComboBox(1));
     if (index < 0)
         return;
     if (notifier_.question(kBaudQuestion, kLineCaption)) {
@@ -173,7 +173,7 @@ void Console::ComboBox1Change()
 
 void Console::ComboBox3Change()
 {
-    const int index = panel_.listIndex("ComboBox3");
+    const int index = panel_.listIndex(controls::ComboBox(3));
     if (index < 0)
         return;
     if (notifier_.question(kParityQuestion, kLineCaption)) {

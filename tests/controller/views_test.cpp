@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QXmlStreamReader>
+
 #include <algorithm>
+#include <map>
 #include <optional>
 #include <set>
 
 #include "controller/colours.h"
+#include "controller/controls.h"
 #include "controller/view_data.h"
 #include "controller/view_temp.h"
 
@@ -391,6 +396,56 @@ TEST(ViewData, FieldsThenStatusEqualsTheWholeView)
     const ControlChanges whole = torv::View_Data(row, flags, ".");
     EXPECT_EQ(split, whole);
     EXPECT_EQ(textOf(whole, "Edit6"), "-0.5");
+}
+
+// ---- controls by identity ----------------------------------------------------
+
+// The main window's form file: each widget's name and class.
+std::map<std::string, std::string> FormWidgets()
+{
+    std::map<std::string, std::string> widgets;
+    QFile file(QStringLiteral(TORV_FORM_FILE));
+    if (!file.open(QIODevice::ReadOnly))
+        return widgets;
+    QXmlStreamReader xml(&file);
+    while (!xml.atEnd())
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("widget"))
+            widgets[xml.attributes().value("name").toString().toStdString()] =
+                xml.attributes().value("class").toString().toStdString();
+    return widgets;
+}
+
+TEST(ControlIdentities, EachIsAControlOfItsClassInTheFormAndTheFormHasNoOthers)
+{
+    const std::map<std::string, std::string> form = FormWidgets();
+    ASSERT_GT(form.size(), 100u) << TORV_FORM_FILE;
+    for (const torv::Control& c : torv::AllControls()) {
+        const auto it = form.find(c.name());
+        ASSERT_NE(it, form.end()) << c.name() << " is not in the form";
+        const auto& range = *std::find_if(torv::kControlRanges.begin(), torv::kControlRanges.end(),
+                                          [&](const torv::ControlRange& r) { return r.kind == c.kind; });
+        EXPECT_EQ(it->second, range.formClass) << c.name();
+        torv::Control back{};
+        EXPECT_TRUE(torv::ControlNamed(c.name(), back) && back == c) << c.name();
+    }
+    // A control of a numbered class the table does not know would be unreachable.
+    for (const auto& [name, cls] : form)
+        for (const torv::ControlRange& r : torv::kControlRanges) {
+            torv::Control c{};
+            if (cls == r.formClass && name.rfind(r.prefix, 0) == 0) {
+                EXPECT_TRUE(torv::ControlNamed(name, c)) << name;
+            }
+        }
+    for (const char* stranger : {"Edit0", "Edit48", "Edit016", "Label1", "Label", "UpDown1x", "Image1"}) {
+        torv::Control c{};
+        EXPECT_FALSE(torv::ControlNamed(stranger, c)) << stranger;
+    }
+    // The memory map names its fields, spinners and lists by identities too.
+    for (const torv::MapEntry& e : torv::MemoryMap())
+        for (const std::string_view name : {e.control, e.spinner}) {
+            torv::Control c{};
+            EXPECT_TRUE(name.empty() || torv::ControlNamed(name, c)) << e.byte << " " << name;
+        }
 }
 
 } // namespace
