@@ -15,14 +15,12 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSaveFile>
-#include <QTimeZone>
 #include <QTimer>
 #include <QValueAxis>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "save_refusal.h"
 #include "serving_clock.h"
@@ -31,13 +29,6 @@ namespace dl = torv::drying_log;
 
 namespace {
 
-qint64 Msecs(const dl::LocalTime& t)
-{
-    const QDateTime time(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second),
-                         QTimeZone(t.utcOffsetMinutes * 60));
-    return time.toMSecsSinceEpoch();
-}
-
 QString Degrees(int tenths) { return QString::number(tenths / 10.0, 'f', 1); }
 
 // The file-name part before the date, e.g. "komora-005-".
@@ -45,23 +36,6 @@ QString FilePrefix(int address)
 {
     const std::string name = dl::FileName(address, dl::LocalTime{});
     return QString::fromStdString(name.substr(0, name.size() - std::string("1970-01-01.csv").size()));
-}
-
-// At most this many steps between ticks on a value axis: each label then
-// keeps the height of its text, which the toolkit otherwise elides to "...".
-constexpr double kMostSteps = 15;
-
-// `least` for the spans a drying log normally has; for wider ones (a broken
-// sensor reads -50.0 or 6503.5) the next of 1, 2, 5 x 10^n that leaves at
-// most kMostSteps steps.
-double TickStep(double span, double least)
-{
-    double step = least;
-    while (span / step > kMostSteps) {
-        const double mantissa = step / std::pow(10.0, std::floor(std::log10(step)));
-        step *= mantissa < 1.5 || mantissa > 4 ? 2.0 : 2.5;
-    }
-    return step;
 }
 
 } // namespace
@@ -173,8 +147,7 @@ TrendWindow::TrendWindow(QString baseDir, QWidget* parent)
     // Minutes alone repeat or skip once the ticks lie under two minutes apart
     // (a short day, a deep zoom): then the seconds too.
     connect(timeAxis_, &QDateTimeAxis::rangeChanged, this, [this](const QDateTime& min, const QDateTime& max) {
-        const bool close = min.msecsTo(max) < (timeAxis_->tickCount() - 1) * 120'000LL;
-        const QString format = close ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm");
+        const QString format = dl::TimeAxisFormat(min.msecsTo(max), timeAxis_->tickCount());
         if (timeAxis_->format() != format)
             timeAxis_->setFormat(format);
     });
@@ -288,11 +261,7 @@ void TrendWindow::clearCurves()
         delete line;
     }
     stepLines_.clear();
-    rows_.clear();
-    times_.clear();
-    control1Used_ = control2Used_ = false;
-    lastStep_ = -1;
-    haveSet_ = false;
+    trend_ = dl::TrendSeries(address_);
 }
 
 bool TrendWindow::loadFile(const QString& path)
@@ -308,27 +277,8 @@ bool TrendWindow::loadFile(const QString& path)
     std::optional<dl::Contents> contents;
     if (QFileInfo::exists(path))
         contents = dl::ReadLog(path.toStdString(), &error);
-    Points points;
-    if (contents) {
-        const auto n = static_cast<qsizetype>(contents->rows.size());
-        for (QList<QPointF>* list : {&points.dry, &points.wet, &points.control1, &points.control2, &points.set,
-                                     &points.difference})
-            list->reserve(n);
-        rows_.reserve(contents->rows.size());
-        times_.reserve(contents->rows.size());
-        for (const dl::Row& row : contents->rows)
-            if (row.status == dl::Status::Ok && row.address == address_)
-                collect(row, points);
-    }
     // Handed over at once: a series lays itself out again on each change.
-    dry_->replace(points.dry);
-    wet_->replace(points.wet);
-    control1_->replace(points.control1);
-    control2_->replace(points.control2);
-    setTemperature_->replace(points.set);
-    difference_->replace(points.difference);
-    attach(control1_, control1Used_);
-    attach(control2_, control2Used_);
+    draw(contents ? trend_.take(contents->rows) : dl::TrendSeries::Points{}, true);
     fitRanges(true);
 
     QString note;
@@ -339,7 +289,7 @@ bool TrendWindow::loadFile(const QString& path)
                    .arg(contents->skipped.size())
                    .arg(contents->skipped.front().number)
                    .arg(QString::fromStdString(contents->skipped.front().reason));
-    else if (rows_.empty())
+    else if (trend_.rows().empty())
         note = QStringLiteral("Brak pomiarów tego dnia.");
     valueLabel_->setText(note);
     return contents.has_value();
@@ -403,132 +353,56 @@ bool TrendWindow::take(const dl::Row& row)
     return true;
 }
 
-// The points of one line, into `into`; the step lines made as they come.
-void TrendWindow::collect(const dl::Row& row, Points& into)
+void TrendWindow::draw(const dl::TrendSeries::Points& points, bool replace)
 {
-    const qint64 t = Msecs(row.time);
-    const double x = static_cast<double>(t);
-    rows_.push_back(row);
-    times_.push_back(t);
-    if (row.tempDry)
-        into.dry.append({x, *row.tempDry / 10.0});
-    if (row.tempWet)
-        into.wet.append({x, *row.tempWet / 10.0});
-    if (row.tempControl1) {
-        into.control1.append({x, *row.tempControl1 / 10.0});
-        control1Used_ = true;
+    const std::vector<dl::TrendSeries::StepChange>& changes = trend_.stepChanges();
+    for (auto i = static_cast<std::size_t>(stepLines_.size()); i < changes.size(); ++i)
+        addStepLine(changes[i].msecs, changes[i].step);
+    const std::pair<QLineSeries*, const QList<QPointF>*> curves[] = {
+        {dry_, &points.dry}, {wet_, &points.wet}, {control1_, &points.control1}, {control2_, &points.control2},
+        {setTemperature_, &points.set}, {difference_, &points.difference}};
+    for (const auto& [series, list] : curves) {
+        if (replace)
+            series->replace(*list);
+        else
+            series->append(*list);
     }
-    if (row.tempControl2) {
-        into.control2.append({x, *row.tempControl2 / 10.0});
-        control2Used_ = true;
-    }
-    if (row.difference)
-        into.difference.append({x, *row.difference / 100.0});
-    // Whole degrees, as the controller holds it; a step: the old value up
-    // to this moment, the new one from it.
-    if (row.setTemperature) {
-        if (haveSet_ && lastSet_ != *row.setTemperature)
-            into.set.append({x, double(lastSet_)});
-        into.set.append({x, double(*row.setTemperature)});
-        lastSet_ = *row.setTemperature;
-        haveSet_ = true;
-    }
-    if (row.autoStep) {
-        if (lastStep_ >= 0 && *row.autoStep != lastStep_)
-            addStepLine(t, *row.autoStep);
-        lastStep_ = *row.autoStep;
-    }
+    attach(control1_, trend_.control1Used());
+    attach(control2_, trend_.control2Used());
 }
 
 // One scan more: each series gets its points appended, the rest stays drawn.
 void TrendWindow::takeRow(const dl::Row& row)
 {
-    Points points;
-    collect(row, points);
-    dry_->append(points.dry);
-    wet_->append(points.wet);
-    control1_->append(points.control1);
-    control2_->append(points.control2);
-    setTemperature_->append(points.set);
-    difference_->append(points.difference);
-    attach(control1_, control1Used_);
-    attach(control2_, control2Used_);
+    draw(trend_.take(row), false);
     // The view follows the new point unless the operator zoomed or moved it.
-    const bool following = rows_.size() < 2
-                           || timeAxis_->max().toMSecsSinceEpoch() >= times_[times_.size() - 2];
+    const std::vector<qint64>& times = trend_.times();
+    const bool following = times.size() < 2 || timeAxis_->max().toMSecsSinceEpoch() >= times[times.size() - 2];
     fitRanges(following);
 }
 
-// Whole degrees around the values, a margin of one; the time axis over the
-// file's span, a minute at least.
+// The ranges the trend gives; the time axis only when `resetTime`.
 void TrendWindow::fitRanges(bool resetTime)
 {
-    double low = std::numeric_limits<double>::max(), high = std::numeric_limits<double>::lowest();
-    for (const QLineSeries* series : {dry_, wet_, control1_, control2_, setTemperature_}) {
-        if (!chart_->series().contains(const_cast<QLineSeries*>(series)))
-            continue;
-        for (const QPointF& p : series->points()) {
-            low = std::min(low, p.y());
-            high = std::max(high, p.y());
-        }
-    }
-    if (low > high) {
-        low = 0;
-        high = 100;
-    } else {
-        low = std::floor(low) - 1;
-        high = std::ceil(high) + 1;
-    }
+    const dl::TrendSeries::Range temperature = trend_.temperatureRange();
+    const double low = temperature.min, high = temperature.max;
     // Each change of a range lays every curve out again: only real changes.
     if (temperatureAxis_->min() != low || temperatureAxis_->max() != high)
         temperatureAxis_->setRange(low, high);
-    double dLow = std::numeric_limits<double>::max(), dHigh = std::numeric_limits<double>::lowest();
-    for (const QPointF& p : difference_->points()) {
-        dLow = std::min(dLow, p.y());
-        dHigh = std::max(dHigh, p.y());
-    }
-    if (dLow > dHigh) {
-        dLow = 0;
-        dHigh = 10;
-    } else {
-        dLow = std::floor(dLow) - 1;
-        dHigh = std::ceil(dHigh) + 1;
-    }
-    if (differenceAxis_->min() != dLow || differenceAxis_->max() != dHigh)
-        differenceAxis_->setRange(dLow, dHigh);
+    const dl::TrendSeries::Range difference = trend_.differenceRange();
+    if (differenceAxis_->min() != difference.min || differenceAxis_->max() != difference.max)
+        differenceAxis_->setRange(difference.min, difference.max);
     for (QLineSeries* line : std::as_const(stepLines_)) {
         const double x = line->at(0).x();
         if (line->at(0).y() != low || line->at(1).y() != high)
             line->replace(QList<QPointF>{{x, low}, {x, high}});
     }
-    // Ticks at round values: the axes' ranges follow the data, not the ticks.
-    const double span = high - low;
-    temperatureAxis_->setTickInterval(TickStep(span, span <= 12 ? 1 : span <= 30 ? 2 : span <= 60 ? 5 : 10));
-    const double dSpan = dHigh - dLow;
-    differenceAxis_->setTickInterval(TickStep(dSpan, dSpan <= 6 ? 0.5 : dSpan <= 12 ? 1 : 2));
+    temperatureAxis_->setTickInterval(temperature.step);
+    differenceAxis_->setTickInterval(difference.step);
     if (!resetTime)
         return;
-    qint64 first, last;
-    if (times_.empty()) {
-        const QDateTime now = QDateTime::currentDateTime();
-        first = QDateTime(now.date(), QTime(0, 0)).toMSecsSinceEpoch();
-        last = first + 24 * 3600 * 1000LL;
-    } else {
-        first = times_.front();
-        last = std::max(times_.back(), first + 60 * 1000LL);
-    }
+    const auto [first, last] = trend_.timeSpan(QDate::currentDate());
     timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(first), QDateTime::fromMSecsSinceEpoch(last));
-}
-
-QString TrendWindow::plantClock(qint64 msecs, const QString& format) const
-{
-    QDateTime at = QDateTime::fromMSecsSinceEpoch(msecs);
-    if (!times_.empty()) {
-        const auto after = std::upper_bound(times_.begin(), times_.end(), msecs);
-        const dl::Row& row = rows_[after == times_.begin() ? 0 : std::size_t(after - times_.begin()) - 1];
-        at = QDateTime::fromMSecsSinceEpoch(msecs, QTimeZone(row.time.utcOffsetMinutes * 60));
-    }
-    return chart_->locale().toString(at, format);
 }
 
 // The toolkit labels the time axis in the viewer's zone, which need not be
@@ -558,7 +432,7 @@ void TrendWindow::labelPlantClock()
     for (qsizetype i = 0; i < labels.size(); ++i) {
         // Where the toolkit puts its ticks.
         const auto at = qint64(std::llround(first + double(i) * (last - first) / double(labels.size() - 1)));
-        const QString text = plantClock(at, timeAxis_->format());
+        const QString text = trend_.plantClock(at, timeAxis_->format(), chart_->locale());
         QGraphicsTextItem* label = labels[i];
         if (label->toPlainText() == text)
             continue;
@@ -577,12 +451,10 @@ void TrendWindow::resetView()
 
 QString TrendWindow::valuesAt(qint64 msecs) const
 {
-    if (times_.empty())
+    const dl::Row* nearest = trend_.rowNear(msecs);
+    if (!nearest)
         return {};
-    auto it = std::lower_bound(times_.begin(), times_.end(), msecs);
-    if (it == times_.end() || (it != times_.begin() && msecs - *(it - 1) < *it - msecs))
-        --it;
-    const dl::Row& row = rows_[static_cast<std::size_t>(it - times_.begin())];
+    const dl::Row& row = *nearest;
     // The time as the line has it, the plant's clock.
     QString text = QTime(row.time.hour, row.time.minute, row.time.second).toString(QStringLiteral("HH:mm:ss"));
     auto add = [&text](const QString& name, const std::optional<int>& tenths) {

@@ -1,11 +1,11 @@
 #pragma once
 #include <QList>
-#include <QPointF>
 #include <QString>
 #include <QWidget>
 #include <vector>
 
 #include "controller/drying_log.h"
+#include "controller/trend_series.h"
 
 class QChart;
 class QChartView;
@@ -71,10 +71,9 @@ private:
     friend class TrendView;
     void fillDays();
     void clearCurves();
-    struct Points {
-        QList<QPointF> dry, wet, control1, control2, set, difference;
-    };
-    void collect(const torv::drying_log::Row& row, Points& into);
+    // Draws what the trend took: its new step changes as lines, `points`
+    // onto the curves (`replace` or appended).
+    void draw(const torv::drying_log::TrendSeries::Points& points, bool replace);
     // False when it reloaded the file instead: the rest is in it.
     bool take(const torv::drying_log::Row& row);
     void takeRow(const torv::drying_log::Row& row);
@@ -82,9 +81,6 @@ private:
     void addStepLine(qint64 msecs, int step);
     void fitRanges(bool resetTime);
     QString todaysPath() const;
-    // The plant's clock at `msecs` as the log has it: with the offset of the
-    // line at or before that moment; the viewer's zone before any line.
-    QString plantClock(qint64 msecs, const QString& format) const;
     void labelPlantClock();
 
     QString baseDir_;
@@ -104,10 +100,5 @@ private:
     std::vector<torv::drying_log::Row> pending_;
 
     // What is shown, for the ranges and the hover label.
-    std::vector<torv::drying_log::Row> rows_;
-    std::vector<qint64> times_;
-    bool control1Used_ = false, control2Used_ = false;
-    int lastStep_ = -1;
-    int lastSet_ = 0;
-    bool haveSet_ = false;
+    torv::drying_log::TrendSeries trend_;
 };
