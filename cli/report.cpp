@@ -6,7 +6,7 @@ namespace torv::cli {
 
 namespace {
 
-constexpr int kBaudCode = 99;
+using bytes::kBaudCode;
 
 // Characters as a terminal shows them (UTF-8 continuation bytes take no column).
 std::size_t Width(const std::string& s)
@@ -92,8 +92,7 @@ std::string ReadTable(std::uint8_t address, const ImageRow& row, const drying_lo
             out += "  " + PadRight(column, nameWidth) + PadLeft(value.empty() ? "-" : value, 7) + "\n";
 
     out += "\nParametry\n";
-    const std::size_t parameterCount = parameter_set::kParameterCount;
-    for (std::size_t i = 0; i < parameterCount; ++i) {
+    for (std::size_t i = 0; i < kSetParameterCount; ++i) {
         const int byte = ParameterSetBytes()[i];
         const auto it = set.values.find(byte);
         const MapEntry& e = MapAt(byte);

@@ -28,24 +28,11 @@ namespace {
 
 using parameter_set::kFormat;
 using parameter_set::kMaxFileBytes;
-using parameter_set::kParameterCount;
 using parameter_set::kVersion;
 
-constexpr int kAlarmBuzzer = 125;
+using bytes::kAlarmBuzzer;
 constexpr int kStepCount = static_cast<int>(kProgrammeSteps.size());
 constexpr std::array<std::string_view, 3> kStepKeys{"hours", "temperature", "difference"};
-
-constexpr std::array<int, kParameterSetBytes> buildBytes()
-{
-    constexpr std::array<int, kParameterCount> parameters{108, 109, 110, 111, 112, 113, 114, 115, 116, 117,
-                                                          118, 120, 121, 122, 123, 124, 106, 107, kAlarmBuzzer};
-    std::array<int, kParameterSetBytes> bytes{};
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = i < parameters.size() ? parameters[i] : 128 + static_cast<int>(i - parameters.size());
-    return bytes;
-}
-constexpr std::array<int, kParameterSetBytes> kBytes = buildBytes();
-static_assert(kBytes.back() == 157);
 
 constexpr bool isTenths(Kind kind) { return kind == Kind::Tenths || kind == Kind::OffsetTenths; }
 
@@ -314,13 +301,13 @@ void readParameters(const QJsonValue& value, const Written& written, ParameterSe
     for (auto it = parameters.begin(); it != parameters.end(); ++it) {
         const std::string key = it.key().toStdString();
         const MapEntry* e = MapByName(key);
-        if (!e || std::find(kBytes.begin(), kBytes.begin() + kParameterCount, e->byte) == kBytes.begin() + kParameterCount)
+        if (!e || e->setPlace < 1 || e->setPlace > static_cast<int>(kSetParameterCount))
             problems.push_back(parameterPlace(key) + ": nieznany klucz");
     }
     for (const std::string& key : written.repeated(kParameters))
         problems.push_back(parameterPlace(key) + kRepeated);
-    for (std::size_t i = 0; i < kParameterCount; ++i) {
-        const MapEntry& e = MapAt(kBytes[i]);
+    for (std::size_t i = 0; i < kSetParameterCount; ++i) {
+        const MapEntry& e = MapAt(ParameterSetBytes()[i]);
         const QString key = QString::fromUtf8(e.name.data(), static_cast<qsizetype>(e.name.size()));
         if (!parameters.contains(key))
             continue;
@@ -431,10 +418,6 @@ bool readHeader(const QJsonObject& root, std::vector<std::string>& problems)
 
 } // namespace
 
-const std::array<int, kParameterSetBytes>& ParameterSetBytes() { return kBytes; }
-
-bool InParameterSet(int byte) { return std::find(kBytes.begin(), kBytes.end(), byte) != kBytes.end(); }
-
 int ControlValue(const MapEntry& entry, std::uint8_t byte)
 {
     switch (entry.kind) {
@@ -454,8 +437,8 @@ std::string ParameterValueJson(const MapEntry& entry, int value) { return valueJ
 std::string ParametersJson(const ParameterSet& set)
 {
     std::string parameters;
-    for (std::size_t i = 0; i < kParameterCount; ++i) {
-        const auto it = set.values.find(kBytes[i]);
+    for (std::size_t i = 0; i < kSetParameterCount; ++i) {
+        const auto it = set.values.find(ParameterSetBytes()[i]);
         if (it == set.values.end())
             continue;
         const MapEntry& e = MapAt(it->first);
@@ -503,7 +486,7 @@ std::string ParameterSetJson(const ParameterSet& set)
 ParameterSetResult ParameterSetFromRow(const ImageRow& row)
 {
     ParameterSetResult result;
-    for (const int byte : kBytes) {
+    for (const int byte : ParameterSetBytes()) {
         const MapEntry& e = MapAt(byte);
         const std::uint8_t stored = RowByte(row, byte);
         const int value = ControlValue(e, stored);
@@ -595,7 +578,7 @@ ParameterSetResult ParseParameterSet(std::string_view bytes)
 ControlChanges ParameterSetChanges(const ParameterSet& set, const std::string& separator)
 {
     ControlChanges out;
-    for (const int byte : kBytes) {
+    for (const int byte : ParameterSetBytes()) {
         const auto it = set.values.find(byte);
         if (it == set.values.end() || byte == kAlarmBuzzer)
             continue;

@@ -23,14 +23,7 @@ inline constexpr std::string_view kFormat = "torv-lcd-parameters";
 inline constexpr int kVersion = 1;
 // Checked before parsing: a hand-written set is a few kilobytes.
 inline constexpr std::size_t kMaxFileBytes = 64 * 1024;
-inline constexpr std::size_t kParameterCount = 19;
 } // namespace parameter_set
-
-// The bytes a set can hold, in the file's order: the parameters, then the
-// programme step by step (hours, temperature, difference).
-inline constexpr std::size_t kParameterSetBytes = parameter_set::kParameterCount + 30;
-const std::array<int, kParameterSetBytes>& ParameterSetBytes();
-bool InParameterSet(int byte);
 
 struct ParameterSet {
     int sourceAddress = 0; // controller it was read from, 0 when not given; only informs
