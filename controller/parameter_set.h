@@ -25,6 +25,8 @@ inline constexpr int kVersion = 1;
 inline constexpr std::size_t kMaxFileBytes = 64 * 1024;
 } // namespace parameter_set
 
+class JsonWriter;
+
 struct ParameterSet {
     int sourceAddress = 0; // controller it was read from, 0 when not given; only informs
     std::string saved;     // ISO 8601 date and time of the save, empty when not given
@@ -46,11 +48,11 @@ struct ParameterSetResult {
 // One value as the file holds it: a number (tenths with one decimal), a
 // list item's text in quotes, true or false.
 std::string ParameterValueJson(const MapEntry& entry, int value);
-// The "parameters" object and the "programme" array as the file holds them
-// at its top level (members indented by four, the closing bracket by two),
-// for other JSON documents of the same shapes; empty when the set has none.
-std::string ParametersJson(const ParameterSet& set);
-std::string ProgrammeJson(const ParameterSet& set);
+// The "parameters" object and the "programme" array as the file holds them,
+// for other JSON documents of the same shapes: {} for a set without
+// parameters, [] for one without a programme value.
+void WriteParametersJson(JsonWriter& json, const ParameterSet& set);
+void WriteProgrammeJson(JsonWriter& json, const ParameterSet& set);
 
 // A stored byte in the terms of the control showing it, and back.
 int ControlValue(const MapEntry& entry, std::uint8_t byte);
