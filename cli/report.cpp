@@ -2,11 +2,13 @@
 
 #include <algorithm>
 
+#include "controller/json_writer.h"
+
 namespace torv::cli {
 
 namespace {
 
-constexpr int kBaudCode = 99;
+using bytes::kBaudCode;
 
 // Characters as a terminal shows them (UTF-8 continuation bytes take no column).
 std::size_t Width(const std::string& s)
@@ -61,19 +63,24 @@ std::string ValueText(int byte, int value)
 
 std::string ReadJson(std::uint8_t address, const ImageRow& row, const drying_log::LocalTime& time)
 {
-    std::string measurements;
+    JsonWriter json;
+    json.beginObject().key("address").integer(address).key("measurements").beginObject();
     for (const auto& [column, value] : Measurements(address, row, time)) {
-        const bool text = column == "time" || column == "status";
-        measurements += (measurements.empty() ? "" : ",\n") + std::string("    \"") + column + "\": " +
-                        (value.empty() ? "null" : text ? "\"" + value + "\"" : value);
+        json.key(column);
+        if (value.empty())
+            json.null();
+        else if (column == "time" || column == "status")
+            json.string(value);
+        else
+            json.number(value);
     }
+    json.endObject();
     const ParameterSet set = HeldSet(row);
-    const std::string parameters = ParametersJson(set);
-    const std::string programme = ProgrammeJson(set);
-    return "{\n  \"address\": " + std::to_string(address) + ",\n  \"measurements\": {\n" + measurements +
-           "\n  },\n  \"parameters\": " + (parameters.empty() ? "{}" : parameters) +
-           ",\n  \"programme\": " + (programme.empty() ? "[]" : programme) +
-           ",\n  \"baudCode\": " + std::to_string(RowByte(row, kBaudCode)) + "\n}\n";
+    json.key("parameters");
+    WriteParametersJson(json, set);
+    json.key("programme");
+    WriteProgrammeJson(json, set);
+    return json.key("baudCode").integer(RowByte(row, kBaudCode)).endObject().str() + "\n";
 }
 
 std::string ReadTable(std::uint8_t address, const ImageRow& row, const drying_log::LocalTime& time)
@@ -92,8 +99,7 @@ std::string ReadTable(std::uint8_t address, const ImageRow& row, const drying_lo
             out += "  " + PadRight(column, nameWidth) + PadLeft(value.empty() ? "-" : value, 7) + "\n";
 
     out += "\nParametry\n";
-    const std::size_t parameterCount = parameter_set::kParameterCount;
-    for (std::size_t i = 0; i < parameterCount; ++i) {
+    for (std::size_t i = 0; i < kSetParameterCount; ++i) {
         const int byte = ParameterSetBytes()[i];
         const auto it = set.values.find(byte);
         const MapEntry& e = MapAt(byte);
@@ -116,10 +122,11 @@ std::string ReadTable(std::uint8_t address, const ImageRow& row, const drying_lo
 
 std::string FoundJson(const std::vector<std::uint8_t>& found)
 {
-    std::string list;
+    JsonWriter json;
+    json.beginObject(JsonWriter::Layout::Tight).key("found").beginArray();
     for (const std::uint8_t a : found)
-        list += (list.empty() ? "" : ", ") + std::to_string(a);
-    return "{\"found\": [" + list + "]}\n";
+        json.integer(a);
+    return json.endArray().endObject().str() + "\n";
 }
 
 } // namespace torv::cli

@@ -15,10 +15,7 @@ namespace {
 
 constexpr std::uint8_t kRead = 0x03;
 constexpr std::uint8_t kWrite = 0x06;
-constexpr int kAddressRegister = 96;
-constexpr int kBaudSet = 98;
-constexpr int kResetCounter = 100;
-constexpr int kStartStop = 119;
+using namespace bytes;
 
 // The names the window gives the bytes: the parameter captions (P1..P17)
 // and the programme's columns, so the monitor speaks as the window does.
@@ -27,14 +24,36 @@ struct Label {
     const char* text;
 };
 constexpr Label kLabels[] = {
-    {97, "adres"},         {99, "szybkość"},      {100, "licznik resetów"}, {104, "krok"},
-    {105, "godz. razem"},  {106, "T zadana"},     {107, "dT zadana"},       {108, "P10"},
-    {109, "P11"},          {110, "P12"},          {111, "P13"},             {112, "P1"},
-    {113, "P2"},           {114, "P3"},           {115, "P4"},              {116, "P6"},
-    {117, "P7"},           {118, "P5"},           {120, "P8"},              {121, "P9"},
-    {122, "P14"},          {123, "P15"},          {124, "P16"},             {125, "P17"},
-    {126, "godz. wykonane"}, {127, "wyjścia"},    {160, "T suchy"},         {162, "T mokry"},
-    {164, "T kontr.1"},    {166, "T kontr.2"},
+    {kSlaveAddress, "adres"},
+    {kBaudCode, "szybkość"},
+    {kResetCounter, "licznik resetów"},
+    {kAutoStep, "krok"},
+    {kAutoHoursTotal, "godz. razem"},
+    {kSetTemperature, "T zadana"},
+    {kSetDifference, "dT zadana"},
+    {kCalibrationT1, "P10"},
+    {kCalibrationT2, "P11"},
+    {kCalibrationT3, "P12"},
+    {kCalibrationT4, "P13"},
+    {kVentOpenTime, "P1"},
+    {kVentOpenPause, "P2"},
+    {kVentCloseTime, "P3"},
+    {kVentClosePause, "P4"},
+    {kHumidifyTime, "P6"},
+    {kHumidifyPause, "P7"},
+    {kHumidifyAlarmThreshold, "P5"},
+    {kAirHysteresis, "P8"},
+    {kDifferenceHysteresis, "P9"},
+    {kLcdMode, "P14"},
+    {kLcdInfoTime1, "P15"},
+    {kLcdInfoTime2, "P16"},
+    {kAlarmBuzzer, "P17"},
+    {kAutoHoursDone, "godz. wykonane"},
+    {kOutputBits, "wyjścia"},
+    {kTempDry, "T suchy"},
+    {kTempWet, "T mokry"},
+    {kTempControl1, "T kontr.1"},
+    {kTempControl2, "T kontr.2"},
 };
 
 std::string labelOf(int byte)
@@ -69,7 +88,7 @@ std::string listItem(std::string_view control, int index)
 bool inDegrees(int byte)
 {
     const int programme = byte - kProgrammeSteps.front().firstByte;
-    return byte == measured::kSetTemperature || byte == measured::kSetDifference ||
+    return byte == kSetTemperature || byte == kSetDifference ||
            (programme >= 0 && programme < 3 * static_cast<int>(kProgrammeSteps.size()) && programme % 3 != 0);
 }
 
@@ -111,10 +130,10 @@ std::string requestMeaning(const Frame& f)
         return "funkcja " + std::to_string(f.function);
     const std::uint8_t high = f.bytes[4], low = f.bytes[5];
     switch (f.start) {
-    case kAddressRegister: return "zmiana adresu " + std::to_string(f.address) + " → " + std::to_string(low);
+    case kAddressHigh: return "zmiana adresu " + std::to_string(f.address) + " → " + std::to_string(low);
     case kBaudSet: return "zmiana szybkości → " + valueText(kBaudSet, high, std::nullopt);
-    case kResetCounter: return "reset (bajt 100 := " + std::to_string(high) + ")";
-    case kStartStop:
+    case kResetCounter: return "reset (bajt " + std::to_string(kResetCounter) + " := " + std::to_string(high) + ")";
+    case kAutoStartStop:
         if (high == 1)
             return "start/stop programu";
         break;

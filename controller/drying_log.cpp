@@ -12,7 +12,7 @@ namespace torv::drying_log {
 
 namespace {
 
-using namespace measured;
+using namespace bytes;
 
 // The lamp masks by the name of their column.
 constexpr std::uint8_t kHumidifying = kOutputLamps[0].mask;

@@ -10,6 +10,45 @@
 
 namespace torv {
 
+// The bytes with a meaning of their own, under their names in the map, whose
+// rows take their addresses from here.
+namespace bytes {
+inline constexpr int kAddressHigh = 96; // the address register is 96/97
+inline constexpr int kSlaveAddress = 97;
+inline constexpr int kBaudSet = 98;
+inline constexpr int kBaudCode = 99;
+inline constexpr int kResetCounter = 100;
+inline constexpr int kAutoStep = 104;
+inline constexpr int kAutoHoursTotal = 105;
+inline constexpr int kSetTemperature = 106;
+inline constexpr int kSetDifference = 107;
+inline constexpr int kCalibrationT1 = 108;
+inline constexpr int kCalibrationT2 = 109;
+inline constexpr int kCalibrationT3 = 110;
+inline constexpr int kCalibrationT4 = 111;
+inline constexpr int kVentOpenTime = 112;
+inline constexpr int kVentOpenPause = 113;
+inline constexpr int kVentCloseTime = 114;
+inline constexpr int kVentClosePause = 115;
+inline constexpr int kHumidifyTime = 116;
+inline constexpr int kHumidifyPause = 117;
+inline constexpr int kHumidifyAlarmThreshold = 118;
+inline constexpr int kAutoStartStop = 119;
+inline constexpr int kAirHysteresis = 120;
+inline constexpr int kDifferenceHysteresis = 121;
+inline constexpr int kLcdMode = 122;
+inline constexpr int kLcdInfoTime1 = 123;
+inline constexpr int kLcdInfoTime2 = 124;
+inline constexpr int kAlarmBuzzer = 125;
+inline constexpr int kAutoHoursDone = 126;
+inline constexpr int kOutputBits = 127;
+inline constexpr int kProgramme = 128; // the ten steps, three bytes each
+inline constexpr int kTempDry = 160;   // the temperatures are big-endian words
+inline constexpr int kTempWet = 162;
+inline constexpr int kTempControl1 = 164;
+inline constexpr int kTempControl2 = 166;
+} // namespace bytes
+
 // How a byte of the controller's memory window is shown and written.
 enum class Kind {
     Unused,          // read with the block, never shown or written
@@ -52,6 +91,8 @@ struct MapEntry {
     std::string_view control; // window control showing the byte, empty when none
     std::string_view spinner; // its spinner, empty when none
     std::string_view hint;    // the field's hint text, empty when none
+    int writeBackRow = 0;     // its place 1..48 in ZAPIS's order; 0 when ZAPIS never writes it
+    int setPlace = 0;         // its place 1..49 in a parameter set file; 0 when no set holds it
     bool lowByte = false;     // second byte of a temperature word
 };
 
@@ -70,7 +111,8 @@ const MapEntry* MapByControl(std::string_view control);
 // Byte `byte` (96..168) of an image row.
 inline std::uint8_t RowByte(const ImageRow& row, int byte) { return row.at(static_cast<std::size_t>(byte - kFirstByte)); }
 
-// The parameter write-back walks these rows in this order.
+// The parameter write-back walks these rows in this order (the map's
+// writeBackRow column).
 struct WriteBackRow {
     int number;               // 1..48
     int byte;
@@ -89,23 +131,7 @@ std::vector<std::string> ListItems(std::string_view control);
 // Item i of ComboBox5: i x 10 minutes as h:mm ("0:00" ... "18:00").
 std::string HumidifyPauseText(int index);
 
-// The measured bytes, by their names in the map: the decoders and the
-// drying log read the same places.
-namespace measured {
-inline constexpr int kAutoStep = 104;
-inline constexpr int kAutoHoursTotal = 105;
-inline constexpr int kSetTemperature = 106;
-inline constexpr int kSetDifference = 107;
-inline constexpr int kLcdMode = 122;
-inline constexpr int kAutoHoursDone = 126;
-inline constexpr int kOutputBits = 127;
-inline constexpr int kTempDry = 160;
-inline constexpr int kTempWet = 162;
-inline constexpr int kTempControl1 = 164;
-inline constexpr int kTempControl2 = 166;
-} // namespace measured
-
-// The four actuator lamps of OutputBits (byte 127).
+// The four actuator lamps of OutputBits.
 struct OutputLamp {
     std::uint8_t mask;
     Control label;
@@ -118,7 +144,9 @@ inline constexpr std::array<OutputLamp, 4> kOutputLamps{{
     {0x01, controls::Label(18), "Zamknięcie"},
 }};
 
-// The ten programme steps: step k uses bytes 128 + 3(k-1) .. 130 + 3(k-1).
+// The ten programme steps: step k (1..10) holds its hours, temperature and
+// difference (column 0, 1, 2) in the three bytes from ProgrammeByte(k, 0).
+constexpr int ProgrammeByte(int step, int column) { return bytes::kProgramme + 3 * (step - 1) + column; }
 struct ProgrammeStep {
     int step;
     Control label;
@@ -126,16 +154,24 @@ struct ProgrammeStep {
     int firstByte;
 };
 inline constexpr std::array<ProgrammeStep, 10> kProgrammeSteps{{
-    {1, controls::Label(48), "Pr.1", 128},
-    {2, controls::Label(55), "Pr.2", 131},
-    {3, controls::Label(56), "Pr.3", 134},
-    {4, controls::Label(57), "Pr.4", 137},
-    {5, controls::Label(58), "Pr.5", 140},
-    {6, controls::Label(59), "Pr.6", 143},
-    {7, controls::Label(60), "Pr.7", 146},
-    {8, controls::Label(61), "Pr.8", 149},
-    {9, controls::Label(62), "Pr.9", 152},
-    {10, controls::Label(63), "Pr10", 155},
+    {1, controls::Label(48), "Pr.1", ProgrammeByte(1, 0)},
+    {2, controls::Label(55), "Pr.2", ProgrammeByte(2, 0)},
+    {3, controls::Label(56), "Pr.3", ProgrammeByte(3, 0)},
+    {4, controls::Label(57), "Pr.4", ProgrammeByte(4, 0)},
+    {5, controls::Label(58), "Pr.5", ProgrammeByte(5, 0)},
+    {6, controls::Label(59), "Pr.6", ProgrammeByte(6, 0)},
+    {7, controls::Label(60), "Pr.7", ProgrammeByte(7, 0)},
+    {8, controls::Label(61), "Pr.8", ProgrammeByte(8, 0)},
+    {9, controls::Label(62), "Pr.9", ProgrammeByte(9, 0)},
+    {10, controls::Label(63), "Pr10", ProgrammeByte(10, 0)},
 }};
+
+// The bytes a parameter set holds, in its file's order (the map's setPlace
+// column): the parameters, then the programme step by step. Never the
+// controller's address or line settings.
+inline constexpr std::size_t kSetParameterCount = 19;
+inline constexpr std::size_t kParameterSetBytes = kSetParameterCount + 3 * kProgrammeSteps.size();
+const std::array<int, kParameterSetBytes>& ParameterSetBytes();
+bool InParameterSet(int byte);
 
 } // namespace torv

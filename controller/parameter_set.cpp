@@ -19,6 +19,7 @@
 
 #include "controller/conversions.h"
 #include "controller/json_keys.h"
+#include "controller/json_writer.h"
 #include "controller/quoted_text.h"
 #include "settings/file_target.h"
 
@@ -28,24 +29,11 @@ namespace {
 
 using parameter_set::kFormat;
 using parameter_set::kMaxFileBytes;
-using parameter_set::kParameterCount;
 using parameter_set::kVersion;
 
-constexpr int kAlarmBuzzer = 125;
+using bytes::kAlarmBuzzer;
 constexpr int kStepCount = static_cast<int>(kProgrammeSteps.size());
 constexpr std::array<std::string_view, 3> kStepKeys{"hours", "temperature", "difference"};
-
-constexpr std::array<int, kParameterSetBytes> buildBytes()
-{
-    constexpr std::array<int, kParameterCount> parameters{108, 109, 110, 111, 112, 113, 114, 115, 116, 117,
-                                                          118, 120, 121, 122, 123, 124, 106, 107, kAlarmBuzzer};
-    std::array<int, kParameterSetBytes> bytes{};
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = i < parameters.size() ? parameters[i] : 128 + static_cast<int>(i - parameters.size());
-    return bytes;
-}
-constexpr std::array<int, kParameterSetBytes> kBytes = buildBytes();
-static_assert(kBytes.back() == 157);
 
 constexpr bool isTenths(Kind kind) { return kind == Kind::Tenths || kind == Kind::OffsetTenths; }
 
@@ -83,40 +71,35 @@ std::string itemsText(const std::vector<std::string>& items)
     return out;
 }
 
-std::string jsonString(std::string_view s)
-{
-    std::string out = "\"";
-    for (const char c : s) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", u);
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
 // A value of the set as the file holds it.
-std::string valueJson(const MapEntry& e, int value)
+void writeValue(JsonWriter& json, const MapEntry& e, int value)
 {
     switch (e.kind) {
     case Kind::Tenths:
-    case Kind::OffsetTenths: return tenthsNumber(value);
-    case Kind::Flag: return value != 0 ? "true" : "false";
+    case Kind::OffsetTenths: json.fixed(value, 1); break;
+    case Kind::Flag: json.boolean(value != 0); break;
     case Kind::List: {
         const std::vector<std::string> items = ListItems(e.control);
         if (value >= 0 && static_cast<std::size_t>(value) < items.size())
-            return jsonString(items[static_cast<std::size_t>(value)]);
-        return std::to_string(value); // outside the list: no set holds it, and it reads back as a problem
+            json.string(items[static_cast<std::size_t>(value)]);
+        else
+            json.integer(value); // outside the list: no set holds it, and it reads back as a problem
+        break;
     }
-    default: return std::to_string(value);
+    default: json.integer(value); break;
     }
+}
+
+bool holdsParameters(const ParameterSet& set)
+{
+    return std::any_of(ParameterSetBytes().begin(), ParameterSetBytes().begin() + kSetParameterCount,
+                       [&](int byte) { return set.values.contains(byte); });
+}
+
+bool holdsProgramme(const ParameterSet& set)
+{
+    return std::any_of(ParameterSetBytes().begin() + kSetParameterCount, ParameterSetBytes().end(),
+                       [&](int byte) { return set.values.contains(byte); });
 }
 
 // ---- reading ----------------------------------------------------------------
@@ -314,13 +297,13 @@ void readParameters(const QJsonValue& value, const Written& written, ParameterSe
     for (auto it = parameters.begin(); it != parameters.end(); ++it) {
         const std::string key = it.key().toStdString();
         const MapEntry* e = MapByName(key);
-        if (!e || std::find(kBytes.begin(), kBytes.begin() + kParameterCount, e->byte) == kBytes.begin() + kParameterCount)
+        if (!e || e->setPlace < 1 || e->setPlace > static_cast<int>(kSetParameterCount))
             problems.push_back(parameterPlace(key) + ": nieznany klucz");
     }
     for (const std::string& key : written.repeated(kParameters))
         problems.push_back(parameterPlace(key) + kRepeated);
-    for (std::size_t i = 0; i < kParameterCount; ++i) {
-        const MapEntry& e = MapAt(kBytes[i]);
+    for (std::size_t i = 0; i < kSetParameterCount; ++i) {
+        const MapEntry& e = MapAt(ParameterSetBytes()[i]);
         const QString key = QString::fromUtf8(e.name.data(), static_cast<qsizetype>(e.name.size()));
         if (!parameters.contains(key))
             continue;
@@ -431,10 +414,6 @@ bool readHeader(const QJsonObject& root, std::vector<std::string>& problems)
 
 } // namespace
 
-const std::array<int, kParameterSetBytes>& ParameterSetBytes() { return kBytes; }
-
-bool InParameterSet(int byte) { return std::find(kBytes.begin(), kBytes.end(), byte) != kBytes.end(); }
-
 int ControlValue(const MapEntry& entry, std::uint8_t byte)
 {
     switch (entry.kind) {
@@ -449,61 +428,69 @@ std::uint8_t StoredByteOfControlValue(const MapEntry& entry, int value)
     return Low8(entry.kind == Kind::OffsetTenths ? value + 100 : value);
 }
 
-std::string ParameterValueJson(const MapEntry& entry, int value) { return valueJson(entry, value); }
-
-std::string ParametersJson(const ParameterSet& set)
+std::string ParameterValueJson(const MapEntry& entry, int value)
 {
-    std::string parameters;
-    for (std::size_t i = 0; i < kParameterCount; ++i) {
-        const auto it = set.values.find(kBytes[i]);
+    JsonWriter json;
+    writeValue(json, entry, value);
+    return json.str();
+}
+
+void WriteParametersJson(JsonWriter& json, const ParameterSet& set)
+{
+    json.beginObject();
+    for (std::size_t i = 0; i < kSetParameterCount; ++i) {
+        const auto it = set.values.find(ParameterSetBytes()[i]);
         if (it == set.values.end())
             continue;
         const MapEntry& e = MapAt(it->first);
-        parameters += (parameters.empty() ? "" : ",\n") + std::string("    ") + jsonString(e.name) + ": " +
-                      valueJson(e, it->second);
+        json.key(e.name);
+        writeValue(json, e, it->second);
     }
-    return parameters.empty() ? parameters : "{\n" + parameters + "\n  }";
+    json.endObject();
 }
 
-std::string ProgrammeJson(const ParameterSet& set)
+void WriteProgrammeJson(JsonWriter& json, const ParameterSet& set)
 {
-    std::string programme;
-    bool anyStep = false;
-    for (const ProgrammeStep& step : kProgrammeSteps) {
-        std::string fields;
-        for (std::size_t k = 0; k < kStepKeys.size(); ++k) {
-            const auto it = set.values.find(step.firstByte + static_cast<int>(k));
-            if (it == set.values.end())
-                continue;
-            anyStep = true;
-            fields += (fields.empty() ? "" : ", ") + jsonString(kStepKeys[k]) + ": " +
-                      valueJson(MapAt(it->first), it->second);
+    json.beginArray();
+    if (holdsProgramme(set)) {
+        for (const ProgrammeStep& step : kProgrammeSteps) {
+            json.beginObject(JsonWriter::Layout::Spaced);
+            for (std::size_t k = 0; k < kStepKeys.size(); ++k) {
+                const auto it = set.values.find(step.firstByte + static_cast<int>(k));
+                if (it == set.values.end())
+                    continue;
+                json.key(kStepKeys[k]);
+                writeValue(json, MapAt(it->first), it->second);
+            }
+            json.endObject();
         }
-        programme += std::string(step.step == 1 ? "" : ",\n") + "    {" + (fields.empty() ? "" : " " + fields + " ") + "}";
     }
-    return anyStep ? "[\n" + programme + "\n  ]" : std::string();
+    json.endArray();
 }
 
 std::string ParameterSetJson(const ParameterSet& set)
 {
-    std::string out = "{\n";
-    out += "  \"format\": " + jsonString(kFormat) + ",\n";
-    out += "  \"version\": " + std::to_string(kVersion);
+    JsonWriter json;
+    json.beginObject().key("format").string(kFormat).key("version").integer(kVersion);
     if (!set.saved.empty())
-        out += ",\n  \"saved\": " + jsonString(set.saved);
+        json.key("saved").string(set.saved);
     if (set.sourceAddress != 0)
-        out += ",\n  \"source\": { \"address\": " + std::to_string(set.sourceAddress) + " }";
-    if (const std::string parameters = ParametersJson(set); !parameters.empty())
-        out += ",\n  \"parameters\": " + parameters;
-    if (const std::string programme = ProgrammeJson(set); !programme.empty())
-        out += ",\n  \"programme\": " + programme;
-    return out + "\n}\n";
+        json.key("source").beginObject(JsonWriter::Layout::Spaced).key("address").integer(set.sourceAddress).endObject();
+    if (holdsParameters(set)) {
+        json.key("parameters");
+        WriteParametersJson(json, set);
+    }
+    if (holdsProgramme(set)) {
+        json.key("programme");
+        WriteProgrammeJson(json, set);
+    }
+    return json.endObject().str() + "\n";
 }
 
 ParameterSetResult ParameterSetFromRow(const ImageRow& row)
 {
     ParameterSetResult result;
-    for (const int byte : kBytes) {
+    for (const int byte : ParameterSetBytes()) {
         const MapEntry& e = MapAt(byte);
         const std::uint8_t stored = RowByte(row, byte);
         const int value = ControlValue(e, stored);
@@ -595,7 +582,7 @@ ParameterSetResult ParseParameterSet(std::string_view bytes)
 ControlChanges ParameterSetChanges(const ParameterSet& set, const std::string& separator)
 {
     ControlChanges out;
-    for (const int byte : kBytes) {
+    for (const int byte : ParameterSetBytes()) {
         const auto it = set.values.find(byte);
         if (it == set.values.end() || byte == kAlarmBuzzer)
             continue;

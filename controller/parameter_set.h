@@ -23,14 +23,9 @@ inline constexpr std::string_view kFormat = "torv-lcd-parameters";
 inline constexpr int kVersion = 1;
 // Checked before parsing: a hand-written set is a few kilobytes.
 inline constexpr std::size_t kMaxFileBytes = 64 * 1024;
-inline constexpr std::size_t kParameterCount = 19;
 } // namespace parameter_set
 
-// The bytes a set can hold, in the file's order: the parameters, then the
-// programme step by step (hours, temperature, difference).
-inline constexpr std::size_t kParameterSetBytes = parameter_set::kParameterCount + 30;
-const std::array<int, kParameterSetBytes>& ParameterSetBytes();
-bool InParameterSet(int byte);
+class JsonWriter;
 
 struct ParameterSet {
     int sourceAddress = 0; // controller it was read from, 0 when not given; only informs
@@ -53,11 +48,11 @@ struct ParameterSetResult {
 // One value as the file holds it: a number (tenths with one decimal), a
 // list item's text in quotes, true or false.
 std::string ParameterValueJson(const MapEntry& entry, int value);
-// The "parameters" object and the "programme" array as the file holds them
-// at its top level (members indented by four, the closing bracket by two),
-// for other JSON documents of the same shapes; empty when the set has none.
-std::string ParametersJson(const ParameterSet& set);
-std::string ProgrammeJson(const ParameterSet& set);
+// The "parameters" object and the "programme" array as the file holds them,
+// for other JSON documents of the same shapes: {} for a set without
+// parameters, [] for one without a programme value.
+void WriteParametersJson(JsonWriter& json, const ParameterSet& set);
+void WriteProgrammeJson(JsonWriter& json, const ParameterSet& set);
 
 // A stored byte in the terms of the control showing it, and back.
 int ControlValue(const MapEntry& entry, std::uint8_t byte);

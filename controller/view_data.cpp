@@ -41,23 +41,24 @@ void listField(ControlChanges& out, const ImageRow& row, int byte, int items)
 
 ControlChanges View_Data_Fields(const ImageRow& row, const std::string& sep)
 {
+    using namespace bytes;
     ControlChanges out;
-    wholeField(out, row, 97, sep);                  // SlaveAddress
-    listField(out, row, 99, kBaudListItems);        // BaudCode
-    for (int byte : {108, 109, 110, 111})           // CalibrationT1..T4
+    wholeField(out, row, kSlaveAddress, sep);
+    listField(out, row, kBaudCode, kBaudListItems);
+    for (int byte : {kCalibrationT1, kCalibrationT2, kCalibrationT3, kCalibrationT4})
         tenthsField(out, row, byte, sep);
-    tenthsField(out, row, 118, sep);                // HumidifyAlarmThreshold
-    wholeField(out, row, 116, sep);                 // HumidifyTime
-    listField(out, row, 117, kHumidifyPauseItems);  // HumidifyPause
-    tenthsField(out, row, 120, sep);                // AirHysteresis
-    tenthsField(out, row, 121, sep);                // DifferenceHysteresis
-    for (int byte : {112, 113, 114, 115})           // vent times
+    tenthsField(out, row, kHumidifyAlarmThreshold, sep);
+    wholeField(out, row, kHumidifyTime, sep);
+    listField(out, row, kHumidifyPause, kHumidifyPauseItems);
+    tenthsField(out, row, kAirHysteresis, sep);
+    tenthsField(out, row, kDifferenceHysteresis, sep);
+    for (int byte : {kVentOpenTime, kVentOpenPause, kVentCloseTime, kVentClosePause})
         wholeField(out, row, byte, sep);
     append(out, View_Temp(row, sep));
-    listField(out, row, 122, kLcdModeItems);        // LcdMode
-    wholeField(out, row, 123, sep);                 // LcdInfoTime1
-    wholeField(out, row, 124, sep);                 // LcdInfoTime2
-    out.push_back(SetValue(controls::CheckBox1, Property::Checked, FlagChecked(RowByte(row, 125)) ? 1 : 0));
+    listField(out, row, kLcdMode, kLcdModeItems);
+    wholeField(out, row, kLcdInfoTime1, sep);
+    wholeField(out, row, kLcdInfoTime2, sep);
+    out.push_back(SetValue(controls::CheckBox1, Property::Checked, FlagChecked(RowByte(row, kAlarmBuzzer)) ? 1 : 0));
     return out;
 }
 

@@ -7,7 +7,7 @@ namespace torv {
 
 namespace {
 
-using namespace measured;
+using namespace bytes;
 
 int raw(const ImageRow& row, int byte) { return TemperatureRaw(RowByte(row, byte), RowByte(row, byte + 1)); }
 
@@ -67,8 +67,8 @@ ControlChanges View_Temp(const ImageRow& row, const std::string& sep)
     const auto text = [&](Control control, std::string t) { out.push_back(SetText(control, std::move(t))); };
     const auto colour = [&](Control control, int c) { out.push_back(SetValue(control, Property::FontColor, c)); };
 
-    field(out, row, 106, sep);
-    field(out, row, 107, sep);
+    field(out, row, kSetTemperature, sep);
+    field(out, row, kSetDifference, sep);
 
     const std::uint8_t autoStep = RowByte(row, kAutoStep);
     if (autoStep == 0) {

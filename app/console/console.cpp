@@ -83,12 +83,12 @@ void Console::Scan_ModBus()
 {
     if (!ScanOn)
         return;
-    read(ActiveAddress, 104, 4, false);
+    read(ActiveAddress, bytes::kAutoStep, 4, false);
     link_.DelayMs(5);
-    read(ActiveAddress, 126, 2, false);
+    read(ActiveAddress, bytes::kAutoHoursDone, 2, false);
     link_.DelayMs(5);
     if (link_.ReplyOk)
-        read(ActiveAddress, 160, 8, false);
+        read(ActiveAddress, bytes::kTempDry, 8, false);
     if (link_.ReplyOk)
         View_Temp();
     measured(ActiveAddress, link_.ReplyOk);
@@ -181,7 +181,7 @@ void Console::Read_Data_AllModul()
     panel_.apply({SetValue(controls::ProgressBar1, Property::ProgressMax, kMaxAddress)});
     for (int address = 1; address <= kMaxAddress; ++address) {
         ActiveAddress = static_cast<std::uint8_t>(address);
-        read(ActiveAddress, 96, 2, false);
+        read(ActiveAddress, bytes::kAddressHigh, 2, false);
         if (link_.ReplyOk)
             Read_Blk(link_, ActiveAddress);
         if (link_.ReplyOk) {
@@ -233,7 +233,7 @@ void Console::UpDown1Click()
 {
     PortSettings& s = settings();
     s.ModuleAddress = static_cast<std::uint8_t>(std::stoi("0" + panel_.text(controls::Edit(1))) & 0xFF);
-    read(s.ModuleAddress, 96, 1, false);
+    read(s.ModuleAddress, bytes::kAddressHigh, 1, false);
     link_.DelayMs(5);
     if (!link_.ReplyOk) {
         addressIndicator(false);
@@ -263,15 +263,15 @@ void Console::CheckBox1Click() { Load_CheckBox(); }
 void Console::Load_CheckBox()
 {
     const std::uint8_t v = panel_.checked(controls::CheckBox1) ? 1 : 0;
-    std::uint8_t& alarm = link_.image.at(ActiveAddress, 125);
+    std::uint8_t& alarm = link_.image.at(ActiveAddress, bytes::kAlarmBuzzer);
     // The tick means "alarm on" for any non-zero byte: a refresh that ticks
     // the box for a byte of 2 must not rewrite it as 1 (and byte 126 with it).
     if ((alarm != 0) == (v != 0))
         return;
     alarm = v;
-    link_.Load_Modbus_Byte(ActiveAddress, 125, false);
+    link_.Load_Modbus_Byte(ActiveAddress, bytes::kAlarmBuzzer, false);
     link_.DelayMs(5);
-    read(ActiveAddress, 125, 2, false);
+    read(ActiveAddress, bytes::kAlarmBuzzer, 2, false);
 }
 
 } // namespace torv

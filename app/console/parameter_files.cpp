@@ -22,7 +22,7 @@ constexpr const char* kRead = "Wczytano parametry z pliku: ";
 constexpr const char* kReadNext = "Naciśnij ZAPIS, aby zapisać je w module.";
 constexpr const char* kReadCaption = "Odczyt OK!";
 
-constexpr int kAlarmBuzzer = 125;
+using bytes::kAlarmBuzzer;
 
 std::string fileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 

@@ -18,9 +18,9 @@ constexpr const char* kNoStepsCaption = "Program wyzerowany!";
 constexpr const char* kResetQuestion = "Czy napewno chcesz zresetować moduł ?";
 constexpr const char* kResetCaption = "RESET MODUŁU !!!";
 
-constexpr std::uint8_t kAutoStep = 104;
-constexpr std::uint8_t kAutoStartStop = 119;
-constexpr std::uint8_t kResetCounter = 100;
+using bytes::kAutoStartStop;
+using bytes::kAutoStep;
+using bytes::kResetCounter;
 
 // Steps with a duration; temperature and difference alone do not make a step.
 int ActiveSteps(const ImageRow& row)

@@ -25,10 +25,10 @@ constexpr const char* kLineCaption = "Modyfikacja parametrów transmisji.";
 constexpr const char* kBaudQuestion = "Czy napewno chcesz zmienić prędkość transmisji modułu?";
 constexpr const char* kParityQuestion = "Czy napewno chcesz zmienić parametry parzystości transmisji?";
 
-constexpr std::uint8_t kAddressHigh = 96;
-constexpr std::uint8_t kSlaveAddress = 97;
-constexpr std::uint8_t kBaudSet = 98;
-constexpr std::uint8_t kResetCounter = 100;
+using bytes::kAddressHigh;
+using bytes::kBaudSet;
+using bytes::kResetCounter;
+using bytes::kSlaveAddress;
 
 } // namespace
 
@@ -104,7 +104,7 @@ void Console::Button3Click()
         notifier_.notice(texts::kScanningOn, texts::kCaptionWarning);
         return;
     }
-    read(ActiveAddress, 96, 1, true);
+    read(ActiveAddress, kAddressHigh, 1, true);
     link_.DelayMs(5);
 
     const std::optional<std::int16_t> wanted = AddressFieldValue(panel_, separator);
@@ -132,7 +132,7 @@ void Console::Button3Click()
             } else {
                 notifier_.notice(kAddressNotChanged, texts::kCaptionWarning);
             }
-            read(ActiveAddress, 96, 2, false);
+            read(ActiveAddress, kAddressHigh, 2, false);
             if (moved && link_.ReplyOk) {
                 notifier_.notice(kAddressChanged + field + kAddressChangedEnd, kWriteOkCaption);
                 settingsFile_.SaveSettings(settings());

@@ -5,8 +5,12 @@
 #include <regex>
 #include <tuple>
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include "controller/conversions.h"
 #include "controller/json_keys.h"
+#include "controller/json_writer.h"
 #include "controller/parameter_set.h"
 #include "controller/quoted_text.h"
 
@@ -230,6 +234,28 @@ TEST(QuotedText, ControlCharactersAndBytesOutsideUtf8AreEscaped)
     // Cut or overlong sequences, surrogates and code points past U+10FFFF byte by byte; quotes kept outside quotes.
     EXPECT_EQ(EscapedText("\xff\xc2 \xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80 \"\xf0\x9f\x98\x80\""),
               R"(\xff\xc2 \xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80 ")" "\xf0\x9f\x98\x80\"");
+}
+
+// Names and texts reach the files and torv-cli's reports through one writer:
+// whatever they hold, the document stays valid and reads back the same.
+TEST(JsonWriter, StringsAreEscapedAndReadBackUnchanged)
+{
+    using namespace std::string_literals;
+    const std::string text = "say \"hi\" C:\\dir\ttab\0nul\x1f ż"s;
+    JsonWriter json;
+    json.beginObject().key(text).string(text).key("n").beginArray(JsonWriter::Layout::Tight);
+    json.fixed(-5, 1).fixed(7, 2).number("-12.50").number("1.").endArray().endObject();
+    const std::string escaped = R"("say \"hi\" C:\\dir\u0009tab\u0000nul\u001f ż")";
+    EXPECT_EQ(json.str(), "{\n  " + escaped + ": " + escaped + R"(,
+  "n": [-0.5, 0.07, -12.50, "1."]
+})");
+
+    QJsonParseError error{};
+    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(json.str()), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << json.str();
+    const QString q = QString::fromStdString(text);
+    ASSERT_TRUE(o.contains(q));
+    EXPECT_EQ(o.value(q).toString(), q);
 }
 
 TEST(ParameterSet, AnImageRowGivesOnlyValuesTheWindowCanShow)
