@@ -80,13 +80,13 @@ torv::ControlChanges EveryRowChanged(const torv::ImageRow& row, const std::strin
         if (w.kind == torv::Kind::List) {
             const int items = static_cast<int>(torv::ListItems(e.control).size());
             const int index = torv::ListIndexOf(w.kind, byte, items);
-            out.push_back(torv::SetValue(std::string(e.control), torv::Property::ListIndex, (index + 1) % items));
+            out.push_back(torv::SetValue(e.control, torv::Property::ListIndex, (index + 1) % items));
             continue;
         }
         const bool tenths = w.kind == torv::Kind::Tenths || w.kind == torv::Kind::OffsetTenths;
         const int now = tenths ? torv::SpinnerPosition(e, byte) : e.range.clamp(byte);
         const int next = now < e.range.max ? now + 1 : now - 1;
-        out.push_back(torv::SetText(std::string(e.control), tenths ? torv::TenthsText(next, sep) : std::to_string(next)));
+        out.push_back(torv::SetText(e.control, tenths ? torv::TenthsText(next, sep) : std::to_string(next)));
     }
     return out;
 }

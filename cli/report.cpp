@@ -34,7 +34,7 @@ std::vector<std::pair<std::string, std::string>> Measurements(std::uint8_t addre
 
 std::string BaudText(std::uint8_t code)
 {
-    const std::vector<std::string> items = ListItems("ComboBox1");
+    const std::vector<std::string> items = ListItems(controls::ComboBox(1));
     const std::string rate = code >= 1 && code <= items.size() ? items[code - 1u] : "?";
     return rate + " (kod " + std::to_string(code) + ")";
 }

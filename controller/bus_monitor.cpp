@@ -76,7 +76,7 @@ std::string tenths(int value)
     return (value < 0 ? "-" : "") + std::to_string(magnitude / 10) + "," + std::to_string(magnitude % 10);
 }
 
-std::string listItem(std::string_view control, int index)
+std::string listItem(Control control, int index)
 {
     const std::vector<std::string> items = ListItems(control);
     if (index < 0 || index >= static_cast<int>(items.size()))
@@ -103,7 +103,7 @@ std::string valueText(int byte, std::uint8_t value, std::optional<std::uint8_t> 
     case Kind::OffsetTenths: return tenths(value - 100);
     case Kind::List: return listItem(e.control, value);
     case Kind::BaudList: return listItem(e.control, value - 1);
-    case Kind::BaudSet: return listItem("ComboBox1", value - 1);
+    case Kind::BaudSet: return listItem(controls::ComboBox(1), value - 1);
     case Kind::Flag: return value ? "tak" : "nie";
     case Kind::TemperatureWord:
         return next ? tenths(TemperatureRaw(value, *next) - 500) + " °C" : "?";

@@ -16,7 +16,7 @@ const ControlRange& rangeOf(ControlClass kind)
 
 } // namespace
 
-std::string Control::name() const { return std::string(rangeOf(kind).prefix) + std::to_string(number); }
+std::string Control::name() const { return valid() ? std::string(rangeOf(kind).prefix) + std::to_string(number) : std::string(); }
 
 const std::vector<Control>& AllControls()
 {

@@ -14,9 +14,11 @@ enum class ControlClass { Label, Field, Spinner, List, CheckBox, Button, Progres
 
 // One control of the main window by class and number: {Field, 16} is "Edit16".
 struct Control {
-    ControlClass kind;
-    int number;
+    ControlClass kind = ControlClass::Label;
+    int number = 0; // 0: no control
 
+    constexpr bool valid() const { return number != 0; }
+    // "Edit16"; empty for no control.
     std::string name() const;
     bool operator==(const Control&) const = default;
 };
@@ -63,6 +65,9 @@ consteval Control Button(int n) { return Make(ControlClass::Button, n); }
 inline constexpr Control CheckBox1{ControlClass::CheckBox, 1};
 inline constexpr Control ProgressBar1{ControlClass::ProgressBar, 1};
 } // namespace controls
+
+// Readable test failures.
+inline std::ostream& operator<<(std::ostream& os, const Control& c) { return os << c.name(); }
 
 // The control changes by identity.
 inline ControlChange SetText(Control c, std::string text) { return SetText(c.name(), std::move(text)); }

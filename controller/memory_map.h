@@ -88,8 +88,8 @@ struct MapEntry {
     Kind kind;
     NumberFormat format;
     ValueRange range;
-    std::string_view control; // window control showing the byte, empty when none
-    std::string_view spinner; // its spinner, empty when none
+    Control control;          // window control showing the byte, none when none
+    Control spinner;          // its spinner, none when none
     std::string_view hint;    // the field's hint text, empty when none
     int writeBackRow = 0;     // its place 1..48 in ZAPIS's order; 0 when ZAPIS never writes it
     int setPlace = 0;         // its place 1..49 in a parameter set file; 0 when no set holds it
@@ -106,7 +106,7 @@ const MapEntry& MapAt(int byte);
 // The entry named `name` (the first byte of a temperature word); nullptr when unknown.
 const MapEntry* MapByName(std::string_view name);
 // The entry shown by `control` (field, list or check box); nullptr when none.
-const MapEntry* MapByControl(std::string_view control);
+const MapEntry* MapByControl(Control control);
 
 // Byte `byte` (96..168) of an image row.
 inline std::uint8_t RowByte(const ImageRow& row, int byte) { return row.at(static_cast<std::size_t>(byte - kFirstByte)); }
@@ -116,7 +116,7 @@ inline std::uint8_t RowByte(const ImageRow& row, int byte) { return row.at(stati
 struct WriteBackRow {
     int number;               // 1..48
     int byte;
-    std::string_view control;
+    Control control;
     Kind kind;
 };
 inline constexpr std::size_t kWriteBackRows = 48;
@@ -126,8 +126,8 @@ const std::array<WriteBackRow, kWriteBackRows>& WriteBackTable();
 inline constexpr int kBaudListItems = 3;       // ComboBox1
 inline constexpr int kLcdModeItems = 3;        // ComboBox4
 inline constexpr int kHumidifyPauseItems = 109; // ComboBox5
-// The items of `control` ("ComboBox1", "ComboBox4", "ComboBox5"); empty for other names.
-std::vector<std::string> ListItems(std::string_view control);
+// The items of `control` (ComboBox1, ComboBox4, ComboBox5); empty for other controls.
+std::vector<std::string> ListItems(Control control);
 // Item i of ComboBox5: i x 10 minutes as h:mm ("0:00" ... "18:00").
 std::string HumidifyPauseText(int index);
 

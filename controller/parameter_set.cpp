@@ -589,14 +589,14 @@ ControlChanges ParameterSetChanges(const ParameterSet& set, const std::string& s
         const MapEntry& e = MapAt(byte);
         const int v = it->second;
         if (e.kind == Kind::List) {
-            out.push_back(SetValue(std::string(e.control), Property::ListIndex, v));
+            out.push_back(SetValue(e.control, Property::ListIndex, v));
             continue;
         }
-        out.push_back(SetValue(std::string(e.spinner), Property::SpinnerPosition, v));
-        out.push_back(SetText(std::string(e.control), isTenths(e.kind) ? TenthsText(v, separator) : std::to_string(v)));
+        out.push_back(SetValue(e.spinner, Property::SpinnerPosition, v));
+        out.push_back(SetText(e.control, isTenths(e.kind) ? TenthsText(v, separator) : std::to_string(v)));
     }
     if (const auto it = set.values.find(kAlarmBuzzer); it != set.values.end())
-        out.push_back(SetValue(std::string(MapAt(kAlarmBuzzer).control), Property::Checked, it->second != 0 ? 1 : 0));
+        out.push_back(SetValue(MapAt(kAlarmBuzzer).control, Property::Checked, it->second != 0 ? 1 : 0));
     return out;
 }
 

@@ -27,14 +27,14 @@ void tenthsField(ControlChanges& out, const ImageRow& row, int byte, const std::
 {
     const MapEntry& e = MapAt(byte);
     const int position = SpinnerPosition(e, RowByte(row, byte));
-    out.push_back(SetValue(std::string(e.spinner), Property::SpinnerPosition, position));
-    out.push_back(SetText(std::string(e.control), TenthsText(position, sep)));
+    out.push_back(SetValue(e.spinner, Property::SpinnerPosition, position));
+    out.push_back(SetText(e.control, TenthsText(position, sep)));
 }
 
 void listField(ControlChanges& out, const ImageRow& row, int byte, int items)
 {
     const MapEntry& e = MapAt(byte);
-    out.push_back(SetValue(std::string(e.control), Property::ListIndex, ListIndexOf(e.kind, RowByte(row, byte), items)));
+    out.push_back(SetValue(e.control, Property::ListIndex, ListIndexOf(e.kind, RowByte(row, byte), items)));
 }
 
 } // namespace

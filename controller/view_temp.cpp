@@ -56,9 +56,9 @@ std::string HumidityDifferenceText(const ImageRow& row, const std::string& separ
 void PaintWholeField(ControlChanges& out, const MapEntry& entry, std::uint8_t byte, const std::string& separator)
 {
     std::string text = FieldText(entry, byte, separator);
-    if (!entry.spinner.empty() && text != std::to_string(byte))
-        out.push_back(SetValue(std::string(entry.spinner), Property::SpinnerPosition, entry.range.clamp(byte)));
-    out.push_back(SetText(std::string(entry.control), std::move(text)));
+    if (entry.spinner.valid() && text != std::to_string(byte))
+        out.push_back(SetValue(entry.spinner, Property::SpinnerPosition, entry.range.clamp(byte)));
+    out.push_back(SetText(entry.control, std::move(text)));
 }
 
 ControlChanges View_Temp(const ImageRow& row, const std::string& sep)

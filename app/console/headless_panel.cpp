@@ -10,9 +10,9 @@ namespace {
 
 int listSize(const std::string& name)
 {
-    if (name == "ComboBox2")
+    if (name == controls::ComboBox(2).name())
         return 10;
-    if (name == "ComboBox5")
+    if (name == controls::ComboBox(5).name())
         return kHumidifyPauseItems;
     return 3; // ComboBox1, ComboBox3, ComboBox4
 }
@@ -20,7 +20,7 @@ int listSize(const std::string& name)
 ValueRange spinnerRange(const std::string& name)
 {
     for (const auto& e : MemoryMap())
-        if (e.spinner == name)
+        if (e.spinner.name() == name)
             return e.range;
     return {};
 }

@@ -13,13 +13,12 @@ namespace {
 // The field a spinner is attached to, rewritten from the spinner's position.
 ControlChanges FieldFromSpinner(const Panel& panel, Control spinner, const std::string& separator)
 {
-    const std::string name = spinner.name();
     for (const MapEntry& e : MemoryMap()) {
-        if (e.spinner != name)
+        if (e.spinner != spinner)
             continue;
         const int position = panel.spinnerPosition(spinner);
         const bool tenths = e.kind == Kind::Tenths || e.kind == Kind::OffsetTenths;
-        return {SetText(std::string(e.control), tenths ? TenthsText(position, separator) : std::to_string(position))};
+        return {SetText(e.control, tenths ? TenthsText(position, separator) : std::to_string(position))};
     }
     return {};
 }

@@ -41,7 +41,7 @@ using bytes::kSlaveAddress;
 std::optional<std::int16_t> RowValue(const WriteBackRow& row, const Panel& panel, const ImageRow& stored,
                                      const std::string& separator)
 {
-    const std::string control(row.control);
+    const Control control = row.control;
     if (row.kind == Kind::List) {
         const int index = panel.listIndex(control);
         if (index < 0)

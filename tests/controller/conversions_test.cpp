@@ -82,7 +82,7 @@ TEST(Temperature, WordsAreBigEndianWithOffset500)
 
 TEST(ListItems, DurationsAndNames)
 {
-    const auto pauses = torv::ListItems("ComboBox5");
+    const auto pauses = torv::ListItems(torv::controls::ComboBox(5));
     ASSERT_EQ(pauses.size(), 109u);
     EXPECT_EQ(pauses[0], "0:00");
     EXPECT_EQ(pauses[1], "0:10");
@@ -90,8 +90,8 @@ TEST(ListItems, DurationsAndNames)
     EXPECT_EQ(pauses[42], "7:00");
     EXPECT_EQ(pauses[107], "17:50");
     EXPECT_EQ(pauses[108], "18:00");
-    EXPECT_EQ(torv::ListItems("ComboBox1")[1], "9 600 b/s");
-    EXPECT_EQ(torv::ListItems("ComboBox4")[0], "WYŁĄCZONY");
+    EXPECT_EQ(torv::ListItems(torv::controls::ComboBox(1))[1], "9 600 b/s");
+    EXPECT_EQ(torv::ListItems(torv::controls::ComboBox(4))[0], "WYŁĄCZONY");
 }
 
 // Whatever a field shows for a byte within its control's range is written
@@ -128,16 +128,16 @@ TEST(MemoryMap, NamesAndControlsFindTheirBytes)
     EXPECT_EQ(torv::MapByName("AlarmBuzzer")->byte, 125);
     EXPECT_EQ(torv::MapByName("StepDifference10")->byte, 157);
     EXPECT_EQ(torv::MapByName("TempControl2")->byte, 166);
-    EXPECT_EQ(torv::MapByControl("Edit47")->byte, 157);
-    EXPECT_EQ(torv::MapByControl("Edit4")->byte, 118);
+    EXPECT_EQ(torv::MapByControl(torv::controls::Edit(47))->byte, 157);
+    EXPECT_EQ(torv::MapByControl(torv::controls::Edit(4))->byte, 118);
     EXPECT_EQ(torv::MapByName("NoSuchByte"), nullptr);
     EXPECT_THROW(torv::MapAt(169), std::out_of_range);
 
     // A control shows one byte only, so the view and the write-back cannot mix them up.
-    std::set<std::string_view> controls;
+    std::set<std::string> controls;
     for (const torv::MapEntry& e : torv::MemoryMap())
-        if (!e.control.empty() && e.control.substr(0, 5) != "Label" && !e.lowByte) {
-            EXPECT_TRUE(controls.insert(e.control).second) << e.control;
+        if (e.control.valid() && e.control.kind != torv::ControlClass::Label && !e.lowByte) {
+            EXPECT_TRUE(controls.insert(e.control.name()).second) << e.control;
         }
 }
 
@@ -153,13 +153,13 @@ TEST(WriteBackTable, OrderOfTheRows)
         EXPECT_TRUE(bytes.insert(rows[i].byte).second);
         EXPECT_TRUE(MapAt(rows[i].byte).range.limited) << "row " << i + 1;
     }
-    EXPECT_EQ(rows[8].control, "Edit7");
+    EXPECT_EQ(rows[8].control.name(), "Edit7");
     EXPECT_EQ(rows[8].kind, Kind::Tenths);
-    EXPECT_EQ(rows[12].control, "ComboBox5");
+    EXPECT_EQ(rows[12].control.name(), "ComboBox5");
     EXPECT_EQ(rows[12].kind, Kind::List);
     EXPECT_EQ(rows[0].kind, Kind::OffsetTenths);
-    EXPECT_EQ(rows[18].control, "Edit18");
-    EXPECT_EQ(rows[47].control, "Edit47");
+    EXPECT_EQ(rows[18].control.name(), "Edit18");
+    EXPECT_EQ(rows[47].control.name(), "Edit47");
 }
 
 } // namespace

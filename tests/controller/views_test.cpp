@@ -440,12 +440,6 @@ TEST(ControlIdentities, EachIsAControlOfItsClassInTheFormAndTheFormHasNoOthers)
         torv::Control c{};
         EXPECT_FALSE(torv::ControlNamed(stranger, c)) << stranger;
     }
-    // The memory map names its fields, spinners and lists by identities too.
-    for (const torv::MapEntry& e : torv::MemoryMap())
-        for (const std::string_view name : {e.control, e.spinner}) {
-            torv::Control c{};
-            EXPECT_TRUE(name.empty() || torv::ControlNamed(name, c)) << e.byte << " " << name;
-        }
 }
 
 } // namespace
