@@ -45,6 +45,9 @@ QWidget* TForm1::control(const std::string& name) const
     if (it != controls_.constEnd())
         return it.value();
     QWidget* widget = ui->ClientArea->findChild<QWidget*>(key);
+    // Identities are checked against the form; a name that still misses is told once, not skipped unseen.
+    if (!widget)
+        qWarning("TForm1: no control named %s", qPrintable(key));
     controls_.insert(key, widget);
     return widget;
 }
