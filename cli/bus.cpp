@@ -45,46 +45,21 @@ bool OutputWritten()
     return false;
 }
 
-void StderrNotifier::say(const std::string& text)
+std::string Chamber(std::uint8_t address) { return "komora " + std::to_string(address); }
+
+void TellFailure(const Result& result)
 {
-    const std::string full = chamber.empty() ? text : chamber + ": " + text;
-    if (holding_)
-        held_.push_back(full);
-    else
-        Message(full);
-}
-
-void StderrNotifier::notice(const std::string& text, const std::string&) { say(text); }
-
-void StderrNotifier::errorDialog(const std::string& text, const std::string&) { say(text); }
-
-bool StderrNotifier::question(const std::string& text, const std::string&)
-{
-    say(text + " → Anuluj");
-    return false;
-}
-
-std::vector<std::string> StderrNotifier::release()
-{
-    holding_ = false;
-    std::vector<std::string> texts;
-    texts.swap(held_);
-    return texts;
-}
-
-Bus::Bus()
-{
-    // A missing settings file is the normal case here: defaults, no message.
-    settingsNotifier.hold();
-    panel.onCheckBoxClick = [this] { console.CheckBox1Click(); };
+    if (const Exchange* failure = result.reportedFailure())
+        Message(Chamber(failure->address) + ": " + FailureText(*failure));
 }
 
 Exit Bus::open(const Options& options)
 {
     if (std::filesystem::exists(kSettingsFileName)) {
         settingsFile.LoadSettings(settings);
+        // A missing file is the normal case here: defaults, no message.
         if (settingsFile.SettingsBad)
-            for (const std::string& text : settingsNotifier.release())
+            for (const std::string& text : settingsProblems.texts)
                 Message(std::string(kSettingsFileName) + ": " + text + " (COM1, 9600, none)");
     }
     std::optional<std::uint8_t> comIndex = settings.ComIndex;
@@ -134,15 +109,11 @@ bool Bus::reopen()
     return opened;
 }
 
-void Bus::aboutChamber(std::uint8_t address) { notifier.chamber = "komora " + std::to_string(address); }
-
-bool Bus::blockRead(std::uint8_t address)
+Result Bus::blockRead(std::uint8_t address)
 {
-    aboutChamber(address);
-    console.ActiveAddress = address;
-    console.ScanOn = false;
-    console.Read_Data_Modul();
-    return link.ReplyOk;
+    Result result = station.readModule(address);
+    TellFailure(result);
+    return result;
 }
 
 } // namespace torv::cli

@@ -3,12 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "app/console/console.h"
-#include "app/console/headless_panel.h"
 #include "cli/options.h"
 #include "link/clock.h"
 #include "link/modbus_link.h"
 #include "settings/settings_file.h"
+#include "station/quiet_notifier.h"
+#include "station/station.h"
 
 namespace torv::cli {
 
@@ -20,51 +20,40 @@ void Print(const std::string& text);
 // else says why on stderr (a full disk, a closed pipe's reader gone ...).
 bool OutputWritten();
 
-// The window's boxes as stderr messages, naming the chamber they are about.
-// Questions are answered Cancel: nothing the program is asked to do changes
-// how a controller answers (address, baud rate, parity).
-class StderrNotifier final : public Notifier {
+// The settings file's complaints, kept to be told once with the file's name.
+class SettingsProblems final : public Notifier {
 public:
-    void notice(const std::string& text, const std::string& caption) override;
-    void errorDialog(const std::string& text, const std::string& caption) override;
-    bool question(const std::string& text, const std::string& caption) override;
+    void notice(const std::string& text, const std::string&) override { texts.push_back(text); }
+    void errorDialog(const std::string& text, const std::string&) override { texts.push_back(text); }
+    bool question(const std::string&, const std::string&) override { return false; }
     void beep() override {}
-
-    // Keeps the boxes from here on instead of printing them.
-    void hold() { holding_ = true; }
-    std::vector<std::string> release();
-
-    std::string chamber; // "komora 5", or empty
-
-private:
-    void say(const std::string& text);
-    bool holding_ = false;
-    std::vector<std::string> held_;
+    std::vector<std::string> texts;
 };
 
-// The window's workings without the window: the settings, the port with its
-// transactions on the real clock, and the console on a headless panel.
+// "komora 5", the chamber a message is about.
+std::string Chamber(std::uint8_t address);
+// The failure `result` reports, as a line naming its chamber; nothing when none.
+void TellFailure(const Result& result);
+
+// The line without the window: the settings, the port with its transactions
+// on the real clock, and the station on it.
 struct Bus {
     PortSettings settings;
     SteadyClock clock;
-    StderrNotifier notifier;
+    QuietNotifier notifier;
     ModbusLink link{settings, clock, notifier};
-    StderrNotifier settingsNotifier; // the console never saves settings here
-    SettingsFile settingsFile{settingsNotifier};
-    HeadlessPanel panel;
-    Console console{link, settingsFile, notifier, panel};
+    Station station{link};
+    SettingsProblems settingsProblems; // the settings file is read, never written, here
+    SettingsFile settingsFile{settingsProblems};
 
-    Bus();
     // The working directory's settings file when it is there and sound, the
     // options over it; then the port, opened as the window opens it.
     Exit open(const Options& options);
     // The same port opened anew (a USB adapter pulled and plugged back):
     // true when it could be; says so on stderr only when that changes.
     bool reopen();
-    // The window's module read of `address` (the block read); true when it answered.
-    bool blockRead(std::uint8_t address);
-    void aboutChamber(std::uint8_t address);
-    const ImageRow& row(std::uint8_t address) { return link.image.row(address); }
+    // The module read of `address` (the block read); its failure told on stderr.
+    Result blockRead(std::uint8_t address);
 
 private:
     // Opens device_ with the settings' line; the reason on stderr when it cannot.

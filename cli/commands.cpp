@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
+#include <filesystem>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <unistd.h>
@@ -15,21 +16,6 @@
 namespace torv::cli {
 
 namespace {
-
-// The boxes `work` brings up: messages when it failed; when it succeeded,
-// results or nothing (the window's "press ZAPIS" has no reader here).
-bool Held(Bus& bus, const std::function<bool()>& work, bool resultsOnSuccess)
-{
-    bus.notifier.hold();
-    const bool ok = work();
-    for (const std::string& text : bus.notifier.release()) {
-        if (!ok)
-            Message(text);
-        else if (resultsOnSuccess)
-            Print(text + "\n");
-    }
-    return ok;
-}
 
 // "komora N: Name: old → new", a line for each value of the set that
 // differs between the two rows.
@@ -47,64 +33,80 @@ std::string Changes(const std::string& chamber, const ParameterSet& wanted, cons
     return changes;
 }
 
-// The write-back of one controller and what it holds afterwards. `stopped`
-// is set when a stop signal ended it early.
-Exit RestoreOne(Bus& bus, const std::string& file, const ParameterSet& wanted, std::uint8_t address,
-                StopSignals& stop, bool& stopped)
+// `row` with what the controller confirmed in `results`: a byte counts as
+// written once its write was echoed and its read-back answered, with the
+// values read back.
+ImageRow Confirmed(ImageRow row, std::initializer_list<const Result*> results)
 {
-    if (!bus.blockRead(address))
-        return kController;
-    const std::string chamber = bus.notifier.chamber + ": ";
-    const ImageRow before = bus.row(address);
-    // The row as the controller confirmed it: a byte counts as written once
-    // its write was echoed and its read-back answered, the values read back.
-    ImageRow confirmed = before;
-    std::optional<std::uint8_t> echoed;
-    bool unconfirmed = false;
-    bus.link.onTransaction = [&](const ModbusLink::Transaction& t) {
-        if (t.function == 0x06) {
-            echoed = t.ok ? std::optional<std::uint8_t>(t.start) : std::nullopt;
-            // ZAPIS goes on silently past a write without its echo; said here, in its place.
-            if (!t.ok && !unconfirmed) {
-                unconfirmed = true;
-                Message(chamber + texts::kNoWriteAck);
+    int echoed = -1; // the register whose write was echoed last, -1 when none
+    for (const Result* result : results)
+        for (const Exchange& e : result->exchanges) {
+            if (e.isWrite()) {
+                echoed = e.ok() ? e.start : -1;
+                continue;
             }
-            return;
+            if (e.ok() && e.start == echoed)
+                for (std::size_t i = 0; i < 2; ++i)
+                    if (MemoryImage::holds(e.address, e.start + static_cast<int>(i)))
+                        row[e.start + i - kFirstByte] = e.data[i];
+            echoed = -1;
         }
-        if (echoed && t.ok && t.start == *echoed)
-            for (const int byte : {int{t.start}, t.start + 1})
-                if (MemoryImage::holds(address, byte))
-                    confirmed[static_cast<std::size_t>(byte - kFirstByte)] = bus.link.image.at(address, byte);
-        echoed.reset();
-    };
+    return row;
+}
+
+// The write-back of one controller and what it holds afterwards, as the
+// window does it: the set into the controls (a changed alarm tick is written
+// at once), then ZAPIS writes the rows that differ, each read back, and
+// reads the whole controller again. `stopped` is set when a stop signal
+// ended it early.
+Exit RestoreOne(Bus& bus, const ParameterSet& wanted, std::uint8_t address, StopSignals& stop, bool& stopped)
+{
+    const Result read = bus.blockRead(address);
+    if (!read.ok)
+        return kController;
+    const std::string chamber = Chamber(address) + ": ";
+    const ImageRow& before = read.row;
     // Asked between transactions, so a write in flight ends with its read-back.
     const auto stopNow = [&] { return stopped = stop.requested(); };
-    bus.console.writeBackCancelled = stopNow;
-    // The window's way: the set into the controls (a changed alarm tick is
-    // written at once), then ZAPIS writes the rows that differ, each read
-    // back, and reads the whole controller again.
-    const bool loaded = !stopNow() && Held(bus, [&] { return bus.console.LoadParameterSet(wanted, file); }, false);
-    if (loaded && !stopNow())
-        bus.console.Button3Click();
-    bus.link.onTransaction = nullptr;
-    bus.console.writeBackCancelled = nullptr;
-    if (!loaded && !stopped)
-        return kUsage;
-    if (stopped || !bus.link.ReplyOk) {
+
+    Result alarm, after;
+    WriteBackResult zapis;
+    bool unconfirmed = false;
+    // ZAPIS goes on silently past a write without its echo; said here, once, in its place.
+    const auto tellUnconfirmed = [&](const Result& result) {
+        if (result.writeUnconfirmed() && !unconfirmed) {
+            unconfirmed = true;
+            Message(chamber + texts::kNoWriteAck);
+        }
+    };
+    if (!stopNow()) {
+        if (const auto it = wanted.values.find(bytes::kAlarmBuzzer); it != wanted.values.end())
+            tellUnconfirmed(alarm = bus.station.writeAlarm(address, it->second != 0));
+        if (!stopNow()) {
+            WriteBackRequest request;
+            request.rows = ParameterSetWrites(wanted, bus.link.image.row(address));
+            request.cancelled = stopNow;
+            zapis = bus.station.writeBack(address, request);
+            TellFailure(zapis);
+            tellUnconfirmed(zapis);
+            if (!zapis.cancelled)
+                after = bus.blockRead(address);
+        }
+    }
+    if (stopped || !after.ok) {
         // Half done: what the controller confirmed, as a finished restore tells it.
-        Print(Changes(chamber, wanted, before, confirmed));
-        return kController; // the notices said why, or the caller says it was stopped
+        Print(Changes(chamber, wanted, before, Confirmed(before, {&alarm, &zapis})));
+        return kController; // the messages said why, or the caller says it was stopped
     }
 
-    const ImageRow& after = bus.row(address);
     std::string missing;
     for (const auto& [byte, value] : wanted.values) {
-        const int now = ControlValue(MapAt(byte), RowByte(after, byte));
+        const int now = ControlValue(MapAt(byte), RowByte(after.row, byte));
         if (now != value)
             missing += (missing.empty() ? " (" : ", ") + std::string(MapAt(byte).name) + " = " + ValueText(byte, now) +
                        ", w zestawie " + ValueText(byte, value);
     }
-    const std::string changes = Changes(chamber, wanted, before, after);
+    const std::string changes = Changes(chamber, wanted, before, after.row);
     Print((changes.empty() ? chamber + "bez zmian\n" : changes) + chamber + "zestaw w module: " +
           (missing.empty() ? "tak" : "nie" + missing + ")") + "\n");
     return missing.empty() && !unconfirmed ? kDone : kController;
@@ -115,35 +117,37 @@ Exit RestoreOne(Bus& bus, const std::string& file, const ParameterSet& wanted, s
 Exit Read(Bus& bus, const Options& options)
 {
     const std::uint8_t address = options.addresses.front();
-    if (!bus.blockRead(address))
+    const Result read = bus.blockRead(address);
+    if (!read.ok)
         return kController;
-    const ImageRow& row = bus.row(address);
-    for (const std::string& problem : ParameterSetFromRow(row).problems)
-        Message(bus.notifier.chamber + ": " + problem);
+    for (const std::string& problem : ParameterSetFromRow(read.row).problems)
+        Message(Chamber(address) + ": " + problem);
     const drying_log::LocalTime time = drying_log::SystemLocalTime();
-    Print(options.json ? ReadJson(address, row, time) : ReadTable(address, row, time));
+    Print(options.json ? ReadJson(address, read.row, time) : ReadTable(address, read.row, time));
     return kDone;
 }
 
 Exit BusTest(Bus& bus, const Options& options)
 {
     const bool progress = isatty(STDERR_FILENO) == 1;
-    if (progress)
-        bus.panel.onRepaint = [&bus] {
-            std::fprintf(stderr, "\rtorv-cli: %d/%d", bus.panel.get(controls::ProgressBar1.name()).progressValue, kMaxAddress);
-        };
-    bus.console.Button6Click();
+    const BusTestResult result = bus.station.busTest([progress](const BusTestStep& step) {
+        if (progress)
+            std::fprintf(stderr, "\rtorv-cli: %d/%d", step.address, kMaxAddress);
+    });
     if (progress)
         std::fprintf(stderr, "\r%30s\r", "");
-    const std::vector<std::uint8_t>& found = bus.console.FoundAddresses;
-    if (found.empty()) {
+    // A controller that answered the probe but not its block read.
+    for (const Exchange& e : result.exchanges)
+        if (e.reported && !e.ok())
+            Message(Chamber(e.address) + ": " + FailureText(e));
+    if (result.found.empty()) {
         Message(texts::kBusTestNone);
         return kController;
     }
     if (options.json) {
-        Print(FoundJson(found));
+        Print(FoundJson(result.found));
     } else {
-        for (const std::uint8_t address : found)
+        for (const std::uint8_t address : result.found)
             Print(std::to_string(address) + "\n");
     }
     return kDone;
@@ -152,12 +156,28 @@ Exit BusTest(Bus& bus, const Options& options)
 Exit Backup(Bus& bus, const Options& options)
 {
     const std::uint8_t address = options.addresses.front();
-    if (!bus.blockRead(address))
+    const Result read = bus.blockRead(address);
+    if (!read.ok)
         return kController;
-    if (Held(bus, [&] { return bus.console.SaveParameterSet(options.file); }, true))
-        return kDone;
-    // Not written: a value no set can hold, or the file.
-    return ParameterSetFromRow(bus.row(address)).ok() ? kUsage : kController;
+    const std::string chamber = Chamber(address) + ": ";
+    ParameterSetResult result = ParameterSetFromRow(read.row);
+    if (!result.ok()) {
+        std::string text = chamber + texts::kSetOutOfRange;
+        for (const std::string& problem : result.problems)
+            text += "\r" + problem;
+        Message(text);
+        return kUsage;
+    }
+    result.set.sourceAddress = address;
+    result.set.saved = ParameterSetTimestamp();
+    const std::string name = std::filesystem::path(options.file).filename().string();
+    std::string error;
+    if (!WriteParameterSetFile(options.file, result.set, error)) {
+        Message(chamber + texts::kSetNotSaved + name + ":\r" + error);
+        return kController;
+    }
+    Print(chamber + texts::kSetSaved + name + "\n");
+    return kDone;
 }
 
 Exit Restore(Bus& bus, const Options& options)
@@ -181,7 +201,7 @@ Exit Restore(Bus& bus, const Options& options)
     for (std::size_t i = 0; i < options.addresses.size(); ++i) {
         bool stopped = stop.requested();
         const Exit one = stopped ? kController
-                                 : RestoreOne(bus, options.file, wanted.set, options.addresses[i], stop, stopped);
+                                 : RestoreOne(bus, wanted.set, options.addresses[i], stop, stopped);
         if (stopped) {
             std::string undone;
             for (std::size_t j = i; j < options.addresses.size(); ++j)
@@ -224,16 +244,17 @@ Exit Log(Bus& bus, const Options& options)
                                                                 [](const std::string& text) { Message(text); });
     // Lines that did not reach the disk fail the run however it ends.
     const auto stopped = [&writer] { return writer.anyFailed() ? kController : kDone; };
-    bus.console.onMeasurement = [&writer](std::uint8_t address, const ImageRow& row, bool ok) {
-        writer.record(address, row, ok ? drying_log::Status::Ok : drying_log::Status::Failed);
-    };
     bool anyFailed = false;
     std::map<std::uint8_t, bool> answering;
     for (const std::uint8_t address : options.addresses) {
         if (stop.requested())
             return stopped();
-        answering[address] = bus.blockRead(address);
-        anyFailed = anyFailed || !answering[address];
+        const Result read = bus.blockRead(address);
+        // Logged when it answered, as the window logs its module read.
+        if (read.ok)
+            writer.record(address, read.row, drying_log::Status::Ok);
+        answering[address] = read.ok;
+        anyFailed = anyFailed || !read.ok;
     }
 
     const std::uint64_t everyUs = static_cast<std::uint64_t>(options.everySeconds) * 1000000u;
@@ -248,14 +269,12 @@ Exit Log(Bus& bus, const Options& options)
         for (const std::uint8_t address : options.addresses) {
             if (stop.requested())
                 return stopped();
-            bus.aboutChamber(address);
-            bus.console.ActiveAddress = address;
-            bus.console.ScanOn = true;
-            bus.console.Timer1Timer();
-            const bool ok = bus.link.ReplyOk;
+            const Result scan = bus.station.scan(address);
+            const bool ok = scan.ok;
+            writer.record(address, scan.row, ok ? drying_log::Status::Ok : drying_log::Status::Failed);
             // Told when it changes, not every round.
             if (ok != answering[address])
-                Message(bus.notifier.chamber + ": " + (ok ? std::string("answers again") : texts::kNoCommunication));
+                Message(Chamber(address) + ": " + (ok ? std::string("answers again") : texts::kNoCommunication));
             answering[address] = ok;
             anyFailed = anyFailed || !ok;
         }

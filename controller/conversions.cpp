@@ -91,6 +91,14 @@ std::optional<std::uint8_t> StoredByteFromText(Kind kind, std::string_view text,
     return StoredByte(kind, *value);
 }
 
+std::optional<std::uint8_t> FieldWriteByte(const MapEntry& entry, const std::string& text, std::uint8_t stored,
+                                           const std::string& separator)
+{
+    if (text == FieldText(entry, stored, separator))
+        return std::nullopt;
+    return StoredByteFromText(entry.kind, text, separator);
+}
+
 double TemperatureValue(std::uint8_t high, std::uint8_t low)
 {
     return (TemperatureRaw(high, low) - 500) / 10.0;

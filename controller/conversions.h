@@ -44,6 +44,13 @@ std::string FieldText(const MapEntry& entry, std::uint8_t byte,
 std::optional<std::uint8_t> StoredByteFromText(Kind kind, std::string_view text,
                                                const std::string& separator = systemDecimalSeparator());
 
+// The byte ZAPIS writes for a field showing `text`, or nothing: not a
+// number, or exactly what the view made of the stored byte. Such a text may
+// be rounded ("1,2E2" for 123) or clamped, and read back it would overwrite
+// the controller's value with another one.
+std::optional<std::uint8_t> FieldWriteByte(const MapEntry& entry, const std::string& text, std::uint8_t stored,
+                                           const std::string& separator = systemDecimalSeparator());
+
 // Temperature word: raw = high x 256 + low; (raw - 500) / 10 degrees.
 inline int TemperatureRaw(std::uint8_t high, std::uint8_t low) { return high * 256 + low; }
 double TemperatureValue(std::uint8_t high, std::uint8_t low);

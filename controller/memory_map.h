@@ -120,6 +120,12 @@ struct WriteBackRow {
     Kind kind;
 };
 inline constexpr std::size_t kWriteBackRows = 48;
+// A byte and the value a write leaves in it.
+struct ByteWrite {
+    int byte;
+    std::uint8_t value;
+    bool operator==(const ByteWrite&) const = default;
+};
 const std::array<WriteBackRow, kWriteBackRows>& WriteBackTable();
 
 // Items of the lists that show controller bytes, index 0 first.

@@ -600,6 +600,27 @@ ControlChanges ParameterSetChanges(const ParameterSet& set, const std::string& s
     return out;
 }
 
+std::vector<ByteWrite> ParameterSetWrites(const ParameterSet& set, const ImageRow& stored, const std::string& separator)
+{
+    std::vector<ByteWrite> writes;
+    for (const WriteBackRow& row : WriteBackTable()) {
+        const auto it = set.values.find(row.byte);
+        if (it == set.values.end())
+            continue;
+        const MapEntry& e = MapAt(row.byte);
+        const int v = it->second;
+        if (e.kind == Kind::List) {
+            if (v >= 0 && static_cast<std::size_t>(v) < ListItems(e.control).size())
+                writes.push_back({row.byte, Low8(v)});
+            continue;
+        }
+        const std::string text = isTenths(e.kind) ? TenthsText(v, separator) : std::to_string(v);
+        if (const std::optional<std::uint8_t> byte = FieldWriteByte(e, text, RowByte(stored, row.byte), separator))
+            writes.push_back({row.byte, *byte});
+    }
+    return writes;
+}
+
 std::string ParameterSetTimestamp()
 {
     const QDateTime now = QDateTime::currentDateTime();

@@ -14,6 +14,15 @@
 
 namespace torv {
 
+namespace texts {
+inline constexpr const char* kSetOutOfRange = "Nie zapisano pliku, wartości poza zakresem:";
+inline constexpr const char* kSetNotSaved = "Nie zapisano pliku ";
+inline constexpr const char* kSetSaved = "Zapisano parametry do pliku: ";
+inline constexpr const char* kSetNotRead = "Nie wczytano pliku ";
+inline constexpr const char* kSetRead = "Wczytano parametry z pliku: ";
+inline constexpr const char* kSetReadNext = "Naciśnij ZAPIS, aby zapisać je w module.";
+} // namespace texts
+
 // A parameter set: one controller's parameters and programme in a JSON file
 // the operator can read and edit, to back a controller up, restore it or
 // clone it onto another. It never holds the controller's identity (address,
@@ -80,6 +89,13 @@ ParameterSetResult ParameterSetFromRow(const ImageRow& row);
 // its change is written to the controller at once.
 ControlChanges ParameterSetChanges(const ParameterSet& set,
                                    const std::string& separator = systemDecimalSeparator());
+
+// What ZAPIS writes once `set` is in the controls of a controller holding
+// `stored`: for each value of the set, in ZAPIS's order, the byte its
+// control gives, unless the control shows just what the byte already made
+// (the alarm switch is not a ZAPIS row: it is written when loaded).
+std::vector<ByteWrite> ParameterSetWrites(const ParameterSet& set, const ImageRow& stored,
+                                          const std::string& separator = systemDecimalSeparator());
 
 // The current local time with its offset from UTC, as "saved" holds it.
 std::string ParameterSetTimestamp();

@@ -62,8 +62,7 @@ void Console::measured(std::uint8_t address, bool ok)
 void Console::Read_Data_Modul()
 {
     if (!ScanOn) {
-        Read_Blk(link_, ActiveAddress);
-        if (link_.ReplyOk) {
+        if (station_.readModule(ActiveAddress).ok) {
             measured(ActiveAddress, true);
             View_Data();
             DataLoaded = true;
@@ -83,15 +82,10 @@ void Console::Scan_ModBus()
 {
     if (!ScanOn)
         return;
-    read(ActiveAddress, bytes::kAutoStep, 4, false);
-    link_.DelayMs(5);
-    read(ActiveAddress, bytes::kAutoHoursDone, 2, false);
-    link_.DelayMs(5);
-    if (link_.ReplyOk)
-        read(ActiveAddress, bytes::kTempDry, 8, false);
-    if (link_.ReplyOk)
+    const bool ok = station_.scan(ActiveAddress).ok;
+    if (ok)
         View_Temp();
-    measured(ActiveAddress, link_.ReplyOk);
+    measured(ActiveAddress, ok);
     linkIndicator(texts::kScanLinkError);
     // Only the connection label of the scanner indicators.
     const ControlChanges scanner = ScannerIndicators(ScanOn);
@@ -179,25 +173,19 @@ void Console::Read_Data_AllModul()
     FoundIndex = 0;
     FoundAddresses.clear();
     panel_.apply({SetValue(controls::ProgressBar1, Property::ProgressMax, kMaxAddress)});
-    for (int address = 1; address <= kMaxAddress; ++address) {
-        ActiveAddress = static_cast<std::uint8_t>(address);
-        read(ActiveAddress, bytes::kAddressHigh, 2, false);
-        if (link_.ReplyOk)
-            Read_Blk(link_, ActiveAddress);
-        if (link_.ReplyOk) {
-            measured(ActiveAddress, true);
-            FoundAddresses.push_back(ActiveAddress);
-            if (ActiveAddress == previous)
+    station_.busTest([&](const BusTestStep& step) {
+        if (step.found) {
+            measured(step.address, true);
+            FoundAddresses.push_back(step.address);
+            if (step.address == previous)
                 FoundIndex = static_cast<std::uint8_t>(FoundAddresses.size() - 1);
             ++FoundCount;
         }
         panel_.apply({SetValue(controls::ProgressBar1, Property::ProgressStep, 1)});
         panel_.repaintNow();
-    }
-    ActiveAddress = previous;
+    });
     if (FoundCount > 0) {
         BusTested = true;
-        link_.ReplyOk = true;
         panel_.apply({SetValue(controls::Label(26), Property::FontColor, colours::kBlue),
                       SetText(controls::Label(26), texts::kBusTestOk + std::to_string(FoundCount))});
     } else {
@@ -233,9 +221,7 @@ void Console::UpDown1Click()
 {
     PortSettings& s = settings();
     s.ModuleAddress = static_cast<std::uint8_t>(std::stoi("0" + panel_.text(controls::Edit(1))) & 0xFF);
-    read(s.ModuleAddress, bytes::kAddressHigh, 1, false);
-    link_.DelayMs(5);
-    if (!link_.ReplyOk) {
+    if (!station_.probe(s.ModuleAddress).ok) {
         addressIndicator(false);
         return;
     }
@@ -260,18 +246,6 @@ void Console::UpDown1Click()
 
 void Console::CheckBox1Click() { Load_CheckBox(); }
 
-void Console::Load_CheckBox()
-{
-    const std::uint8_t v = panel_.checked(controls::CheckBox1) ? 1 : 0;
-    std::uint8_t& alarm = link_.image.at(ActiveAddress, bytes::kAlarmBuzzer);
-    // The tick means "alarm on" for any non-zero byte: a refresh that ticks
-    // the box for a byte of 2 must not rewrite it as 1 (and byte 126 with it).
-    if ((alarm != 0) == (v != 0))
-        return;
-    alarm = v;
-    link_.Load_Modbus_Byte(ActiveAddress, bytes::kAlarmBuzzer, false);
-    link_.DelayMs(5);
-    read(ActiveAddress, bytes::kAlarmBuzzer, 2, false);
-}
+void Console::Load_CheckBox() { station_.writeAlarm(ActiveAddress, panel_.checked(controls::CheckBox1)); }
 
 } // namespace torv

@@ -11,6 +11,7 @@
 #include "link/notifier.h"
 #include "link/port_settings.h"
 #include "settings/settings_file.h"
+#include "station/station.h"
 
 namespace torv {
 
@@ -19,8 +20,6 @@ inline constexpr const char* kAddressActive = "Adr.aktywny";
 inline constexpr const char* kAddressInactive = "Adr.nieaktywny";
 inline constexpr const char* kExitQuestion = "Czy zakończyć program?";
 inline constexpr const char* kExitCaption = "Koniec pracy...";
-inline constexpr const char* kBusTestOk = "Test Sieci ModBUS poprawny, aktywnych urządzeń = ";
-inline constexpr const char* kBusTestNone = "Test Sieci ModBUS nieaktywny, brak wykrytych urządzeń na linii !!!";
 inline constexpr const char* kBusTestRunning = "Trwa test sieci MODBUS, proszę czekać....";
 inline constexpr const char* kWaitBox = "Automatyczne testowanie magistrali ModBUS...";
 inline constexpr const char* kWaitCaption = "Proszę czekać !!!";
@@ -29,8 +28,10 @@ inline constexpr const char* kScanningOn = "Wyłącz skanowanie wyników pomiar�
 } // namespace texts
 
 // The operator console without the widget toolkit: the program-wide state of
-// the main window and its handlers and worker routines. Every handler runs to
-// its end; bus work blocks in the transactions.
+// the main window and its handlers. A handler gathers what the controls
+// show, has the station do the line work, paints the result and asks or
+// tells the operator. Every handler runs to its end; bus work blocks in the
+// transactions.
 class Console {
 public:
     Console(ModbusLink& link, SettingsFile& settingsFile, Notifier& notifier, Panel& panel);
@@ -50,6 +51,7 @@ public:
 
     PortSettings& settings() { return link_.settings(); }
     ModbusLink& link() { return link_; }
+    Station& station() { return station_; }
 
     // Start-up, scanning, port, exit, contact link.
     void OpenCommClick();
@@ -127,10 +129,6 @@ public:
     std::function<bool()> writeBackCancelled;
 
 private:
-    void read(std::uint8_t address, std::uint8_t start, std::uint8_t count, bool showErrors)
-    {
-        link_.Read_Modbus_Byte(address, start, count, showErrors);
-    }
     const ImageRow& row() const { return link_.image.row(ActiveAddress); }
     // The end of every port, baud or parity change: remember it, reopen the port.
     void SaveAndReopenPort();
@@ -141,6 +139,7 @@ private:
     void measured(std::uint8_t address, bool ok);
 
     ModbusLink& link_;
+    Station station_{link_};
     SettingsFile& settingsFile_;
     Notifier& notifier_;
     Panel& panel_;

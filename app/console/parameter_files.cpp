@@ -13,13 +13,7 @@ namespace torv {
 
 namespace {
 
-constexpr const char* kOutOfRange = "Nie zapisano pliku, wartości poza zakresem:";
-constexpr const char* kNotSaved = "Nie zapisano pliku ";
-constexpr const char* kSaved = "Zapisano parametry do pliku: ";
 constexpr const char* kSavedCaption = "Zapis OK!";
-constexpr const char* kNotRead = "Nie wczytano pliku ";
-constexpr const char* kRead = "Wczytano parametry z pliku: ";
-constexpr const char* kReadNext = "Naciśnij ZAPIS, aby zapisać je w module.";
 constexpr const char* kReadCaption = "Odczyt OK!";
 
 using bytes::kAlarmBuzzer;
@@ -72,17 +66,17 @@ bool Console::SaveParameterSet(const std::string& path)
 
     ParameterSetResult result = ParameterSetFromRow(shown);
     if (!result.ok()) {
-        notifier_.notice(lines(kOutOfRange, result.problems), texts::kCaptionWarning);
+        notifier_.notice(lines(texts::kSetOutOfRange, result.problems), texts::kCaptionWarning);
         return false;
     }
     result.set.sourceAddress = ActiveAddress;
     result.set.saved = ParameterSetTimestamp();
     std::string error;
     if (!WriteParameterSetFile(path, result.set, error)) {
-        notifier_.notice(lines(kNotSaved + fileName(path) + ":", {error}), texts::kCaptionWarning);
+        notifier_.notice(lines(texts::kSetNotSaved + fileName(path) + ":", {error}), texts::kCaptionWarning);
         return false;
     }
-    notifier_.notice(kSaved + fileName(path), kSavedCaption);
+    notifier_.notice(texts::kSetSaved + fileName(path), kSavedCaption);
     return true;
 }
 
@@ -92,7 +86,7 @@ bool Console::LoadParameterSet(const std::string& path)
         return false;
     const ParameterSetResult result = ReadParameterSetFile(path);
     if (!result.ok()) {
-        notifier_.notice(lines(kNotRead + fileName(path) + ":", result.problems), texts::kCaptionWarning);
+        notifier_.notice(lines(texts::kSetNotRead + fileName(path) + ":", result.problems), texts::kCaptionWarning);
         return false;
     }
     return LoadParameterSet(result.set, path);
@@ -104,7 +98,7 @@ bool Console::LoadParameterSet(const ParameterSet& set, const std::string& path)
         return false;
     // A changed alarm tick is written at once, as the operator's click is.
     panel_.apply(ParameterSetChanges(set, separator));
-    notifier_.notice(lines(kRead + fileName(path), {kReadNext}), kReadCaption);
+    notifier_.notice(lines(texts::kSetRead + fileName(path), {texts::kSetReadNext}), kReadCaption);
     return true;
 }
 

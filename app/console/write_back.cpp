@@ -1,6 +1,5 @@
-// Writing the operator's edits to the controller: the conditional one-byte
-// write, ZAPIS with its address change, the reset request, and the module's
-// baud rate and parity lists.
+// Writing the operator's edits to the controller: ZAPIS with its address
+// change, and the module's baud rate and parity lists.
 #include <optional>
 #include <string>
 
@@ -25,33 +24,22 @@ constexpr const char* kLineCaption = "Modyfikacja parametrów transmisji.";
 constexpr const char* kBaudQuestion = "Czy napewno chcesz zmienić prędkość transmisji modułu?";
 constexpr const char* kParityQuestion = "Czy napewno chcesz zmienić parametry parzystości transmisji?";
 
-using bytes::kAddressHigh;
-using bytes::kBaudSet;
-using bytes::kResetCounter;
-using bytes::kSlaveAddress;
-
 } // namespace
 
 // The value a write-back row takes from its control, or nothing to write.
 // An unselected list means the controller's byte matched no item; writing
-// 255 for it would replace a value the operator never touched. So does a
-// field still showing exactly what the view made of the stored byte: its
-// text may be rounded ("1,2E2" for 123) or clamped, and read back it would
-// overwrite the controller's value with another one.
+// 255 for it would replace a value the operator never touched.
 std::optional<std::int16_t> RowValue(const WriteBackRow& row, const Panel& panel, const ImageRow& stored,
                                      const std::string& separator)
 {
-    const Control control = row.control;
     if (row.kind == Kind::List) {
-        const int index = panel.listIndex(control);
+        const int index = panel.listIndex(row.control);
         if (index < 0)
             return std::nullopt;
         return static_cast<std::int16_t>(index);
     }
-    const std::string text = panel.text(control);
-    if (text == FieldText(MapAt(row.byte), RowByte(stored, row.byte), separator))
-        return std::nullopt;
-    const std::optional<std::uint8_t> byte = StoredByteFromText(row.kind, text, separator);
+    const std::optional<std::uint8_t> byte =
+        FieldWriteByte(MapAt(row.byte), panel.text(row.control), RowByte(stored, row.byte), separator);
     if (!byte)
         return std::nullopt;
     return static_cast<std::int16_t>(*byte);
@@ -74,25 +62,9 @@ std::optional<std::int16_t> AddressFieldValue(const Panel& panel, const std::str
 
 } // namespace
 
-void Console::Load_Value(std::uint8_t a)
-{
-    const auto n = static_cast<std::uint8_t>(WorkValue & 0xFF);
-    std::uint8_t& stored = link_.image.at(ActiveAddress, a);
-    if (stored == n || !link_.ReplyOk)
-        return;
-    stored = n;
-    link_.Load_Modbus_Byte(ActiveAddress, a, false);
-    link_.DelayMs(10);
-    read(ActiveAddress, a, 2, false);
-}
+void Console::Load_Value(std::uint8_t a) { station_.setByte(ActiveAddress, a, static_cast<std::uint8_t>(WorkValue & 0xFF)); }
 
-void Console::ResetRequest()
-{
-    std::uint8_t& counter = link_.image.at(ActiveAddress, kResetCounter);
-    counter = static_cast<std::uint8_t>(counter + 1);
-    link_.DelayMs(10);
-    link_.Load_Modbus_Byte(ActiveAddress, kResetCounter, false);
-}
+void Console::ResetRequest() { station_.requestReset(ActiveAddress); }
 
 void Console::Button3Click()
 {
@@ -104,55 +76,37 @@ void Console::Button3Click()
         notifier_.notice(texts::kScanningOn, texts::kCaptionWarning);
         return;
     }
-    read(ActiveAddress, kAddressHigh, 1, true);
-    link_.DelayMs(5);
-
-    const std::optional<std::int16_t> wanted = AddressFieldValue(panel_, separator);
-    const std::uint8_t oldAddress = link_.image.at(ActiveAddress, kSlaveAddress);
-    if (wanted && (*wanted & 0xFF) != oldAddress) {
-        WorkValue = *wanted;
-        const std::string field = panel_.text(controls::Edit(1));
+    WriteBackRequest request;
+    if (const std::optional<std::int16_t> wanted = AddressFieldValue(panel_, separator))
+        request.newAddress = static_cast<std::uint8_t>(*wanted & 0xFF);
+    const std::string field = panel_.text(controls::Edit(1));
+    request.confirmAddressChange = [&](std::uint8_t oldAddress) {
         const std::string question = std::string(kAddressQuestion) + "\r" + kOldAddress +
                                      std::to_string(oldAddress) + kNewAddress + field;
-        if (notifier_.question(question, kAddressCaption)) {
-            const auto newAddress = static_cast<std::uint8_t>(WorkValue & 0xFF);
-            link_.image.at(ActiveAddress, kAddressHigh) = 0;
-            link_.image.at(ActiveAddress, kSlaveAddress) = newAddress;
-            link_.Load_Modbus_Byte(ActiveAddress, kAddressHigh, false);
-            link_.DelayMs(10);
-            const bool moved = link_.ReplyOk;
-            if (moved) {
-                // The controller keeps its memory under the new address; so
-                // does the image, or the writes below would carry another
-                // row's bytes as their low halves.
-                link_.image.row(newAddress) = link_.image.row(ActiveAddress);
-                // The address actually written, so the saved settings find it.
-                ActiveAddress = newAddress;
-                settings().ModuleAddress = newAddress;
-            } else {
-                notifier_.notice(kAddressNotChanged, texts::kCaptionWarning);
-            }
-            read(ActiveAddress, kAddressHigh, 2, false);
-            if (moved && link_.ReplyOk) {
-                notifier_.notice(kAddressChanged + field + kAddressChangedEnd, kWriteOkCaption);
-                settingsFile_.SaveSettings(settings());
-            }
-        }
-    }
-
-    const auto cancelled = [this] { return writeBackCancelled && writeBackCancelled(); };
-    for (const WriteBackRow& row : WriteBackTable()) {
-        const std::optional<std::int16_t> value = RowValue(row, panel_, this->row(), separator);
-        if (!value)
-            continue;
-        if (cancelled())
+        return notifier_.question(question, kAddressCaption);
+    };
+    request.addressWritten = [&](bool moved) {
+        if (!moved) {
+            notifier_.notice(kAddressNotChanged, texts::kCaptionWarning);
             return;
-        WorkValue = *value;
-        Load_Value(static_cast<std::uint8_t>(row.byte));
-    }
-    if (cancelled())
-        return;
+        }
+        // The address actually written, so the saved settings find it.
+        ActiveAddress = *request.newAddress;
+        settings().ModuleAddress = ActiveAddress;
+    };
+    request.addressConfirmed = [&] {
+        notifier_.notice(kAddressChanged + field + kAddressChangedEnd, kWriteOkCaption);
+        settingsFile_.SaveSettings(settings());
+    };
+    // The rows as the operator leaves them: each field judged against the
+    // byte the view made it from.
+    for (const WriteBackRow& row : WriteBackTable())
+        if (const std::optional<std::int16_t> value = RowValue(row, panel_, this->row(), separator))
+            request.rows.push_back({row.byte, static_cast<std::uint8_t>(*value & 0xFF)});
+    request.cancelled = [this] { return writeBackCancelled && writeBackCancelled(); };
 
+    if (station_.writeBack(ActiveAddress, request).cancelled)
+        return;
     Read_Data_Modul();
     View_Data();
 }
@@ -162,11 +116,8 @@ void Console::ComboBox1Change()
     const int index = panel_.listIndex(controls::ComboBox(1));
     if (index < 0)
         return;
-    if (notifier_.question(kBaudQuestion, kLineCaption)) {
-        WorkValue = static_cast<std::int16_t>(index + 1);
-        Load_Value(kBaudSet);
-        ResetRequest();
-    }
+    if (notifier_.question(kBaudQuestion, kLineCaption))
+        station_.changeBaud(ActiveAddress, index);
     settings().BaudIndex = static_cast<std::uint8_t>(index);
     SaveAndReopenPort();
 }
@@ -176,11 +127,8 @@ void Console::ComboBox3Change()
     const int index = panel_.listIndex(controls::ComboBox(3));
     if (index < 0)
         return;
-    if (notifier_.question(kParityQuestion, kLineCaption)) {
-        WorkValue = static_cast<std::int16_t>(index);
-        Load_Value(kResetCounter);
-        ResetRequest();
-    }
+    if (notifier_.question(kParityQuestion, kLineCaption))
+        station_.changeParity(ActiveAddress, index);
     settings().ParityIndex = static_cast<std::uint8_t>(index);
     SaveAndReopenPort();
 }

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "bus_log.h"
+#include "app/console/write_back_row.h"
 #include "console_fixture.h"
 #include "controller/parameter_set.h"
 
@@ -84,6 +85,40 @@ TEST(ParameterFiles, SaveTakesEditedFieldsFromTheirTextAndTheRestFromTheirBytes)
     f.console.SaveParameterSet(f.path("missing/komora-007.json"));
     ASSERT_EQ(f.notifier.boxes.size(), 2u);
     EXPECT_EQ(f.notifier.boxes[1].text.rfind("Nie zapisano pliku komora-007.json:\r", 0), 0u) << f.notifier.boxes[1].text;
+}
+
+// What torv-cli writes of a set without controls must be what ZAPIS writes
+// after the set was loaded into them: the same rows, the same bytes, the
+// same rows skipped for showing just what the controller's byte made.
+TEST(ParameterFiles, TheWritesOfASetAreThoseZapisTakesFromTheLoadedControls)
+{
+    using torv::bytes::kAirHysteresis, torv::bytes::kHumidifyPause, torv::bytes::kSetTemperature;
+    Stopped f(7, {{108, 95}, {120, 200}, {156, 123}});
+    const int setTemperature = f.c.memory()[kSetTemperature];
+    const std::vector<std::map<int, int>> sets = {
+        {},
+        {{kSetTemperature, setTemperature}},                 // as held: nothing
+        {{kSetTemperature, 72}, {kHumidifyPause, 12}},        // a field and a list
+        {{kAirHysteresis, 50}},                               // shows "5,0" as the clamped 200 does: nothing
+        {{156, 123}, {108, -5}},                              // "123" is not "1,2E2"; an offset tenths field
+        {{torv::bytes::kAlarmBuzzer, 0}, {kSetTemperature, 0}}, // the switch is no ZAPIS row
+    };
+    for (const std::map<int, int>& values : sets) {
+        torv::ParameterSet set;
+        set.values = values;
+        f.console.View_Data();
+        ASSERT_TRUE(f.console.LoadParameterSet(set, "zestaw.json"));
+        // Only a value the controller does not hold sends anything.
+        const torv::ImageRow& stored = f.link.image.row(7);
+        std::vector<std::pair<int, int>> zapis, writes;
+        for (const torv::WriteBackRow& row : torv::WriteBackTable())
+            if (const auto value = torv::RowValue(row, f.panel, stored, ","); value && *value != torv::RowByte(stored, row.byte))
+                zapis.emplace_back(row.byte, *value);
+        for (const torv::ByteWrite& w : torv::ParameterSetWrites(set, stored, ","))
+            if (w.value != torv::RowByte(stored, w.byte))
+                writes.emplace_back(w.byte, w.value);
+        EXPECT_EQ(writes, zapis) << ::testing::PrintToString(values);
+    }
 }
 
 TEST(ParameterFiles, ARefusalChangesNoControlAndSendsNothing)

@@ -1,0 +1,32 @@
+#include "station/result.h"
+
+#include <algorithm>
+
+namespace torv {
+
+const Exchange* Result::reportedFailure() const
+{
+    const auto it = std::find_if(exchanges.begin(), exchanges.end(),
+                                 [](const Exchange& e) { return e.reported && !e.ok(); });
+    return it == exchanges.end() ? nullptr : &*it;
+}
+
+bool Result::wrote() const
+{
+    return std::any_of(exchanges.begin(), exchanges.end(), [](const Exchange& e) { return e.isWrite(); });
+}
+
+bool Result::writeUnconfirmed() const
+{
+    return std::any_of(exchanges.begin(), exchanges.end(), [](const Exchange& e) { return e.isWrite() && !e.ok(); });
+}
+
+std::string FailureText(const Exchange& exchange)
+{
+    const bool crc = exchange.outcome == LinkOutcome::BadCrc;
+    if (exchange.isWrite())
+        return crc ? texts::kWriteCrcError : texts::kNoWriteAck;
+    return crc ? texts::kReadCrcError : texts::kNoCommunication;
+}
+
+} // namespace torv
