@@ -85,11 +85,11 @@ Exit RestoreOne(Bus& bus, const ParameterSet& wanted, std::uint8_t address, Stop
         if (!stopNow()) {
             WriteBackRequest request;
             request.rows = ParameterSetWrites(wanted, bus.link.image.row(address));
-            request.cancelled = stopNow;
+            request.stop = stopNow;
             zapis = bus.station.writeBack(address, request);
             TellFailure(zapis);
             tellUnconfirmed(zapis);
-            if (!zapis.cancelled)
+            if (!zapis.stopped)
                 after = bus.blockRead(address);
         }
     }

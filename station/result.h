@@ -34,6 +34,7 @@ struct Exchange {
 struct Result {
     std::uint8_t address = 0;
     bool ok = false;
+    bool stopped = false; // the caller stopped it between two transactions
     std::vector<Exchange> exchanges;
     ImageRow row{};
 

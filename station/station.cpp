@@ -91,12 +91,17 @@ Result Station::readModule(std::uint8_t address)
     return recorded<Result>(address, [&](Result&) { blockRead(address); });
 }
 
-Result Station::scan(std::uint8_t address)
+Result Station::scan(std::uint8_t address, const std::function<bool()>& stop)
 {
-    return recorded<Result>(address, [&](Result&) {
+    return recorded<Result>(address, [&](Result& result) {
+        const auto stopped = [&] { return result.stopped = stop && stop(); };
         read(address, kAutoStep, 4, false);
+        if (stopped())
+            return;
         link_.DelayMs(5);
         read(address, kAutoHoursDone, 2, false);
+        if (stopped())
+            return;
         link_.DelayMs(5);
         if (link_.ReplyOk)
             read(address, kTempDry, 8, false);
@@ -190,13 +195,13 @@ WriteBackResult Station::writeBack(std::uint8_t address, const WriteBackRequest&
                 request.addressConfirmed();
         }
 
-        const auto cancelled = [&] { return result.cancelled = request.cancelled && request.cancelled(); };
+        const auto stopped = [&] { return result.stopped = request.stop && request.stop(); };
         for (const ByteWrite& row : request.rows) {
-            if (cancelled())
+            if (stopped())
                 return;
             setByte(address, row.byte, row.value);
         }
-        cancelled();
+        stopped();
     });
 }
 

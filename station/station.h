@@ -44,15 +44,14 @@ struct WriteBackRequest {
     std::function<void(bool moved)> addressWritten;
     // Told when the moved controller answered at its new address.
     std::function<void()> addressConfirmed;
-    // Asked before each row's write and once after the last: true ends the
+    // Asked before each row's write and once after the last: true stops the
     // chain there (a write in flight always gets its read-back first).
-    std::function<bool()> cancelled;
+    std::function<bool()> stop;
 };
 
 struct WriteBackResult : Result {
     std::uint8_t finalAddress = 0; // where the controller answers afterwards
     bool moved = false;
-    bool cancelled = false;
 };
 
 // The tester station's work on the line, as operations on one controller
@@ -71,8 +70,10 @@ public:
     // stopping at the first failure (reported).
     Result readModule(std::uint8_t address);
     // The measurement scan: programme state, hours done and, when both
-    // answered, the measurements. Failures are not reported.
-    Result scan(std::uint8_t address);
+    // answered, the measurements. Failures are not reported. `stop`, when
+    // given, is asked after each transaction: true skips the rest (the line
+    // is wanted for something else), and the result says it was stopped.
+    Result scan(std::uint8_t address, const std::function<bool()>& stop = {});
     // Whether a controller answers at `address` (the address word), unreported.
     Result probe(std::uint8_t address);
     // Every address 1..250 asked for its address word, and a controller that

@@ -103,9 +103,9 @@ void Console::Button3Click()
     for (const WriteBackRow& row : WriteBackTable())
         if (const std::optional<std::int16_t> value = RowValue(row, panel_, this->row(), separator))
             request.rows.push_back({row.byte, static_cast<std::uint8_t>(*value & 0xFF)});
-    request.cancelled = [this] { return writeBackCancelled && writeBackCancelled(); };
+    request.stop = [this] { return writeBackCancelled && writeBackCancelled(); };
 
-    if (station_.writeBack(ActiveAddress, request).cancelled)
+    if (station_.writeBack(ActiveAddress, request).stopped)
         return;
     Read_Data_Modul();
     View_Data();

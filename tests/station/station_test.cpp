@@ -74,6 +74,12 @@ TEST(StationResults, EachOperationTellsItsExchangesTheirJudgementAndTheRowAfterw
     EXPECT_EQ(Starts(f.station.scan(6)), (Strings{"R104x4 failed", "R126x2 failed"}));
     EXPECT_TRUE(f.notifier.boxes.empty());
     EXPECT_EQ(Starts(f.station.probe(6)), (Strings{"R96x1 failed"}));
+    // Stopped by its caller: nothing after the transaction that was on the line.
+    const Result cut = f.station.scan(5, [] { return true; });
+    EXPECT_TRUE(cut.stopped);
+    EXPECT_EQ(Starts(cut), (Strings{"R104x4"}));
+    int asked = 0;
+    EXPECT_EQ(Starts(f.station.scan(5, [&asked] { return ++asked == 2; })), (Strings{"R104x4", "R126x2"}));
 
     // The alarm switch: any non-zero byte means on; only a change of meaning writes.
     c.memory()[bytes::kAlarmBuzzer] = 2;
@@ -110,20 +116,20 @@ TEST(StationWriteBack, RowsGoOutInOrderEachReadBackAndAStopComesOnlyAfterAReadBa
     WriteBackRequest request;
     request.rows = {{bytes::kSetTemperature, 72}, {bytes::kVentOpenTime, same}, {bytes::kLcdMode, 2}};
     int asked = 0;
-    request.cancelled = [&asked] { return ++asked > 2; };
+    request.stop = [&asked] { return ++asked > 2; };
     const WriteBackResult r = f.station.writeBack(5, request);
     // The row the controller already holds sends nothing; the stop is asked
     // before each row and after the last, never between a write and its read.
     const std::string low = std::to_string(c.memory()[bytes::kSetTemperature + 1]);
     EXPECT_EQ(f.bus.take(), (Strings{"5:R96x1", "5:W106=72," + low, "5:R106x2"}));
-    EXPECT_TRUE(r.cancelled);
+    EXPECT_TRUE(r.stopped);
     EXPECT_EQ(asked, 3);
     EXPECT_EQ(c.memory()[bytes::kSetTemperature], 72);
     EXPECT_EQ(RowByte(r.row, bytes::kSetTemperature), 72);
 
     // A row after a read-back that failed is not written: the line is not trusted.
     c.faults().failFrom = c.requests() + 3; // the ZAPIS read and one write answer, its read-back not
-    request.cancelled = nullptr;
+    request.stop = nullptr;
     request.rows = {{bytes::kSetTemperature, 70}, {bytes::kLcdMode, 1}};
     const WriteBackResult failed = f.station.writeBack(5, request);
     EXPECT_EQ(Starts(failed), (Strings{"R96x1 reported", "W106x1", "R106x2 failed"}));
