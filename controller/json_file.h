@@ -18,7 +18,7 @@ namespace torv {
 // Follows the place of a key an object gives twice.
 inline constexpr const char* kJsonRepeatedKey = ": powtórzony klucz";
 
-// What the document keeps no trace of: the keys a file gives twice in one
+// What the parsed JSON keeps no trace of: the keys a file gives twice in one
 // object (it keeps the last; another reader may take the first) and the
 // numbers as written, not as the nearest doubles.
 class JsonWritten {
@@ -28,7 +28,7 @@ public:
     // The keys repeated in the object at `object`, once each, in the file's order.
     std::vector<std::string> repeated(const JsonPath& object) const;
     // The number given for `key` in the object at `object` as written (the
-    // last one, as the document takes it), empty when it is no number.
+    // last one, as the parser takes it), empty when it is no number.
     std::string_view number(const JsonPath& object, std::string_view key) const;
 
 private:
