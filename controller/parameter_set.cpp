@@ -1,23 +1,20 @@
 #include "controller/parameter_set.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <optional>
 
-#include <QByteArray>
 #include <QDateTime>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QJsonParseError>
 #include <QJsonValue>
 #include <QSaveFile>
 #include <QString>
 #include <QStringList>
 
 #include "controller/conversions.h"
+#include "controller/json_file.h"
 #include "controller/json_keys.h"
 #include "controller/json_writer.h"
 #include "controller/quoted_text.h"
@@ -39,25 +36,10 @@ constexpr bool isTenths(Kind kind) { return kind == Kind::Tenths || kind == Kind
 
 // ---- numbers and texts as the file writes them ----------------------------
 
-// A tenths position as a decimal number with one decimal: -5 -> "-0.5".
-std::string tenthsNumber(int position)
-{
-    const int magnitude = position < 0 ? -position : position;
-    return (position < 0 ? "-" : "") + std::to_string(magnitude / 10) + "." + std::to_string(magnitude % 10);
-}
-
-// A number from the file as short as it reads back exactly.
-std::string numberText(double v)
-{
-    char buffer[64];
-    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, v);
-    return error == std::errc() ? std::string(buffer, end) : std::string("?");
-}
-
 std::string rangeText(const MapEntry& e)
 {
     if (isTenths(e.kind))
-        return tenthsNumber(e.range.min) + ".." + tenthsNumber(e.range.max);
+        return TenthsNumberText(e.range.min) + ".." + TenthsNumberText(e.range.max);
     return std::to_string(e.range.min) + ".." + std::to_string(e.range.max);
 }
 
@@ -109,125 +91,10 @@ std::string parameterPlace(std::string_view name) { return "parameters, " + Quot
 std::string stepPlace(int step, std::string_view key) { return "programme, krok " + std::to_string(step) + ", " + QuotedText(key); }
 std::string sourcePlace(std::string_view key) { return "source, " + QuotedText(key); }
 
-constexpr const char* kRepeated = ": powtórzony klucz";
-
-// What the document keeps no trace of: the keys a file gives twice in one
-// object (it keeps the last; another reader may take the first) and the
-// numbers as written, not as the nearest doubles.
-class Written {
-public:
-    explicit Written(std::vector<JsonMember> members) : members_(std::move(members)) {}
-
-    // The keys repeated in the object at `object`, once each, in the file's order.
-    std::vector<std::string> repeated(const JsonPath& object) const
-    {
-        std::vector<std::string> keys;
-        for (const JsonMember& m : members_)
-            if (m.repeated && m.object == object && std::find(keys.begin(), keys.end(), m.name) == keys.end())
-                keys.push_back(m.name);
-        return keys;
-    }
-
-    // The number given for `key` in the object at `object` as written (the
-    // last one, as the document takes it), empty when it is no number.
-    std::string_view number(const JsonPath& object, std::string_view key) const
-    {
-        for (auto m = members_.rbegin(); m != members_.rend(); ++m)
-            if (m->name == key && m->object == object)
-                return m->number;
-        return {};
-    }
-
-private:
-    std::vector<JsonMember> members_;
-};
-
-// A number as written: its digits, and how many of them stand after the
-// decimal point once the exponent is applied ("0.30" 2, "3e-1" 1, "6e1" -1).
-struct WrittenNumber {
-    std::string digits;
-    long decimals = 0;
-};
-
-WrittenNumber writtenNumber(std::string_view text)
-{
-    WrittenNumber n;
-    std::size_t i = text.starts_with('-') ? 1 : 0;
-    bool fraction = false;
-    for (; i < text.size() && text[i] != 'e' && text[i] != 'E'; ++i) {
-        if (text[i] == '.') {
-            fraction = true;
-            continue;
-        }
-        n.digits += text[i];
-        n.decimals += fraction ? 1 : 0;
-    }
-    if (i < text.size()) {
-        ++i;
-        const bool negative = i < text.size() && text[i] == '-';
-        if (i < text.size() && (text[i] == '-' || text[i] == '+'))
-            ++i;
-        long exponent = 0;
-        for (; i < text.size(); ++i)
-            exponent = std::min(exponent * 10 + (text[i] - '0'), 1'000'000L); // far past any file's digits
-        n.decimals += negative ? exponent : -exponent;
-    }
-    return n;
-}
-
-// No digit but zeros after the decimal point: "12.0" and "1.2e1", not "12.0000000000000001".
-bool writtenWhole(const WrittenNumber& n)
-{
-    const auto fraction = static_cast<std::size_t>(std::clamp(n.decimals, 0L, static_cast<long>(n.digits.size())));
-    return n.digits.find_first_not_of('0', n.digits.size() - fraction) == std::string::npos;
-}
-
 const JsonPath kTop;
 const JsonPath kParameters{{"parameters"}};
 const JsonPath kSource{{"source"}};
 JsonPath stepPath(int step) { return {{"programme"}, {{}, static_cast<std::size_t>(step - 1), true}}; }
-
-const char* syntaxText(QJsonParseError::ParseError error)
-{
-    switch (error) {
-    case QJsonParseError::UnterminatedObject: return "oczekiwano przecinka albo \"}\"";
-    case QJsonParseError::MissingNameSeparator: return "brak dwukropka po nazwie klucza";
-    case QJsonParseError::UnterminatedArray: return "oczekiwano przecinka albo \"]\"";
-    case QJsonParseError::MissingValueSeparator: return "brak przecinka między wartościami tablicy";
-    case QJsonParseError::IllegalValue: return "niedozwolona wartość";
-    case QJsonParseError::TerminationByNumber: return "plik urywa się w liczbie";
-    case QJsonParseError::IllegalNumber: return "niepoprawna liczba";
-    case QJsonParseError::IllegalEscapeSequence: return "niepoprawny znak po \"\\\" w tekście";
-    case QJsonParseError::IllegalUTF8String: return "tekst nie jest poprawnym UTF-8";
-    case QJsonParseError::UnterminatedString: return "niezamknięty tekst (brak cudzysłowu)";
-    case QJsonParseError::MissingObject: return "oczekiwano nazwy klucza w cudzysłowie";
-    case QJsonParseError::DeepNesting: return "zbyt głębokie zagnieżdżenie";
-    case QJsonParseError::DocumentTooLarge: return "dokument zbyt duży";
-    case QJsonParseError::GarbageAtEnd: return "nadmiarowe znaki za końcem dokumentu";
-    default: return "błąd składni";
-    }
-}
-
-// Line and column (both from 1, columns in characters) of byte `offset`.
-std::pair<int, int> lineAndColumn(std::string_view text, std::size_t offset)
-{
-    int line = 1, column = 1;
-    for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c == '\n') {
-            ++line;
-            column = 1;
-        } else if ((c & 0xC0) != 0x80) { // not a UTF-8 continuation byte
-            ++column;
-        }
-    }
-    return {line, column};
-}
-
-std::string sizeProblem(std::size_t size)
-{
-    return "plik za duży: " + std::to_string(size) + " bajtów (najwyżej " + std::to_string(kMaxFileBytes) + ")";
-}
 
 // The value `v` (`written` in the file, when a number) holds for the control
 // of `e`, or a problem at `place`.
@@ -239,34 +106,14 @@ std::optional<int> fieldValue(const MapEntry& e, const QJsonValue& v, std::strin
         return std::nullopt;
     };
     switch (e.kind) {
-    case Kind::WholeNumber: {
-        if (!v.isDouble())
-            return problem("oczekiwano liczby całkowitej");
-        const double d = v.toDouble();
-        const std::string shown = written.empty() ? numberText(d) : std::string(written);
-        if (!std::isfinite(d) || std::trunc(d) != d || (!written.empty() && !writtenWhole(writtenNumber(written))))
-            return problem("oczekiwano liczby całkowitej, jest " + shown);
-        if (d < e.range.min || d > e.range.max)
-            return problem("wartość " + numberText(d) + " poza zakresem " + rangeText(e));
-        return static_cast<int>(d);
-    }
+    case Kind::WholeNumber:
     case Kind::Tenths:
     case Kind::OffsetTenths: {
-        if (!v.isDouble())
-            return problem("oczekiwano liczby");
-        const double d = v.toDouble();
-        const std::string shown = written.empty() ? numberText(d) : std::string(written);
-        const double tenths = d * 10;
-        if (!std::isfinite(tenths))
-            return problem("wartość " + numberText(d) + " poza zakresem " + rangeText(e));
-        const double position = std::round(tenths);
-        // Decimals as written: "0.30" and "0.30000001" both read as 0.3 (the second to a millionth).
-        // Without the text only the double can tell (binary fractions: 0.3 x 10 is 3.0000000000000004).
-        if (written.empty() ? std::fabs(tenths - position) > 1e-6 : writtenNumber(written).decimals > 1)
-            return problem("wartość " + shown + " ma więcej niż jedno miejsce po przecinku");
-        if (position < e.range.min || position > e.range.max)
-            return problem("wartość " + numberText(d) + " poza zakresem " + rangeText(e));
-        return static_cast<int>(position);
+        std::string what;
+        const std::optional<int> value = e.kind == Kind::WholeNumber
+                                             ? JsonWholeNumber(v, written, e.range.min, e.range.max, what)
+                                             : JsonTenths(v, written, e.range.min, e.range.max, what);
+        return value ? value : problem(what);
     }
     case Kind::List: {
         const std::vector<std::string> items = ListItems(e.control);
@@ -286,7 +133,7 @@ std::optional<int> fieldValue(const MapEntry& e, const QJsonValue& v, std::strin
     }
 }
 
-void readParameters(const QJsonValue& value, const Written& written, ParameterSet& set,
+void readParameters(const QJsonValue& value, const JsonWritten& written, ParameterSet& set,
                     std::vector<std::string>& problems)
 {
     if (!value.isObject()) {
@@ -301,7 +148,7 @@ void readParameters(const QJsonValue& value, const Written& written, ParameterSe
             problems.push_back(parameterPlace(key) + ": nieznany klucz");
     }
     for (const std::string& key : written.repeated(kParameters))
-        problems.push_back(parameterPlace(key) + kRepeated);
+        problems.push_back(parameterPlace(key) + kJsonRepeatedKey);
     for (std::size_t i = 0; i < kSetParameterCount; ++i) {
         const MapEntry& e = MapAt(ParameterSetBytes()[i]);
         const QString key = QString::fromUtf8(e.name.data(), static_cast<qsizetype>(e.name.size()));
@@ -313,7 +160,7 @@ void readParameters(const QJsonValue& value, const Written& written, ParameterSe
     }
 }
 
-void readProgramme(const QJsonValue& value, const Written& written, ParameterSet& set,
+void readProgramme(const QJsonValue& value, const JsonWritten& written, ParameterSet& set,
                    std::vector<std::string>& problems)
 {
     if (!value.isArray()) {
@@ -341,7 +188,7 @@ void readProgramme(const QJsonValue& value, const Written& written, ParameterSet
                 problems.push_back(stepPlace(step.step, key) + ": nieznany klucz");
         }
         for (const std::string& key : written.repeated(stepPath(step.step)))
-            problems.push_back(stepPlace(step.step, key) + kRepeated);
+            problems.push_back(stepPlace(step.step, key) + kJsonRepeatedKey);
         for (std::size_t k = 0; k < kStepKeys.size(); ++k) {
             const QString key = QString::fromLatin1(kStepKeys[k].data(), static_cast<qsizetype>(kStepKeys[k].size()));
             if (!fields.contains(key))
@@ -354,7 +201,7 @@ void readProgramme(const QJsonValue& value, const Written& written, ParameterSet
     }
 }
 
-void readSource(const QJsonValue& value, const Written& written, ParameterSet& set, std::vector<std::string>& problems)
+void readSource(const QJsonValue& value, const JsonWritten& written, ParameterSet& set, std::vector<std::string>& problems)
 {
     if (!value.isObject()) {
         problems.push_back(QuotedText("source") + ": oczekiwano obiektu");
@@ -365,7 +212,7 @@ void readSource(const QJsonValue& value, const Written& written, ParameterSet& s
         if (it.key() != QLatin1String("address"))
             problems.push_back(sourcePlace(it.key().toStdString()) + ": nieznany klucz");
     for (const std::string& key : written.repeated(kSource))
-        problems.push_back(sourcePlace(key) + kRepeated);
+        problems.push_back(sourcePlace(key) + kJsonRepeatedKey);
     if (!source.contains(QLatin1String("address")))
         return;
     const QJsonValue address = source.value(QLatin1String("address"));
@@ -383,33 +230,6 @@ void readSaved(const QJsonValue& value, ParameterSet& set, std::vector<std::stri
         return;
     }
     set.saved = value.toString().toStdString();
-}
-
-// False when the file is not a set this program reads: nothing else is checked then.
-bool readHeader(const QJsonObject& root, std::vector<std::string>& problems)
-{
-    const QJsonValue format = root.value(QLatin1String("format"));
-    if (format.isUndefined()) {
-        problems.push_back("brak klucza " + QuotedText("format") + ": to nie jest plik parametrów");
-        return false;
-    }
-    if (!format.isString() || format.toString().toStdString() != kFormat) {
-        const std::string shown = format.isString() ? QuotedText(format.toString().toStdString()) : std::string("");
-        problems.push_back("nieznany format pliku " + shown + (shown.empty() ? "" : " ") + "(oczekiwano " +
-                           QuotedText(kFormat) + ")");
-        return false;
-    }
-    const QJsonValue version = root.value(QLatin1String("version"));
-    if (version.isUndefined()) {
-        problems.push_back("brak klucza " + QuotedText("version"));
-        return false;
-    }
-    if (!version.isDouble() || version.toDouble() != kVersion) {
-        const std::string shown = version.isDouble() ? numberText(version.toDouble()) + " " : std::string("");
-        problems.push_back("nieobsługiwana wersja pliku " + shown + "(obsługiwana: " + std::to_string(kVersion) + ")");
-        return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -505,7 +325,7 @@ ParameterSetResult ParameterSetFromRow(const ImageRow& row)
         const std::string place = step ? stepPlace(step->step, kStepKeys[static_cast<std::size_t>(byte - step->firstByte)])
                                        : parameterPlace(e.name);
         const std::string what = e.kind == Kind::List ? "bajt " + std::to_string(stored) + " nie odpowiada żadnej pozycji listy"
-                                 : isTenths(e.kind)   ? "wartość " + tenthsNumber(value) + " poza zakresem " + rangeText(e)
+                                 : isTenths(e.kind)   ? "wartość " + TenthsNumberText(value) + " poza zakresem " + rangeText(e)
                                                       : "wartość " + std::to_string(value) + " poza zakresem " + rangeText(e);
         result.problems.push_back(place + ": " + what);
     }
@@ -518,52 +338,20 @@ ParameterSetResult ParseParameterSet(std::string_view bytes)
 {
     ParameterSetResult result;
     std::vector<std::string>& problems = result.problems;
-    if (bytes.size() > kMaxFileBytes) {
-        problems.push_back(sizeProblem(bytes.size()));
+    JsonFileObject file = ReadJsonFileObject(bytes, kMaxFileBytes, kFormat, kVersion, "plik parametrów");
+    if (!file.ok()) {
+        problems = std::move(file.problems);
         return result;
     }
-    // Editors on some desktops start a UTF-8 file with a byte order mark.
-    if (bytes.starts_with("\xEF\xBB\xBF"))
-        bytes.remove_prefix(3);
-
-    QJsonParseError error{};
-    const QJsonDocument document =
-        QJsonDocument::fromJson(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())), &error);
-    if (error.error != QJsonParseError::NoError) {
-        // The parser stops one character past the one it could not take.
-        const auto [line, column] = lineAndColumn(bytes, error.offset < 1 ? 0 : static_cast<std::size_t>(error.offset - 1));
-        problems.push_back("błąd składni JSON w wierszu " + std::to_string(line) + ", kolumnie " +
-                           std::to_string(column) + ": " + syntaxText(error.error));
-        return result;
-    }
-    if (!document.isObject()) {
-        problems.push_back("plik nie zawiera obiektu JSON");
-        return result;
-    }
-    JsonMembers members = ScanJsonMembers(bytes);
-    if (!members.ok) { // the scan takes all the syntax check takes; a file they differ on is not taken either
-        const auto [line, column] = lineAndColumn(bytes, members.errorOffset);
-        problems.push_back("błąd składni JSON w wierszu " + std::to_string(line) + ", kolumnie " +
-                           std::to_string(column) + ": błąd składni");
-        return result;
-    }
-    const Written written(std::move(members.members));
-    // With "format" or "version" twice, what the file is cannot be told either.
-    for (const std::string& key : written.repeated(kTop))
-        if (key == "format" || key == "version")
-            problems.push_back(QuotedText(key) + kRepeated);
-    if (!problems.empty())
-        return result;
-    const QJsonObject root = document.object();
-    if (!readHeader(root, problems))
-        return result;
+    const QJsonObject& root = file.root;
+    const JsonWritten& written = file.written;
 
     static const QStringList known{"format", "version", "saved", "source", "parameters", "programme"};
     for (auto it = root.begin(); it != root.end(); ++it)
         if (!known.contains(it.key()))
             problems.push_back(QuotedText(it.key().toStdString()) + ": nieznany klucz");
     for (const std::string& key : written.repeated(kTop))
-        problems.push_back(QuotedText(key) + kRepeated);
+        problems.push_back(QuotedText(key) + kJsonRepeatedKey);
 
     ParameterSet& set = result.set;
     if (root.contains(QLatin1String("saved")))
@@ -638,7 +426,7 @@ ParameterSetResult ParameterSetOfContents(const files::Contents& file)
 {
     ParameterSetResult result;
     if (file.refusal == files::Refusal::TooLarge)
-        result.problems.push_back(sizeProblem(file.size));
+        result.problems.push_back(JsonFileSizeProblem(file.size, kMaxFileBytes));
     else if (!file.ok())
         result.problems.push_back(files::RefusalText(file.refusal, file.type, file.error));
     else

@@ -1,0 +1,294 @@
+#include "plant/chamber_list.h"
+
+#include <cerrno>
+#include <map>
+#include <optional>
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QSaveFile>
+#include <QString>
+
+#include "controller/json_file.h"
+#include "controller/json_writer.h"
+#include "controller/quoted_text.h"
+#include "link/memory_image.h"
+
+namespace torv::plant {
+
+namespace {
+
+constexpr std::string_view kKnownKeys[] = {"format", "version", "roundSeconds", "alarms", "chambers"};
+constexpr std::string_view kChamberKeys[] = {"address", "name"};
+
+const JsonPath kTop;
+const JsonPath kAlarms{{"alarms"}};
+JsonPath chamberPath(std::size_t index) { return {{"chambers"}, {{}, index, true}}; }
+
+// Where in the file a problem is, as its line starts; chambers count from 1.
+std::string alarmPlace(std::string_view key) { return "alarms, " + QuotedText(key); }
+std::string chamberPlace(std::size_t index) { return "chambers, pozycja " + std::to_string(index + 1); }
+std::string chamberPlace(std::size_t index, std::string_view key) { return chamberPlace(index) + ", " + QuotedText(key); }
+
+std::string addressProblem() { return "oczekiwano adresu 1.." + std::to_string(kMaxAddress); }
+
+bool known(std::string_view key, const auto& keys)
+{
+    for (std::string_view k : keys)
+        if (k == key)
+            return true;
+    return false;
+}
+
+QString keyString(std::string_view key) { return QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())); }
+
+// What is wrong with a name as given (before trimming), if anything. A
+// control character is refused anywhere: a tab or a line break would break
+// the overview's row and the log's columns.
+std::optional<std::string> nameProblem(const QString& name)
+{
+    for (const QChar c : name)
+        if (c.category() == QChar::Other_Control)
+            return "nazwa " + QuotedText(name.toStdString()) + " zawiera znak sterujący";
+    const QString trimmed = name.trimmed();
+    if (trimmed.isEmpty())
+        return std::string("nazwa jest pusta");
+    const auto length = trimmed.toUcs4().size();
+    if (length > kMaxChamberNameLength)
+        return "nazwa " + QuotedText(trimmed.toStdString()) + " ma " + std::to_string(length) + " znaków (najwyżej " +
+               std::to_string(kMaxChamberNameLength) + ")";
+    return std::nullopt;
+}
+
+std::string duplicateProblem(int address, std::size_t first)
+{
+    return "adres " + std::to_string(address) + " podany już w pozycji " + std::to_string(first + 1);
+}
+
+std::string rangeProblem(const ThresholdField& f, int value)
+{
+    if (f.degrees)
+        return "wartość " + TenthsNumberText(value) + " poza zakresem " + TenthsNumberText(f.min) + ".." +
+               TenthsNumberText(f.max);
+    return "wartość " + std::to_string(value) + " poza zakresem " + std::to_string(f.min) + ".." + std::to_string(f.max);
+}
+
+void unknownAndRepeated(const QJsonObject& object, const auto& keys, const JsonWritten& written, const JsonPath& path,
+                        const auto& place, std::vector<std::string>& problems)
+{
+    for (auto it = object.begin(); it != object.end(); ++it)
+        if (!known(it.key().toStdString(), keys))
+            problems.push_back(place(it.key().toStdString()) + ": nieznany klucz");
+    for (const std::string& key : written.repeated(path))
+        problems.push_back(place(key) + kJsonRepeatedKey);
+}
+
+void readAlarms(const QJsonValue& value, const JsonWritten& written, AlarmThresholds& alarms,
+                std::vector<std::string>& problems)
+{
+    if (!value.isObject()) {
+        problems.push_back(QuotedText("alarms") + ": oczekiwano obiektu");
+        return;
+    }
+    const QJsonObject object = value.toObject();
+    std::vector<std::string_view> keys;
+    for (const ThresholdField& f : kThresholdFields)
+        keys.push_back(f.key);
+    unknownAndRepeated(object, keys, written, kAlarms, alarmPlace, problems);
+    for (const ThresholdField& f : kThresholdFields) {
+        const QJsonValue v = object.value(keyString(f.key));
+        if (v.isUndefined())
+            continue;
+        std::string what;
+        const std::string_view number = written.number(kAlarms, f.key);
+        if (const std::optional<int> read = f.degrees ? JsonTenths(v, number, f.min, f.max, what)
+                                                      : JsonWholeNumber(v, number, f.min, f.max, what))
+            alarms.*f.field = *read;
+        else
+            problems.push_back(alarmPlace(f.key) + ": " + what);
+    }
+}
+
+void readChambers(const QJsonValue& value, const JsonWritten& written, std::vector<Chamber>& chambers,
+                  std::vector<std::string>& problems)
+{
+    if (!value.isArray()) {
+        problems.push_back(QuotedText("chambers") + ": oczekiwano tablicy");
+        return;
+    }
+    const QJsonArray array = value.toArray();
+    std::map<int, std::size_t> seen; // address -> the first position giving it
+    for (std::size_t i = 0; i < static_cast<std::size_t>(array.size()); ++i) {
+        const QJsonValue entry = array.at(static_cast<qsizetype>(i));
+        if (!entry.isObject()) {
+            problems.push_back(chamberPlace(i) + ": oczekiwano obiektu");
+            continue;
+        }
+        const QJsonObject object = entry.toObject();
+        const auto place = [i](std::string_view key) { return chamberPlace(i, key); };
+        unknownAndRepeated(object, kChamberKeys, written, chamberPath(i), place, problems);
+
+        Chamber chamber;
+        const QJsonValue address = object.value(QLatin1String("address"));
+        if (address.isUndefined()) {
+            problems.push_back(chamberPlace(i) + ": brak klucza " + QuotedText("address"));
+        } else {
+            std::string what;
+            const std::string_view number = written.number(chamberPath(i), "address");
+            if (const std::optional<int> a = JsonWholeNumber(address, number, 1, kMaxAddress, what)) {
+                chamber.address = *a;
+                if (const auto [first, added] = seen.emplace(*a, i); !added)
+                    problems.push_back(place("address") + ": " + duplicateProblem(*a, first->second));
+            } else {
+                problems.push_back(place("address") + ": " + addressProblem());
+            }
+        }
+
+        const QJsonValue name = object.value(QLatin1String("name"));
+        if (name.isUndefined()) {
+            chamber.name = DefaultChamberName(chamber.address);
+        } else if (!name.isString()) {
+            problems.push_back(place("name") + ": oczekiwano tekstu");
+        } else if (const std::optional<std::string> what = nameProblem(name.toString())) {
+            problems.push_back(place("name") + ": " + *what);
+        } else {
+            chamber.name = name.toString().trimmed().toStdString();
+        }
+        chambers.push_back(std::move(chamber));
+    }
+}
+
+} // namespace
+
+std::string DefaultChamberName(int address) { return "Komora " + std::to_string(address); }
+
+std::string ChamberListJson(const ChamberList& list)
+{
+    JsonWriter json;
+    json.beginObject()
+        .key("format").string(kChamberListFormat)
+        .key("version").integer(kChamberListVersion)
+        .key("roundSeconds").integer(list.roundSeconds)
+        .key("alarms").beginObject();
+    for (const ThresholdField& f : kThresholdFields) {
+        json.key(f.key);
+        if (f.degrees)
+            json.fixed(list.alarms.*f.field, 1);
+        else
+            json.integer(list.alarms.*f.field);
+    }
+    json.endObject().key("chambers").beginArray();
+    for (const Chamber& c : list.chambers)
+        json.beginObject(JsonWriter::Layout::Spaced).key("address").integer(c.address).key("name").string(c.name).endObject();
+    return json.endArray().endObject().str() + "\n";
+}
+
+ChamberListResult ParseChamberList(std::string_view bytes)
+{
+    ChamberListResult result;
+    std::vector<std::string>& problems = result.problems;
+    JsonFileObject file =
+        ReadJsonFileObject(bytes, kChamberListMaxBytes, kChamberListFormat, kChamberListVersion, "plik listy komór");
+    if (!file.ok()) {
+        problems = std::move(file.problems);
+        return result;
+    }
+    const QJsonObject& root = file.root;
+    unknownAndRepeated(root, kKnownKeys, file.written, kTop, [](std::string_view key) { return QuotedText(key); },
+                       problems);
+
+    ChamberList& list = result.list;
+    if (const QJsonValue v = root.value(QLatin1String("roundSeconds")); !v.isUndefined()) {
+        std::string what;
+        if (const std::optional<int> seconds =
+                JsonWholeNumber(v, file.written.number(kTop, "roundSeconds"), kMinRoundSeconds, kMaxRoundSeconds, what))
+            list.roundSeconds = *seconds;
+        else
+            problems.push_back(QuotedText("roundSeconds") + ": " + what);
+    }
+    if (const QJsonValue v = root.value(QLatin1String("alarms")); !v.isUndefined())
+        readAlarms(v, file.written, list.alarms, problems);
+    if (const QJsonValue v = root.value(QLatin1String("chambers")); !v.isUndefined())
+        readChambers(v, file.written, list.chambers, problems);
+    if (!result.ok())
+        list = {};
+    return result;
+}
+
+std::vector<std::string> ChamberListProblems(const ChamberList& list)
+{
+    std::vector<std::string> problems;
+    if (list.roundSeconds < kMinRoundSeconds || list.roundSeconds > kMaxRoundSeconds)
+        problems.push_back(QuotedText("roundSeconds") + ": wartość " + std::to_string(list.roundSeconds) +
+                           " poza zakresem " + std::to_string(kMinRoundSeconds) + ".." + std::to_string(kMaxRoundSeconds));
+    for (const ThresholdField& f : kThresholdFields)
+        if (const int v = list.alarms.*f.field; v < f.min || v > f.max)
+            problems.push_back(alarmPlace(f.key) + ": " + rangeProblem(f, v));
+    std::map<int, std::size_t> seen;
+    for (std::size_t i = 0; i < list.chambers.size(); ++i) {
+        const Chamber& c = list.chambers[i];
+        if (!IsSlaveAddress(c.address))
+            problems.push_back(chamberPlace(i, "address") + ": " + addressProblem());
+        else if (const auto [first, added] = seen.emplace(c.address, i); !added)
+            problems.push_back(chamberPlace(i, "address") + ": " + duplicateProblem(c.address, first->second));
+        // As the file would give it back: valid UTF-8, already trimmed.
+        const QString name = QString::fromStdString(c.name);
+        if (name.toStdString() != c.name)
+            problems.push_back(chamberPlace(i, "name") + ": nazwa nie jest poprawnym tekstem UTF-8");
+        else if (const std::optional<std::string> what = nameProblem(name))
+            problems.push_back(chamberPlace(i, "name") + ": " + *what);
+        else if (name.trimmed() != name)
+            problems.push_back(chamberPlace(i, "name") + ": nazwa " + QuotedText(c.name) +
+                               " zaczyna się albo kończy odstępem");
+    }
+    return problems;
+}
+
+ChamberListResult ChamberListOfContents(const files::Contents& file)
+{
+    ChamberListResult result;
+    if (file.refusal == files::Refusal::Unreadable && file.error == ENOENT)
+        return result; // no list kept yet
+    if (file.refusal == files::Refusal::TooLarge)
+        result.problems.push_back(JsonFileSizeProblem(file.size, kChamberListMaxBytes));
+    else if (!file.ok())
+        result.problems.push_back(files::RefusalText(file.refusal, file.type, file.error));
+    else
+        return ParseChamberList(file.bytes);
+    return result;
+}
+
+ChamberListResult ReadChamberListFile(const std::string& path)
+{
+    return ChamberListOfContents(files::ReadRegularFile(path, kChamberListMaxBytes));
+}
+
+bool WriteChamberListFile(const std::string& path, const ChamberList& list, std::string& error)
+{
+    if (const std::vector<std::string> problems = ChamberListProblems(list); !problems.empty()) {
+        error = problems.front();
+        return false;
+    }
+    // The rename that replaces the file would replace a device or a FIFO as well.
+    const files::Target target = files::SaveTarget(path);
+    if (!target.ok()) {
+        error = files::RefusalText(target.refusal, target.type, target.error);
+        return false;
+    }
+    QSaveFile file(QString::fromStdString(target.path));
+    const std::string json = ChamberListJson(list);
+    if (!file.open(QIODevice::WriteOnly) || file.write(json.data(), static_cast<qint64>(json.size())) !=
+                                                static_cast<qint64>(json.size())) {
+        error = file.errorString().toStdString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        error = file.errorString().toStdString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace torv::plant

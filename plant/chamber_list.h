@@ -1,0 +1,74 @@
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "plant/alarm_thresholds.h"
+#include "settings/file_target.h"
+
+namespace torv::plant {
+
+// The chambers the plant overview watches, how often it goes round them and
+// when it raises an alarm, in a JSON file the operator can edit by hand.
+inline constexpr const char* kChamberListFileName = "komory.json"; // in the working directory
+inline constexpr std::string_view kChamberListFormat = "torv-lcd-chambers";
+inline constexpr int kChamberListVersion = 1;
+// Checked before parsing: 250 chambers with the longest Polish names take under half of it.
+inline constexpr std::size_t kChamberListMaxBytes = 64 * 1024;
+inline constexpr int kMinRoundSeconds = 10;
+inline constexpr int kMaxRoundSeconds = 3600;
+// In characters, not bytes: names are Polish.
+inline constexpr int kMaxChamberNameLength = 40;
+
+struct Chamber {
+    int address = 0;  // 1..250, once in a list
+    std::string name; // UTF-8, trimmed, 1..40 characters, no control characters
+    bool operator==(const Chamber&) const = default;
+};
+
+struct ChamberList {
+    int roundSeconds = 60; // from the start of one round over the chambers to the next
+    AlarmThresholds alarms;
+    std::vector<Chamber> chambers; // in the file's order, which the overview keeps
+    bool operator==(const ChamberList&) const = default;
+};
+
+struct ChamberListResult {
+    ChamberList list;                  // the defaults and no chambers whenever there are problems
+    std::vector<std::string> problems; // one Polish line each, starting with where in the file it is
+    bool ok() const { return problems.empty(); }
+};
+
+// "Komora 7": the name of a chamber the file names only by its address.
+std::string DefaultChamberName(int address);
+
+// The list as the file holds it: pretty, keys in a fixed order, UTF-8, the
+// degrees with one decimal. The values must be valid (ChamberListProblems).
+std::string ChamberListJson(const ChamberList& list);
+
+// The list in `bytes`, nothing of it taken when anything is wrong: size,
+// syntax, format and version (each told alone), then every other problem:
+// unknown or repeated keys, a value of the wrong kind or out of its range,
+// an address given twice, a name empty, too long or with a control
+// character. Missing keys take their defaults; names are trimmed.
+ChamberListResult ParseChamberList(std::string_view bytes);
+
+// Why a list built in the program would not read back as it is, in the
+// reader's words and places; empty when it would.
+std::vector<std::string> ChamberListProblems(const ChamberList& list);
+
+// Reads and parses the file. No file is an empty list, not a problem (the
+// overview starts without one); anything but a regular file is refused
+// without waiting on it.
+ChamberListResult ReadChamberListFile(const std::string& path);
+// What was read (files::ReadRegularFile), parsed; a missing file is an empty list.
+ChamberListResult ChamberListOfContents(const files::Contents& file);
+
+// Writes the list through a temporary file renamed over `path`, so a failed
+// save leaves any earlier file whole. A list ChamberListProblems refuses is
+// not written ("error" is its first problem). False with `error` set (Polish)
+// on failure.
+bool WriteChamberListFile(const std::string& path, const ChamberList& list, std::string& error);
+
+} // namespace torv::plant

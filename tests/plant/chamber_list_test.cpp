@@ -1,0 +1,195 @@
+// The chamber list file: the text written, what reads back, every kind of
+// file refused whole, and files that are not there or not files.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "plant/chamber_list.h"
+#include "support/child_process.h"
+
+namespace {
+
+using namespace torv::plant;
+using Strings = std::vector<std::string>;
+
+const char* const kExampleJson = R"({
+  "format": "torv-lcd-chambers",
+  "version": 1,
+  "roundSeconds": 60,
+  "alarms": {
+    "noCommunicationScans": 3,
+    "deviationCelsius": 5.0,
+    "deviationMinutes": 30,
+    "sensorLowCelsius": -40.0,
+    "sensorHighCelsius": 150.0,
+    "wetAboveDryCelsius": 2.0,
+    "wetAboveDryScans": 3
+  },
+  "chambers": [
+    { "address": 3, "name": "Komora 3 – dąb" },
+    { "address": 7, "name": "Komora 7" }
+  ]
+}
+)";
+
+const ChamberList kExample{60, {}, {{3, "Komora 3 – dąb"}, {7, "Komora 7"}}};
+
+// A version 1 file around `members` (each with a leading comma).
+std::string File(const std::string& members) { return R"({"format": "torv-lcd-chambers", "version": 1)" + members + "}"; }
+
+std::string Repeat(const std::string& s, int n)
+{
+    std::string out;
+    while (n-- > 0)
+        out += s;
+    return out;
+}
+
+TEST(ChamberList, TheExampleIsWrittenAndReadExactly)
+{
+    EXPECT_EQ(ChamberListJson(kExample), kExampleJson);
+    const auto r = ParseChamberList(kExampleJson);
+    EXPECT_EQ(r.problems, Strings{});
+    EXPECT_EQ(r.list, kExample);
+
+    // Every key but the header may be left out; a name is trimmed, or made from the address.
+    const auto hand = ParseChamberList("\xEF\xBB\xBF" + File(R"(, "alarms": {"deviationCelsius": 7, "sensorLowCelsius": -4e1},
+        "chambers": [{"address": 250}, {"name": " \u00a0Suszarnia  ", "address": 1.0}])"));
+    EXPECT_EQ(hand.problems, Strings{});
+    ChamberList expected{60, {}, {{250, "Komora 250"}, {1, "Suszarnia"}}};
+    expected.alarms.deviationTenths = 70;
+    EXPECT_EQ(hand.list, expected);
+    EXPECT_EQ(ParseChamberList(File("")).list, ChamberList{});
+}
+
+TEST(ChamberList, EveryValueRoundTripsAtItsRangeEdgesAndIsRefusedBeyond)
+{
+    for (const ThresholdField& f : kThresholdFields) {
+        SCOPED_TRACE(f.key);
+        for (const int edge : {f.min, f.max}) {
+            ChamberList list;
+            list.alarms.*f.field = edge;
+            EXPECT_EQ(ChamberListProblems(list), Strings{});
+            const auto r = ParseChamberList(ChamberListJson(list));
+            EXPECT_EQ(r.problems, Strings{});
+            EXPECT_EQ(r.list, list);
+        }
+        for (const int beyond : {f.min - 1, f.max + 1}) {
+            ChamberList list;
+            list.alarms.*f.field = beyond;
+            EXPECT_EQ(ChamberListProblems(list), ParseChamberList(ChamberListJson(list)).problems) << "same words";
+            EXPECT_EQ(ChamberListProblems(list).size(), 1u);
+        }
+    }
+    // The other ends: round times, addresses, a name of 40 Polish letters (80 bytes).
+    const std::string longest = Repeat("ż", 40);
+    for (const ChamberList& list :
+         {ChamberList{kMinRoundSeconds, {}, {{1, longest}}}, ChamberList{kMaxRoundSeconds, {}, {{250, "\"a\\b\""}}}}) {
+        EXPECT_EQ(ChamberListProblems(list), Strings{});
+        EXPECT_EQ(ParseChamberList(ChamberListJson(list)).list, list);
+    }
+    // What the program could hold but no file gives back.
+    const ChamberList bad{kMaxRoundSeconds + 1, {}, {{0, "A"}, {7, " B"}, {7, longest + "ą"}, {9, "\xC5"}, {10, "a\tb"}}};
+    EXPECT_EQ(ChamberListProblems(bad),
+              (Strings{"\"roundSeconds\": wartość 3601 poza zakresem 10..3600",
+                       "chambers, pozycja 1, \"address\": oczekiwano adresu 1..250",
+                       "chambers, pozycja 2, \"name\": nazwa \" B\" zaczyna się albo kończy odstępem",
+                       "chambers, pozycja 3, \"address\": adres 7 podany już w pozycji 2",
+                       "chambers, pozycja 3, \"name\": nazwa \"" + longest + "ą\" ma 41 znaków (najwyżej 40)",
+                       "chambers, pozycja 4, \"name\": nazwa nie jest poprawnym tekstem UTF-8",
+                       R"(chambers, pozycja 5, "name": nazwa "a\u0009b" zawiera znak sterujący)"}));
+}
+
+TEST(ChamberList, BrokenFilesAreRefusedWholeWithEveryProblem)
+{
+    const struct {
+        std::string text;
+        Strings problems;
+    } cases[] = {
+        {"{\"format\": \"torv-lcd-chambers\",\n \"version\": 1 \"chambers\": []}",
+         {"błąd składni JSON w wierszu 2, kolumnie 15: oczekiwano przecinka albo \"}\""}},
+        {"[]", {"plik nie zawiera obiektu JSON"}},
+        {R"({"version": 1, "chambers": 3})", {"brak klucza \"format\": to nie jest plik listy komór"}},
+        {R"({"format": "torv-lcd-parameters", "version": 1})",
+         {"nieznany format pliku \"torv-lcd-parameters\" (oczekiwano \"torv-lcd-chambers\")"}},
+        {R"({"format": "torv-lcd-chambers", "version": 2, "x": 1})", {"nieobsługiwana wersja pliku 2 (obsługiwana: 1)"}},
+        {R"({"format": "torv-lcd-chambers", "format": "x", "version": 1, "x": 1})", {"\"format\": powtórzony klucz"}},
+        {File(std::string(", \"pad\": \"") + std::string(kChamberListMaxBytes, ' ') + "\""),
+         {"plik za duży: 65592 bajtów (najwyżej 65536)"}},
+        {File(R"(, "roundSeconds": 9, "alarms": [], "chambers": {})"),
+         {"\"roundSeconds\": wartość 9 poza zakresem 10..3600", "\"alarms\": oczekiwano obiektu",
+          "\"chambers\": oczekiwano tablicy"}},
+        {File(R"(, "roundSeconds": "60")"), {"\"roundSeconds\": oczekiwano liczby całkowitej"}},
+        {File(R"(, "roundSeconds": 60.5)"), {"\"roundSeconds\": oczekiwano liczby całkowitej, jest 60.5"}},
+        {File(R"(, "roundSeconds": 3601)"), {"\"roundSeconds\": wartość 3601 poza zakresem 10..3600"}},
+        // One file, every problem in it, in the file's order within each part.
+        {File(R"(, "colour": 1, "alarms": {"noCommunicationScans": 2.5, "deviationCelsius": 0.4, "sensorLowCelsius": -40.25,
+              "sensorHighCelsius": "150", "wetAboveDryCelsius": 20.1, "wetAboveDryScans": 101, "beep": true},
+              "chambers": [5, {"name": "A"}, {"address": 0}, {"address": 251}, {"address": 7.5}, {"address": 7},
+                           {"address": 8, "name": 8}, {"address": 9, "name": " \t "}, {"address": 10, "name": "Komora\n10"},
+                           {"address": 11, "name": ")" + Repeat("ą", 41) + R"("}, {"address": 7, "colour": "red"}])"),
+         {"\"colour\": nieznany klucz",
+          "alarms, \"beep\": nieznany klucz",
+          "alarms, \"noCommunicationScans\": oczekiwano liczby całkowitej, jest 2.5",
+          "alarms, \"deviationCelsius\": wartość 0.4 poza zakresem 0.5..50.0",
+          "alarms, \"sensorLowCelsius\": wartość -40.25 ma więcej niż jedno miejsce po przecinku",
+          "alarms, \"sensorHighCelsius\": oczekiwano liczby",
+          "alarms, \"wetAboveDryCelsius\": wartość 20.1 poza zakresem 0.0..20.0",
+          "alarms, \"wetAboveDryScans\": wartość 101 poza zakresem 1..100",
+          "chambers, pozycja 1: oczekiwano obiektu",
+          "chambers, pozycja 2: brak klucza \"address\"",
+          "chambers, pozycja 3, \"address\": oczekiwano adresu 1..250",
+          "chambers, pozycja 4, \"address\": oczekiwano adresu 1..250",
+          "chambers, pozycja 5, \"address\": oczekiwano adresu 1..250",
+          "chambers, pozycja 7, \"name\": oczekiwano tekstu",
+          R"(chambers, pozycja 8, "name": nazwa " \u0009 " zawiera znak sterujący)",
+          R"(chambers, pozycja 9, "name": nazwa "Komora\u000a10" zawiera znak sterujący)",
+          "chambers, pozycja 10, \"name\": nazwa \"" + Repeat("ą", 41) + "\" ma 41 znaków (najwyżej 40)",
+          "chambers, pozycja 11, \"colour\": nieznany klucz",
+          "chambers, pozycja 11, \"address\": adres 7 podany już w pozycji 6"}},
+        {File(R"(, "chambers": [{"address": 1, "name": "  "}, {"address": 2, "name": ""}])"),
+         {"chambers, pozycja 1, \"name\": nazwa jest pusta", "chambers, pozycja 2, \"name\": nazwa jest pusta"}},
+        // A repeated key: readers differ on which one counts, so none does.
+        {File(R"(, "roundSeconds": 60, "alarms": {"deviationMinutes": 30, "deviation\u004dinutes": 31},
+              "chambers": [{"address": 3, "name": "A", "name": "B"}], "roundSeconds": 90)"),
+         {"\"roundSeconds\": powtórzony klucz", "alarms, \"deviationMinutes\": powtórzony klucz",
+          "chambers, pozycja 1, \"name\": powtórzony klucz"}},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.text.substr(0, 100));
+        const auto r = ParseChamberList(k.text);
+        EXPECT_EQ(r.problems, k.problems);
+        EXPECT_EQ(r.list, ChamberList{}) << "nothing of a refused file is taken";
+    }
+}
+
+TEST(ChamberListFile, MissingIsEmptyAndNoFileIsWaitedOnOrReplaced)
+{
+    const torv::testing::TempDir dir;
+    const std::string path = dir.path() + "/" + kChamberListFileName;
+    const auto missing = ReadChamberListFile(path);
+    EXPECT_TRUE(missing.ok());
+    EXPECT_EQ(missing.list, ChamberList{});
+
+    std::string error;
+    ASSERT_TRUE(WriteChamberListFile(path, kExample, error)) << error;
+    EXPECT_EQ(ReadChamberListFile(path).list, kExample);
+    EXPECT_FALSE(WriteChamberListFile(path, {5, {}, {}}, error));
+    EXPECT_EQ(error, "\"roundSeconds\": wartość 5 poza zakresem 10..3600");
+    EXPECT_EQ(ReadChamberListFile(path).list, kExample) << "a refused list leaves the file as it was";
+
+    const std::string fifo = dir.path() + "/fifo.json";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
+    ::alarm(20); // a read that waits ends the test instead of hanging it
+    const auto read = ReadChamberListFile(fifo);
+    ::alarm(0);
+    EXPECT_EQ(read.problems, Strings{"to nie jest zwykły plik, lecz potok (FIFO)"});
+    EXPECT_FALSE(WriteChamberListFile(fifo, kExample, error));
+    EXPECT_EQ(error, "to nie jest zwykły plik, lecz potok (FIFO)");
+    struct stat st {};
+    ASSERT_EQ(::stat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "replaced";
+}
+
+} // namespace
