@@ -1,66 +1,21 @@
 #include "controller/drying_log_writer.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include "settings/file_target.h"
-
 namespace torv::drying_log {
 
 namespace {
-
-std::string errnoText(int error) { return std::strerror(error); }
-
-// Closes on every way out of append().
-struct Fd {
-    int fd = -1;
-    ~Fd()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
-} // namespace
+constexpr const char* kLogName = "drying log";
+}
 
 Writer::Writer(std::string baseDir, TimeSource clock, Reporter reporter)
-    : directory_(std::move(baseDir) + "/" + kDirectory), clock_(std::move(clock)), reporter_(std::move(reporter))
+    : Writer(LogAppender(std::move(baseDir) + "/" + kDirectory, kLogName, std::move(reporter)), std::move(clock))
 {
-    if (!reporter_)
-        reporter_ = [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); };
 }
+
+Writer::Writer(LogAppender log, TimeSource clock) : log_(std::move(log)), clock_(std::move(clock)) {}
 
 Writer Writer::InDirectory(std::string directory, TimeSource clock, Reporter reporter)
 {
-    Writer writer(".", std::move(clock), std::move(reporter));
-    writer.directory_ = std::move(directory);
-    return writer;
-}
-
-std::string Writer::directory() const { return directory_; }
-
-std::string Writer::makeDirectory() const
-{
-    const std::string dir = directory();
-    std::error_code error;
-    std::filesystem::create_directories(dir, error);
-    if (error)
-        return "cannot make " + dir + ": " + error.message();
-    // Permissions alone do not tell (root, a read-only mount): a trial file does.
-    std::string trial = dir + "/.torv-trial-XXXXXX";
-    const int fd = ::mkstemp(trial.data());
-    if (fd < 0)
-        return "cannot write in " + dir + ": " + errnoText(errno);
-    ::close(fd);
-    ::unlink(trial.c_str());
-    return {};
+    return Writer(LogAppender(std::move(directory), kLogName, std::move(reporter)), std::move(clock));
 }
 
 bool Writer::record(int address, const ImageRow& row, Status status)
@@ -68,96 +23,9 @@ bool Writer::record(int address, const ImageRow& row, Status status)
     return append(MeasurementRow(address, row, status, clock_()));
 }
 
-bool Writer::problem(const std::string& cause, const std::string& text)
-{
-    anyFailed_ = true;
-    if (cause != failingCause_) {
-        failingCause_ = cause;
-        lastProblem_ = "drying log: " + text;
-        reporter_(lastProblem_);
-    }
-    return false;
-}
-
 bool Writer::append(const Row& row)
 {
-    const std::string dir = directory();
-    const std::string path = dir + "/" + FileName(row.address, row.time);
-    // Lines go only to a regular file: a device or a FIFO under the day's
-    // name (directly or through a link) is neither opened nor written.
-    if (const files::Target target = files::SaveTarget(path); target.refusal == files::Refusal::NotRegular)
-        return problem("target " + path,
-                       path + " " + files::RefusalTextEnglish(target.refusal, target.type, target.error));
-    // Read access too: the last byte tells whether the file ends in a torn line.
-    const int flags = O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    Fd file{::open(path.c_str(), flags, 0666)};
-    if (file.fd < 0 && errno == ENOENT) {
-        if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
-            const int e = errno;
-            return problem("mkdir " + std::to_string(e), "cannot make " + dir + ": " + errnoText(e));
-        }
-        file.fd = ::open(path.c_str(), flags, 0666);
-    }
-    if (file.fd < 0) {
-        const int e = errno;
-        return problem("open " + std::to_string(e), "cannot open " + path + ": " + errnoText(e));
-    }
-
-    struct stat st {};
-    if (::fstat(file.fd, &st) != 0) {
-        const int e = errno;
-        return problem("fstat " + std::to_string(e), "cannot examine " + path + ": " + errnoText(e));
-    }
-    if (!S_ISREG(st.st_mode)) // swapped in after the look above
-        return problem("target " + path, path + " is not a regular file");
-    std::string data;
-    if (st.st_size == 0) {
-        data = HeaderLine() + kLineBreak;
-    } else {
-        char last = 0;
-        if (::pread(file.fd, &last, 1, st.st_size - 1) != 1) {
-            const int e = errno;
-            return problem("read " + std::to_string(e), "cannot read " + path + ": " + errnoText(e));
-        }
-        // Keep a line torn by a crash or a full disk on its own.
-        if (last != '\n')
-            data = kLineBreak;
-    }
-    data += FormatRow(row) + kLineBreak;
-
-    ssize_t n = -1;
-    do
-        n = ::write(file.fd, data.data(), data.size());
-    while (n < 0 && errno == EINTR);
-    if (n < 0) {
-        const int e = errno;
-        return problem("write " + std::to_string(e), "cannot write " + path + ": " + errnoText(e));
-    }
-    if (static_cast<std::size_t>(n) != data.size())
-        return problem("short write", "only part of a line reached " + path + " (disk full?)");
-    if (::fdatasync(file.fd) != 0) {
-        const int e = errno;
-        return problem("fdatasync " + std::to_string(e), "cannot flush " + path + ": " + errnoText(e));
-    }
-    if (st.st_size == 0) {
-        // A new file's name must survive a power cut as well as its lines.
-        const int d = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (d >= 0) {
-            ::fsync(d); // some file systems cannot; the lines are safe already
-            ::close(d);
-        }
-    }
-    const int fd = file.fd;
-    file.fd = -1;
-    if (::close(fd) != 0) {
-        const int e = errno;
-        return problem("close " + std::to_string(e), "cannot close " + path + ": " + errnoText(e));
-    }
-    if (!failingCause_.empty()) {
-        failingCause_.clear();
-        reporter_("drying log: writing again to " + path);
-    }
-    return true;
+    return log_.append(FileName(row.address, row.time), HeaderLine(), FormatRow(row));
 }
 
 } // namespace torv::drying_log
