@@ -1,11 +1,16 @@
-// The plant's alarm rules scan by scan on a virtual clock.
+// The plant's alarm rules scan by scan on a virtual clock, and the alarm log on a disk.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <iterator>
 
 #include "link/clock.h"
+#include "plant/alarm_log.h"
 #include "plant/alarms.h"
+#include "support/child_process.h"
 
+namespace fs = std::filesystem;
 using namespace torv;
 using namespace torv::plant;
 using drying_log::LocalTime;
@@ -183,6 +188,51 @@ TEST(AlarmRules, AcknowledgedAlarmsLeaveTheListOnceCleared)
     monitor.forget(5);
     EXPECT_TRUE(monitor.alarms().empty());
     EXPECT_EQ(scan(5, kNoReply), 0u) << "the count of failed scans was forgotten too";
+}
+
+struct LogFixture {
+    torv::testing::TempDir dir;
+    std::vector<std::string> reports;
+    AlarmLog log{dir.path(), [this](const std::string& t) { reports.push_back(t); }};
+    fs::path file(const LocalTime& t) const { return fs::path(dir.path()) / "pomiary" / AlarmLogFileName(t); }
+    std::string text(const LocalTime& t) const
+    {
+        std::ifstream in(file(t), std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+};
+
+TEST(AlarmLog, LinesOfAShortSequenceAFileADay)
+{
+    LogFixture f;
+    const LocalTime nextDay{2026, 12, 9, 0, 0, 1, 60};
+    using enum AlarmEventType;
+    EXPECT_TRUE(f.log.append(std::vector<AlarmEvent>{
+        {Raised, {5, AlarmKind::NoCommunication}, kMorning, "3 odczyty bez odpowiedzi"},
+        {Raised, {12, AlarmKind::TemperatureDeviation}, kMorning, "T suchy 63,5 °C, zadana 70 °C"},
+        {Acknowledged, {5, AlarmKind::NoCommunication}, kMorning, "say \"hi\""},
+        {Cleared, {5, AlarmKind::NoCommunication}, nextDay, ""},
+    }));
+    EXPECT_EQ(f.text(kMorning), "time,address,kind,event,value\r\n"
+                                "2026-12-08T05:43:17+01:00,5,no-communication,raised,3 odczyty bez odpowiedzi\r\n"
+                                "2026-12-08T05:43:17+01:00,12,temperature-deviation,raised,"
+                                "\"T suchy 63,5 °C, zadana 70 °C\"\r\n"
+                                "2026-12-08T05:43:17+01:00,5,no-communication,acknowledged,\"say \"\"hi\"\"\"\r\n");
+    EXPECT_EQ(f.text(nextDay), "time,address,kind,event,value\r\n"
+                               "2026-12-09T00:00:01+01:00,5,no-communication,cleared,\r\n");
+    EXPECT_EQ(f.file(nextDay).filename(), "alarmy-2026-12-09.csv");
+    EXPECT_TRUE(f.reports.empty());
+}
+
+TEST(AlarmLog, AFolderUnderTheDaysNameIsRefusedAndReported)
+{
+    LogFixture f;
+    fs::create_directories(f.file(kMorning));
+    const AlarmEvent e{AlarmEventType::Raised, {5, AlarmKind::SensorFault}, kMorning, "x"};
+    EXPECT_FALSE(f.log.append(e));
+    EXPECT_FALSE(f.log.append(e));
+    ASSERT_EQ(f.reports.size(), 1u) << "the same cause is told once";
+    EXPECT_EQ(f.reports[0], "alarm log: " + f.file(kMorning).string() + " is a directory, not a regular file");
 }
 
 } // namespace
