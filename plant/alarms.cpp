@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "plant/chamber_tile.h"
+
 namespace torv::plant {
 
 namespace {
@@ -23,13 +25,6 @@ struct Verdict {
     std::string value;
 };
 using Judge = Verdict (*)(ChamberMemory&, const Scan&, const AlarmThresholds&);
-
-// Tenths with the decimal comma: -15 -> "-1,5".
-std::string tenths(int value)
-{
-    const int magnitude = std::abs(value);
-    return (value < 0 ? "-" : "") + std::to_string(magnitude / 10) + "," + std::to_string(magnitude % 10);
-}
 
 // "1 odczyt", "3 odczyty", "5 odczytów", "22 odczyty".
 std::string scansText(int n)
@@ -75,7 +70,8 @@ Verdict temperatureDeviation(ChamberMemory& m, const Scan& s, const AlarmThresho
     if (!measured(r))
         return {};
     const int set = *r.setTemperature * 10;
-    std::string value = "T suchy " + tenths(*r.tempDry) + " °C, zadana " + std::to_string(*r.setTemperature) + " °C";
+    std::string value =
+        "T suchy " + TenthsNumber(*r.tempDry) + " °C, zadana " + std::to_string(*r.setTemperature) + " °C";
     if (!programmeRuns(*r.autoStep) || std::abs(*r.tempDry - set) <= t.deviationTenths) {
         m.deviationSinceUs.reset();
         return {Verdict::Clear, std::move(value)};
@@ -101,7 +97,7 @@ Verdict sensorFault(ChamberMemory& m, const Scan& s, const AlarmThresholds& t)
         countTo(m.wetAboveDryScans, t.wetAboveDryScans);
     else
         m.wetAboveDryScans = 0;
-    std::string value = "T suchy " + tenths(dry) + " °C, T mokry " + tenths(wet) + " °C";
+    std::string value = "T suchy " + TenthsNumber(dry) + " °C, T mokry " + TenthsNumber(wet) + " °C";
     if (outOfRange || m.wetAboveDryScans >= t.wetAboveDryScans)
         return {Verdict::Raise, std::move(value)};
     if (!wetAbove)
