@@ -2,8 +2,12 @@
 
 #include <algorithm>
 
+#include <memory>
+#include <vector>
+
 #include <QApplication>
 #include <QEvent>
+#include <QPointer>
 #include <QWidget>
 #include <QWindow>
 
@@ -19,6 +23,13 @@ constexpr int kRoundBudgetMs = 5;
 constexpr const char* kServedProperty = "torvServedDuringBusWork";
 
 bool serving_ = false;
+bool keeping_ = false;
+// Input kept while bus work gave way to the operator, with where it went.
+struct KeptInput {
+    QPointer<QObject> receiver;
+    std::unique_ptr<QEvent> event;
+};
+std::vector<KeptInput> kept_;
 
 bool isOperatorInput(QEvent::Type type)
 {
@@ -66,13 +77,36 @@ bool servedWindow(QObject* receiver)
     return false;
 }
 
+// What the operator did, as it first reaches the program: a window's mouse,
+// key or close event (input made by the program itself may go straight to a
+// widget), or a shortcut's activation (resolved before its key reaches the
+// window). Pointer movements and hovering are not kept.
+bool isOperatorAction(QObject* receiver, QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::Shortcut: return true;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Close: return qobject_cast<QWindow*>(receiver) != nullptr || receiver->isWidgetType();
+    default: return false;
+    }
+}
+
 // Installed on the application for one round: the operator's input to the
-// tool's windows goes nowhere.
+// tool's windows goes nowhere, or is kept for later when bus work gives way.
 class InputDrop final : public QObject {
 protected:
     bool eventFilter(QObject* receiver, QEvent* event) override
     {
-        return isOperatorInput(event->type()) && !servedWindow(receiver);
+        if (!isOperatorInput(event->type()) || servedWindow(receiver))
+            return false;
+        if (keeping_ && isOperatorAction(receiver, event->type()))
+            kept_.push_back({receiver, std::unique_ptr<QEvent>(event->clone())});
+        return true;
     }
 };
 
@@ -81,6 +115,19 @@ protected:
 bool ServingClock::serving() { return serving_; }
 
 void ServingClock::serveInputOf(QWidget* window) { window->setProperty(kServedProperty, true); }
+
+void ServingClock::keepInput(bool on)
+{
+    keeping_ = on;
+    if (on)
+        return;
+    for (KeptInput& k : kept_)
+        if (k.receiver)
+            QCoreApplication::postEvent(k.receiver, k.event.release());
+    kept_.clear();
+}
+
+bool ServingClock::inputKept() { return !kept_.empty(); }
 
 void ServingClock::resetStats()
 {

@@ -29,6 +29,13 @@ public:
     // A top-level window whose input is served even then: it starts no bus work.
     static void serveInputOf(QWidget* window);
 
+    // For bus work that gives way to the operator (the plant overview's
+    // scans): while on, the operator's input is kept instead of dropped, and
+    // inputKept() tells the work to end at its next transaction's end. Off,
+    // the input kept is handed over again, in order, to run as if it came now.
+    static void keepInput(bool on);
+    static bool inputKept();
+
     // How the waits went since the last reset: the longest stretch between
     // two event rounds, and the most an idle wait ended after its deadline.
     struct Stats {

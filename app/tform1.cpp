@@ -127,6 +127,7 @@ void TForm1::bindEvents()
 
 TForm1::HandlerRun::HandlerRun(TForm1& form) : form_(form)
 {
+    ++form_.handlersRunning_;
     // The pointer says the window is busy; a box shows the normal one.
     QGuiApplication::setOverrideCursor(Qt::BusyCursor);
 }
@@ -134,12 +135,18 @@ TForm1::HandlerRun::HandlerRun(TForm1& form) : form_(form)
 TForm1::HandlerRun::~HandlerRun()
 {
     QGuiApplication::restoreOverrideCursor();
+    --form_.handlersRunning_;
     form_.followActiveController();
+    form_.deliverPendingTick();
+}
+
+void TForm1::deliverPendingTick()
+{
     // A tick that fell while bus work was waiting comes now, once, as it
     // would from an event loop that had been held up.
-    if (form_.tickPending_) {
-        form_.tickPending_ = false;
-        QTimer::singleShot(0, &form_, &TForm1::Timer1Timer);
+    if (tickPending_) {
+        tickPending_ = false;
+        QTimer::singleShot(0, this, &TForm1::Timer1Timer);
     }
 }
 

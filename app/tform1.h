@@ -11,6 +11,8 @@ class TForm1;
 class QTimer;
 class TrendWindow;
 class BusMonitorWindow;
+class PlantOverviewWindow;
+class QSystemTrayIcon;
 namespace torv {
 class Console;
 namespace bus_monitor {
@@ -103,12 +105,17 @@ public slots:
     virtual void TrendChartClick();
     // Every frame on the line, from the context menu or Ctrl+M.
     virtual void BusMonitorClick();
+    // Every chamber at a glance, from the context menu or Ctrl+K.
+    virtual void PlantOverviewClick();
 
 public:
     // A scan's line as written to the drying log, for the chart when open.
     void measured(const torv::drying_log::Row& row);
     TrendWindow* trendWindow() const { return trend_; }
     BusMonitorWindow* busMonitorWindow() const { return monitor_; }
+    PlantOverviewWindow* plantOverviewWindow() const { return overview_; }
+    // Makes `address` the active chamber as picking it in "Komora nr" does.
+    void makeActive(int address);
 
 protected:
     bool event(QEvent* event) override;
@@ -139,12 +146,19 @@ private:
 
     // The chart shows the active controller: checked after each handler.
     void followActiveController();
+    // After bus work that is not a handler's (the overview's scans): the tick
+    // held back meanwhile.
+    void deliverPendingTick();
+    void alarmRaised(const std::string& text);
 
     torv::Console* console_ = nullptr;
     TrendWindow* trend_ = nullptr;
     torv::bus_monitor::Recorder* busRecorder_ = nullptr;
     BusMonitorWindow* monitor_ = nullptr;
+    PlantOverviewWindow* overview_ = nullptr;
+    QSystemTrayIcon* tray_ = nullptr;
     bool tickPending_ = false;
+    int handlersRunning_ = 0; // handler runs under way, nested ones too
     mutable QHash<QString, QWidget*> controls_;
     bool activated_ = false;
     bool painted_ = false;

@@ -2,12 +2,15 @@
 // its shortcuts: parameter sets, the chart and the bus monitor. The console
 // does the work; here only the menu, the dialogs and the side windows.
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QKeySequence>
+#include <QSystemTrayIcon>
 
 #include "app/console/console.h"
 #include "bus_monitor_window.h"
+#include "plant_overview_window.h"
 #include "controller/drying_log.h"
 #include "controller/parameter_set.h"
 #include "serving_clock.h"
@@ -31,6 +34,8 @@ void TForm1::bindParameterFiles()
          &TForm1::TrendChartClick},
         {"BusMonitorAction", QStringLiteral("Monitor magistrali\u2026"), QKeySequence(Qt::CTRL | Qt::Key_M),
          &TForm1::BusMonitorClick},
+        {"PlantOverviewAction", QStringLiteral("Przegl\u0105d kom\u00f3r\u2026"), QKeySequence(Qt::CTRL | Qt::Key_K),
+         &TForm1::PlantOverviewClick},
     };
     // Fields and lists keep their own menus; labels, pictures, frames and
     // the free area pass the right click on to the client area.
@@ -149,4 +154,52 @@ void TForm1::followActiveController()
 {
     if (trend_ && console_ && !ServingClock::serving())
         trend_->showController(console_->ActiveAddress);
+}
+
+// Opening it reads the chamber list only; its scans start from the event loop.
+void TForm1::PlantOverviewClick()
+{
+    if (!console_ || ServingClock::serving())
+        return;
+    if (!overview_) {
+        PlantOverviewWindow::Hooks hooks;
+        hooks.lineFree = [this] { return handlersRunning_ == 0; };
+        hooks.lineWorkDone = [this] { deliverPendingTick(); };
+        hooks.measured = [this](const torv::Result& scan) {
+            if (console_ && console_->onMeasurement)
+                console_->onMeasurement(scan.address, scan.row, scan.ok);
+        };
+        hooks.makeActive = [this](int address) { makeActive(address); };
+        hooks.busTestFound = [this] {
+            return console_ && console_->BusTested ? console_->FoundAddresses : std::vector<std::uint8_t>{};
+        };
+        hooks.nowUs = [this] { return console_->link().clock().nowUs(); };
+        hooks.alarmRaised = [this](const std::string& text) { alarmRaised(text); };
+        overview_ = new PlantOverviewWindow(console_->station(), std::move(hooks), QDir::currentPath().toStdString(), this);
+    }
+    overview_->show();
+    overview_->raise();
+    overview_->activateWindow();
+}
+
+void TForm1::makeActive(int address)
+{
+    if (!console_ || ServingClock::serving() || !torv::IsSlaveAddress(address))
+        return;
+    apply({torv::SetValue(torv::controls::UpDown(1), torv::Property::SpinnerPosition, address),
+           torv::SetText(torv::controls::Edit(1), std::to_string(address))});
+    UpDown1Click(UpDown::Button::Up);
+}
+
+// Once per alarm: a beep, and the desktop's message where it has a tray.
+void TForm1::alarmRaised(const std::string& text)
+{
+    QApplication::beep();
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    if (!tray_) {
+        tray_ = new QSystemTrayIcon(windowIcon(), this);
+        tray_->show();
+    }
+    tray_->showMessage(QStringLiteral("Przegl\u0105d kom\u00f3r"), QString::fromStdString(text), QSystemTrayIcon::Warning);
 }

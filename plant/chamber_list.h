@@ -16,6 +16,7 @@ inline constexpr std::string_view kChamberListFormat = "torv-lcd-chambers";
 inline constexpr int kChamberListVersion = 1;
 // Checked before parsing: 250 chambers with the longest Polish names take under half of it.
 inline constexpr std::size_t kChamberListMaxBytes = 64 * 1024;
+inline constexpr int kDefaultRoundSeconds = 60;
 inline constexpr int kMinRoundSeconds = 10;
 inline constexpr int kMaxRoundSeconds = 3600;
 // In characters, not bytes: names are Polish.
@@ -28,7 +29,7 @@ struct Chamber {
 };
 
 struct ChamberList {
-    int roundSeconds = 60; // from the start of one round over the chambers to the next
+    int roundSeconds = kDefaultRoundSeconds; // from the start of one round over the chambers to the next
     AlarmThresholds alarms;
     std::vector<Chamber> chambers; // in the file's order, which the overview keeps
     bool operator==(const ChamberList&) const = default;

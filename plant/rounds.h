@@ -5,11 +5,11 @@
 #include <optional>
 #include <vector>
 
+#include "plant/chamber_list.h"
 #include "station/station.h"
 
 namespace torv::plant {
 
-inline constexpr int kDefaultRoundSeconds = 60;
 // A chamber that failed this many scans in a row is asked only every
 // kDeadEveryRounds-th round until it answers again, so it does not slow the round.
 inline constexpr int kDeadAfterFailures = 3;

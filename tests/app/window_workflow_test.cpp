@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableView>
+#include <QTableWidget>
+#include <QAction>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -19,6 +21,8 @@
 #include <sys/stat.h>
 
 #include "bus_monitor_window.h"
+#include "chamber_tile_widget.h"
+#include "plant_overview_window.h"
 #include "controller/drying_log.h"
 #include "controller/parameter_set.h"
 #include "serving_clock.h"
@@ -168,6 +172,7 @@ private slots:
     void parameterFilesWaitForBusWork();
     void chartTakesTheScansAndFollowsTheActiveController();
     void busMonitorFollowsABusTestWithFaults();
+    void plantOverviewScansGivesWayAndRaisesAlarms();
 };
 
 void WindowWorkflowTest::startUpReadsAnsweringController()
@@ -456,6 +461,82 @@ void WindowWorkflowTest::busWorkServesTheWindowNotTheOperator()
     QCOMPARE(operatorInput, 0);
     QCOMPARE(boxes.seen, QStringList());
     QCOMPARE(form.ticksRun, 1); // the held-back tick, once
+}
+
+// The overview on the in-process line and virtual bus time: a round fills
+// the tiles and the log, a silent chamber greys and raises its alarm, the
+// operator's click during a scan takes the line after one transaction, a
+// double-click makes a chamber active, and closing stops the scans.
+void WindowWorkflowTest::plantOverviewScansGivesWayAndRaisesAlarms()
+{
+    torv::sim::Line line;
+    line.add(1);
+    line.add(3);
+    BoxAnswerer boxes;
+    QTemporaryDir work;
+    const QString previousDir = QDir::currentPath();
+    QDir::setCurrent(work.path());
+    QFile list("komory.json");
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write(R"({"format": "torv-lcd-chambers", "version": 1, "roundSeconds": 10,
+                   "alarms": {"noCommunicationScans": 1},
+                   "chambers": [{"address": 1}, {"address": 3, "name": "Suszarnia 3 – buk"}, {"address": 9}]})");
+    list.close();
+    InProcessTool<TForm1, torv::VirtualClock> tool(line, 1);
+    auto& form = tool.form;
+    std::vector<std::pair<int, bool>> logged;
+    tool.console.onMeasurement = [&](std::uint8_t address, const torv::ImageRow&, bool ok) { logged.emplace_back(address, ok); };
+    form.show();
+    QTRY_VERIFY(tool.console.DataLoaded);
+    logged.clear();
+    auto* action = form.findChild<QAction*>("PlantOverviewAction");
+    QVERIFY(action);
+    QCOMPARE(action->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_K));
+    action->trigger();
+    PlantOverviewWindow* overview = form.plantOverviewWindow();
+    QVERIFY(overview && overview->isVisible());
+    QCOMPARE(overview->windowTitle(), QString("Przegląd komór"));
+    QCOMPARE(overview->listProblems(), QString());
+
+    for (int i = 0; i < 3; ++i)
+        overview->scanNow();
+    QCOMPARE(logged, (std::vector<std::pair<int, bool>>{{1, true}, {3, true}, {9, false}}));
+    QVERIFY(!overview->tile(3)->stale());
+    QCOMPARE(overview->tile(3)->lines().value(0), QString("Suszarnia 3 – buk (adres 3)"));
+    QVERIFY(overview->tile(3)->lines().join('|').contains("T suchy "));
+    QVERIFY(overview->tile(9)->stale());
+    QCOMPARE(overview->tile(9)->alarm(), ChamberTileWidget::Alarm::Fault);
+    auto* alarms = overview->findChild<QTableWidget*>("AlarmList");
+    QCOMPARE(alarms->rowCount(), 1);
+    QCOMPARE(alarms->item(0, 1)->text(), QString("Komora 9"));
+    QCOMPARE(alarms->item(0, 2)->text(), QString("Brak komunikacji"));
+    overview->scanNow(); // the round is done: nothing before the next one
+    QCOMPARE(logged.size(), 3u);
+
+    // A click on STOP during the next round's first scan: the scan ends
+    // after its transaction, then the click runs, then chamber 1 is asked again.
+    tool.busTime.sleepUntilUs(overview->overview().dueUs());
+    const unsigned before = line.find(1)->requests();
+    QTimer::singleShot(0, &form, [&] { QTest::mouseClick(form.ui->Button2, Qt::LeftButton); });
+    overview->scanNow();
+    QCOMPARE(line.find(1)->requests(), before + 1);
+    QVERIFY(tool.console.ScanOn);
+    QTRY_VERIFY(!tool.console.ScanOn);
+    QCOMPARE(logged.size(), 4u); // STOP's own last scan; the stopped one is not logged
+    overview->scanNow();
+    QCOMPARE(logged.back(), (std::pair<int, bool>{1, true}));
+
+    QTest::mouseDClick(overview->tile(3), Qt::LeftButton);
+    QCOMPARE(tool.console.ActiveAddress, std::uint8_t{3});
+    QCOMPARE(form.ui->Edit1->text(), QString("3"));
+
+    overview->close();
+    QVERIFY(!overview->scanning());
+    const unsigned sent = line.find(1)->requests() + line.find(3)->requests();
+    overview->scanNow();
+    QCOMPARE(line.find(1)->requests() + line.find(3)->requests(), sent);
+    QCOMPARE(boxes.seen, QStringList());
+    QDir::setCurrent(previousDir);
 }
 
 QTEST_MAIN(WindowWorkflowTest)

@@ -1,0 +1,400 @@
+#include "plant_overview_window.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "chamber_tile_widget.h"
+#include "flow_layout.h"
+#include "serving_clock.h"
+
+using namespace torv;
+using namespace torv::plant;
+
+namespace {
+
+QString qs(const std::string& text) { return QString::fromStdString(text); }
+
+QString TimeText(const drying_log::LocalTime& t)
+{
+    return QString::asprintf("%02d.%02d. %02d:%02d:%02d", t.day, t.month, t.hour, t.minute, t.second);
+}
+
+QString ChamberName(const ChamberList& list, int address)
+{
+    for (const Chamber& c : list.chambers)
+        if (c.address == address)
+            return qs(c.name);
+    return qs(DefaultChamberName(address));
+}
+
+} // namespace
+
+PlantOverviewWindow::PlantOverviewWindow(Station& station, Hooks hooks, std::string directory, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , overview_(station)
+    , hooks_(std::move(hooks))
+    , directory_(std::move(directory))
+    , alarmLog_(directory_)
+{
+    setObjectName(QStringLiteral("PlantOverviewWindow"));
+    setWindowTitle(QStringLiteral("Przegl\u0105d kom\u00f3r"));
+    resize(760, 560);
+    // The operator's input reaches it while the main window's bus work waits: it starts none.
+    ServingClock::serveInputOf(this);
+
+    auto* layout = new QVBoxLayout(this);
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(new QLabel(QStringLiteral("Runda co"), this));
+    roundSeconds_ = new QSpinBox(this);
+    roundSeconds_->setObjectName(QStringLiteral("RoundSeconds"));
+    roundSeconds_->setRange(kMinRoundSeconds, kMaxRoundSeconds);
+    roundSeconds_->setSuffix(QStringLiteral(" s"));
+    bar->addWidget(roundSeconds_);
+    bar->addStretch();
+    const auto button = [&](const char* name, const QString& text) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(QString::fromLatin1(name));
+        bar->addWidget(b);
+        return b;
+    };
+    addButton_ = button("AddChamber", QStringLiteral("Dodaj\u2026"));
+    removeButton_ = button("RemoveChamber", QStringLiteral("Usu\u0144"));
+    renameButton_ = button("RenameChamber", QStringLiteral("Zmie\u0144 nazw\u0119\u2026"));
+    busTestButton_ = button("ChambersFromBusTest", QStringLiteral("Z testu sieci"));
+    layout->addLayout(bar);
+
+    problemsLabel_ = new QLabel(this);
+    problemsLabel_->setObjectName(QStringLiteral("ListProblems"));
+    problemsLabel_->setStyleSheet(QStringLiteral("color: #c00000"));
+    problemsLabel_->setWordWrap(true);
+    problemsLabel_->setTextFormat(Qt::PlainText);
+    layout->addWidget(problemsLabel_);
+
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    tilesArea_ = new QWidget(scroll);
+    tilesLayout_ = new FlowLayout(tilesArea_);
+    scroll->setWidget(tilesArea_);
+    layout->addWidget(scroll, 3);
+
+    layout->addWidget(new QLabel(QStringLiteral("Alarmy"), this));
+    alarmTable_ = new QTableWidget(0, 5, this);
+    alarmTable_->setObjectName(QStringLiteral("AlarmList"));
+    alarmTable_->setHorizontalHeaderLabels({QStringLiteral("Czas"), QStringLiteral("Komora"), QStringLiteral("Rodzaj"),
+                                            QStringLiteral("Warto\u015b\u0107"), QStringLiteral("Ust\u0105pi\u0142")});
+    alarmTable_->horizontalHeader()->setStretchLastSection(true);
+    alarmTable_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    alarmTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    alarmTable_->verticalHeader()->hide();
+    layout->addWidget(alarmTable_, 1);
+    auto* ackBar = new QHBoxLayout;
+    ackBar->addStretch();
+    acknowledgeButton_ = new QPushButton(QStringLiteral("Potwierd\u017a"), this);
+    acknowledgeButton_->setObjectName(QStringLiteral("AcknowledgeAlarms"));
+    ackBar->addWidget(acknowledgeButton_);
+    layout->addLayout(ackBar);
+
+    scanTimer_ = new QTimer(this);
+    scanTimer_->setSingleShot(true);
+    connect(scanTimer_, &QTimer::timeout, this, &PlantOverviewWindow::scanStep);
+    connect(addButton_, &QPushButton::clicked, this, &PlantOverviewWindow::askAdd);
+    connect(removeButton_, &QPushButton::clicked, this, [this] {
+        if (const int a = selectedChamber())
+            removeChamber(a);
+    });
+    connect(renameButton_, &QPushButton::clicked, this, &PlantOverviewWindow::askRename);
+    connect(busTestButton_, &QPushButton::clicked, this, &PlantOverviewWindow::takeBusTest);
+    connect(acknowledgeButton_, &QPushButton::clicked, this, &PlantOverviewWindow::acknowledgeSelected);
+    connect(roundSeconds_, &QSpinBox::editingFinished, this, [this] { setRoundSeconds(roundSeconds_->value()); });
+
+    load();
+}
+
+PlantOverviewWindow::~PlantOverviewWindow() = default;
+
+ChamberTileWidget* PlantOverviewWindow::tile(int address) const
+{
+    const auto it = tiles_.find(address);
+    return it == tiles_.end() ? nullptr : it->second;
+}
+
+QString PlantOverviewWindow::listProblems() const { return problemsLabel_->text(); }
+
+bool PlantOverviewWindow::scanning() const { return scanTimer_->isActive(); }
+
+void PlantOverviewWindow::load()
+{
+    const ChamberListResult read = ReadChamberListFile(directory_ + "/" + kChamberListFileName);
+    problems_ = read.problems;
+    // A broken list is shown, not replaced: nothing is scanned and nothing
+    // edited until the file is mended.
+    QStringList lines;
+    if (!read.ok()) {
+        lines << QStringLiteral("Nie wczytano pliku %1:").arg(QString::fromLatin1(kChamberListFileName));
+        for (const std::string& p : read.problems)
+            lines << qs(p);
+    }
+    problemsLabel_->setText(lines.join(QLatin1Char('\n')));
+    problemsLabel_->setVisible(!read.ok());
+    for (QWidget* w : std::initializer_list<QWidget*>{roundSeconds_, addButton_, removeButton_, renameButton_, busTestButton_})
+        w->setEnabled(read.ok());
+    overview_.setList(read.list);
+    roundSeconds_->setValue(read.list.roundSeconds);
+    rebuildTiles();
+}
+
+bool PlantOverviewWindow::save(const ChamberList& list)
+{
+    std::string error;
+    if (!WriteChamberListFile(directory_ + "/" + kChamberListFileName, list, error)) {
+        QMessageBox::warning(this, QStringLiteral("Uwaga !"),
+                             QStringLiteral("Nie zapisano pliku %1:\n%2").arg(QString::fromLatin1(kChamberListFileName), qs(error)));
+        return false;
+    }
+    overview_.setList(list);
+    rebuildTiles();
+    scheduleNext();
+    return true;
+}
+
+void PlantOverviewWindow::rebuildTiles()
+{
+    std::map<int, ChamberTileWidget*> kept;
+    for (const Chamber& c : overview_.list().chambers) {
+        ChamberTileWidget* t = tile(c.address);
+        if (t) {
+            tiles_.erase(c.address);
+        } else {
+            t = new ChamberTileWidget(c.address, tilesArea_);
+            connect(t, &ChamberTileWidget::activated, this, [this](int address) {
+                if (hooks_.makeActive)
+                    hooks_.makeActive(address);
+            });
+            connect(t, &ChamberTileWidget::selected, this, [this](int address) { lastSelected_ = address; });
+        }
+        tilesLayout_->removeWidget(t);
+        tilesLayout_->addWidget(t);
+        kept[c.address] = t;
+    }
+    for (auto& [address, t] : tiles_)
+        delete t;
+    tiles_ = std::move(kept);
+    for (const auto& [address, t] : tiles_)
+        refreshTile(address);
+    refreshAlarms();
+}
+
+void PlantOverviewWindow::refreshTile(int address)
+{
+    ChamberTileWidget* t = tile(address);
+    if (!t)
+        return;
+    const ChamberAlarms alarms = overview_.alarms().chamber(address);
+    QStringList texts;
+    for (const Alarm& a : overview_.alarms().alarms())
+        if (a.id.address == address && !a.cleared)
+            texts << qs(std::string(AlarmName(a.id.kind)));
+    t->display(overview_.tile(address),
+               alarms.fault    ? ChamberTileWidget::Alarm::Fault
+               : alarms.notice ? ChamberTileWidget::Alarm::Notice
+                               : ChamberTileWidget::Alarm::None,
+               texts.join(QStringLiteral(", ")));
+}
+
+void PlantOverviewWindow::refreshAlarms()
+{
+    const std::vector<Alarm>& alarms = overview_.alarms().alarms();
+    alarmTable_->setRowCount(static_cast<int>(alarms.size()));
+    for (int row = 0; row < static_cast<int>(alarms.size()); ++row) {
+        const Alarm& a = alarms[static_cast<std::size_t>(row)];
+        const QStringList cells{TimeText(a.raised), ChamberName(overview_.list(), a.id.address),
+                                qs(std::string(AlarmName(a.id.kind))) + (a.acknowledged ? QStringLiteral(" (potwierdzony)") : QString()),
+                                qs(a.value), a.cleared ? QStringLiteral("tak") : QString()};
+        for (int column = 0; column < cells.size(); ++column)
+            alarmTable_->setItem(row, column, new QTableWidgetItem(cells[column]));
+    }
+}
+
+void PlantOverviewWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    scheduleNext();
+}
+
+void PlantOverviewWindow::closeEvent(QCloseEvent* event)
+{
+    // Closed, the line is as without the overview.
+    scanTimer_->stop();
+    QWidget::closeEvent(event);
+}
+
+void PlantOverviewWindow::scheduleNext()
+{
+    if (!isVisible() || !problems_.empty() || overview_.list().chambers.empty()) {
+        scanTimer_->stop();
+        return;
+    }
+    const std::uint64_t now = hooks_.nowUs();
+    const std::uint64_t due = overview_.dueUs();
+    // Back to the event loop between scans either way: the line is idle
+    // there, and what the operator started goes first.
+    const auto ms = due > now ? static_cast<int>(std::min<std::uint64_t>((due - now + 999) / 1000, 3600000)) : 0;
+    scanTimer_->start(ms);
+}
+
+void PlantOverviewWindow::scanStep()
+{
+    if (!isVisible() || !problems_.empty())
+        return;
+    // Never inside a handler's bus work, nor in a box it holds open.
+    if (ServingClock::serving() || (hooks_.lineFree && !hooks_.lineFree())) {
+        scanTimer_->start(50);
+        return;
+    }
+    ServingClock::keepInput(true);
+    const std::optional<Overview::Step> step =
+        overview_.step(hooks_.nowUs(), drying_log::SystemLocalTime(), [] { return ServingClock::inputKept(); });
+    // What the operator did meanwhile runs now, before the next scan.
+    ServingClock::keepInput(false);
+    if (hooks_.lineWorkDone)
+        hooks_.lineWorkDone();
+    if (step) {
+        if (hooks_.measured)
+            hooks_.measured(step->scan);
+        refreshTile(step->scan.address);
+        if (!step->events.empty()) {
+            logEvents(step->events);
+            refreshAlarms();
+        }
+    }
+    scheduleNext();
+}
+
+void PlantOverviewWindow::logEvents(const std::vector<AlarmEvent>& events)
+{
+    // Under pomiary/ beside the drying log; a line that cannot be written is
+    // reported there (stderr), as the drying log's are.
+    alarmLog_.append(events);
+    for (const AlarmEvent& e : events)
+        if (e.type == AlarmEventType::Raised && hooks_.alarmRaised)
+            hooks_.alarmRaised(ChamberName(overview_.list(), e.id.address).toStdString() + ": " +
+                               std::string(AlarmName(e.id.kind)) + (e.value.empty() ? "" : " (" + e.value + ")"));
+}
+
+int PlantOverviewWindow::selectedChamber() const
+{
+    for (const auto& [address, t] : tiles_)
+        if (t->hasFocus())
+            return address;
+    return tile(lastSelected_) ? lastSelected_ : 0;
+}
+
+void PlantOverviewWindow::askAdd()
+{
+    bool ok = false;
+    const int address = QInputDialog::getInt(this, QStringLiteral("Dodaj komor\u0119"), QStringLiteral("Adres komory (1..250):"),
+                                             1, 1, 250, 1, &ok);
+    if (!ok)
+        return;
+    const QString name = QInputDialog::getText(this, QStringLiteral("Dodaj komor\u0119"), QStringLiteral("Nazwa komory:"),
+                                               QLineEdit::Normal, qs(DefaultChamberName(address)), &ok);
+    if (ok)
+        addChamber(address, name);
+}
+
+void PlantOverviewWindow::askRename()
+{
+    const int address = selectedChamber();
+    if (!address)
+        return;
+    bool ok = false;
+    const QString name = QInputDialog::getText(this, QStringLiteral("Zmie\u0144 nazw\u0119"), QStringLiteral("Nazwa komory:"),
+                                               QLineEdit::Normal, ChamberName(overview_.list(), address), &ok);
+    if (ok)
+        renameChamber(address, name);
+}
+
+void PlantOverviewWindow::addChamber(int address, const QString& name)
+{
+    ChamberList list = overview_.list();
+    for (const Chamber& c : list.chambers)
+        if (c.address == address)
+            return;
+    list.chambers.push_back({address, name.trimmed().toStdString()});
+    const std::vector<std::string> problems = ChamberListProblems(list);
+    if (!problems.empty()) {
+        QMessageBox::warning(this, QStringLiteral("Uwaga !"), qs(problems.front()));
+        return;
+    }
+    lastSelected_ = address;
+    save(list);
+}
+
+void PlantOverviewWindow::removeChamber(int address)
+{
+    ChamberList list = overview_.list();
+    std::erase_if(list.chambers, [&](const Chamber& c) { return c.address == address; });
+    save(list);
+}
+
+void PlantOverviewWindow::renameChamber(int address, const QString& name)
+{
+    ChamberList list = overview_.list();
+    for (Chamber& c : list.chambers)
+        if (c.address == address)
+            c.name = name.trimmed().toStdString();
+    const std::vector<std::string> problems = ChamberListProblems(list);
+    if (!problems.empty()) {
+        QMessageBox::warning(this, QStringLiteral("Uwaga !"), qs(problems.front()));
+        return;
+    }
+    save(list);
+}
+
+void PlantOverviewWindow::takeBusTest()
+{
+    const std::vector<std::uint8_t> found = hooks_.busTestFound ? hooks_.busTestFound() : std::vector<std::uint8_t>{};
+    if (found.empty()) {
+        QMessageBox::information(this, QStringLiteral("Uwaga !"),
+                                 QStringLiteral("Test sieci nie znalaz\u0142 jeszcze \u017cadnej komory (TEST MBUS)."));
+        return;
+    }
+    ChamberList list = overview_.list();
+    for (const std::uint8_t a : found)
+        if (std::none_of(list.chambers.begin(), list.chambers.end(), [&](const Chamber& c) { return c.address == a; }))
+            list.chambers.push_back({a, DefaultChamberName(a)});
+    save(list);
+}
+
+void PlantOverviewWindow::setRoundSeconds(int seconds)
+{
+    ChamberList list = overview_.list();
+    if (list.roundSeconds == seconds)
+        return;
+    list.roundSeconds = seconds;
+    save(list);
+}
+
+void PlantOverviewWindow::acknowledgeSelected()
+{
+    std::vector<AlarmId> which;
+    const std::vector<Alarm>& alarms = overview_.alarms().alarms();
+    for (const QModelIndex& index : alarmTable_->selectionModel()->selectedRows())
+        if (index.row() < static_cast<int>(alarms.size()))
+            which.push_back(alarms[static_cast<std::size_t>(index.row())].id);
+    const std::vector<AlarmEvent> events = overview_.alarms().acknowledge(which, drying_log::SystemLocalTime());
+    logEvents(events);
+    for (const AlarmId& id : which)
+        refreshTile(id.address);
+    refreshAlarms();
+}

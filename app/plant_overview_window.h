@@ -1,0 +1,93 @@
+#pragma once
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QWidget>
+
+#include "plant/alarm_log.h"
+#include "plant/overview.h"
+
+class ChamberTileWidget;
+class FlowLayout;
+class QLabel;
+class QPushButton;
+class QSpinBox;
+class QTableWidget;
+class QTimer;
+
+// "Przegląd komór": every listed chamber as a tile, scanned in rounds while
+// the window is open (minimised too), with the plant's alarms. Its scans give
+// way to the operator and never start inside a handler's bus work; closing
+// the window stops them.
+class PlantOverviewWindow final : public QWidget {
+    Q_OBJECT
+public:
+    // What the overview needs of the main window.
+    struct Hooks {
+        std::function<bool()> lineFree;          // no handler is running
+        std::function<void()> lineWorkDone;      // after each scan: what waited for the line
+        std::function<void(const torv::Result& scan)> measured; // the drying log and the chart
+        std::function<void(int address)> makeActive;
+        std::function<std::vector<std::uint8_t>()> busTestFound; // empty before a TEST MBUS found any
+        std::function<std::uint64_t()> nowUs;    // the bus clock
+        std::function<void(const std::string& text)> alarmRaised; // beep and desktop message
+    };
+
+    PlantOverviewWindow(torv::Station& station, Hooks hooks, std::string directory, QWidget* parent = nullptr);
+    ~PlantOverviewWindow() override;
+
+    const torv::plant::Overview& overview() const { return overview_; }
+    ChamberTileWidget* tile(int address) const;
+    // Problems of the chamber list file that keep it from being used.
+    QString listProblems() const;
+    bool scanning() const;
+
+public slots:
+    void addChamber(int address, const QString& name);
+    void removeChamber(int address);
+    void renameChamber(int address, const QString& name);
+    void takeBusTest();
+    void acknowledgeSelected();
+    void setRoundSeconds(int seconds);
+    // The scan that is due, now rather than at the timer's next turn.
+    void scanNow() { scanStep(); }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void load();
+    bool save(const torv::plant::ChamberList& list);
+    void rebuildTiles();
+    void refreshTile(int address);
+    void refreshAlarms();
+    void scheduleNext();
+    void scanStep();
+    void askAdd();
+    void askRename();
+    int selectedChamber() const;
+    void logEvents(const std::vector<torv::plant::AlarmEvent>& events);
+
+    torv::plant::Overview overview_;
+    Hooks hooks_;
+    std::string directory_;
+    torv::plant::AlarmLog alarmLog_;
+    std::vector<std::string> problems_;
+    QWidget* tilesArea_;
+    FlowLayout* tilesLayout_;
+    std::map<int, ChamberTileWidget*> tiles_;
+    QLabel* problemsLabel_;
+    QSpinBox* roundSeconds_;
+    QPushButton* addButton_;
+    QPushButton* removeButton_;
+    QPushButton* renameButton_;
+    QPushButton* busTestButton_;
+    QTableWidget* alarmTable_;
+    QPushButton* acknowledgeButton_;
+    QTimer* scanTimer_;
+    int lastSelected_ = 0;
+};

@@ -1,0 +1,58 @@
+#include "plant/overview.h"
+
+#include <algorithm>
+
+namespace torv::plant {
+
+void Overview::setList(const ChamberList& list)
+{
+    for (const Chamber& old : list_.chambers)
+        if (std::none_of(list.chambers.begin(), list.chambers.end(),
+                         [&](const Chamber& c) { return c.address == old.address; })) {
+            alarms_.forget(old.address);
+            seen_.erase(old.address);
+        }
+    list_ = list;
+    std::vector<std::uint8_t> order;
+    for (const Chamber& c : list_.chambers)
+        order.push_back(static_cast<std::uint8_t>(c.address));
+    rounds_.setChambers(order);
+    rounds_.setPeriodSeconds(list_.roundSeconds);
+    alarms_.setThresholds(list_.alarms);
+}
+
+std::optional<Overview::Step> Overview::step(std::uint64_t nowUs, const drying_log::LocalTime& wall,
+                                              const std::function<bool()>& stop)
+{
+    std::optional<Result> scan = ScanDue(rounds_, station_, nowUs, stop);
+    if (!scan || scan->stopped)
+        return std::nullopt;
+    Step s;
+    s.scan = std::move(*scan);
+    s.row = drying_log::MeasurementRow(s.scan.address, s.scan.row,
+                                       s.scan.ok ? drying_log::Status::Ok : drying_log::Status::Failed, wall);
+    Seen& seen = seen_[s.scan.address];
+    seen.latestAnswered = s.scan.ok;
+    if (s.scan.ok)
+        seen.lastAnswered = s.row;
+    s.events = alarms_.scan(s.row, nowUs);
+    return s;
+}
+
+const Chamber* Overview::chamber(int address) const
+{
+    const auto it = std::find_if(list_.chambers.begin(), list_.chambers.end(),
+                                 [&](const Chamber& c) { return c.address == address; });
+    return it == list_.chambers.end() ? nullptr : &*it;
+}
+
+ChamberTile Overview::tile(int address, const std::string& separator) const
+{
+    const Chamber* c = chamber(address);
+    const auto it = seen_.find(address);
+    const Seen seen = it == seen_.end() ? Seen{} : it->second;
+    return TileOf(c ? c->name : DefaultChamberName(address), address, seen.lastAnswered, seen.latestAnswered,
+                  separator);
+}
+
+} // namespace torv::plant
