@@ -1,6 +1,10 @@
 #include "plant_overview_window.h"
 
 #include <QCloseEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QInputDialog>
@@ -12,6 +16,9 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <array>
+#include <cmath>
 
 #include "chamber_tile_widget.h"
 #include "flow_layout.h"
@@ -28,6 +35,17 @@ QString TimeText(const drying_log::LocalTime& t)
 {
     return QString::asprintf("%02d.%02d. %02d:%02d:%02d", t.day, t.month, t.hour, t.minute, t.second);
 }
+
+// What the thresholds dialog calls each threshold, in the file's order.
+constexpr std::array<const char*, kThresholdFields.size()> kThresholdLabels{
+    "Brak komunikacji po tylu nieudanych odczytach z rz\u0119du",
+    "Odchy\u0142ka T suchy od TEMP zadana wi\u0119ksza ni\u017c (\u00b0C)",
+    "\u2026 trwaj\u0105ca d\u0142u\u017cej ni\u017c (min)",
+    "Awaria czujnika: odczyt poni\u017cej (\u00b0C)",
+    "Awaria czujnika: odczyt powy\u017cej (\u00b0C)",
+    "T mokry wy\u017csza od T suchy o wi\u0119cej ni\u017c (\u00b0C)",
+    "\u2026 w tylu odczytach z rz\u0119du",
+};
 
 QString ChamberName(const ChamberList& list, int address)
 {
@@ -71,6 +89,7 @@ PlantOverviewWindow::PlantOverviewWindow(Station& station, Hooks hooks, std::str
     removeButton_ = button("RemoveChamber", QStringLiteral("Usu\u0144"));
     renameButton_ = button("RenameChamber", QStringLiteral("Zmie\u0144 nazw\u0119\u2026"));
     busTestButton_ = button("ChambersFromBusTest", QStringLiteral("Z testu sieci"));
+    thresholdsButton_ = button("AlarmThresholds", QStringLiteral("Progi alarm\u00f3w\u2026"));
     layout->addLayout(bar);
 
     problemsLabel_ = new QLabel(this);
@@ -114,6 +133,7 @@ PlantOverviewWindow::PlantOverviewWindow(Station& station, Hooks hooks, std::str
     });
     connect(renameButton_, &QPushButton::clicked, this, &PlantOverviewWindow::askRename);
     connect(busTestButton_, &QPushButton::clicked, this, &PlantOverviewWindow::takeBusTest);
+    connect(thresholdsButton_, &QPushButton::clicked, this, &PlantOverviewWindow::askThresholds);
     connect(acknowledgeButton_, &QPushButton::clicked, this, &PlantOverviewWindow::acknowledgeSelected);
     connect(roundSeconds_, &QSpinBox::editingFinished, this, [this] { setRoundSeconds(roundSeconds_->value()); });
 
@@ -146,7 +166,8 @@ void PlantOverviewWindow::load()
     }
     problemsLabel_->setText(lines.join(QLatin1Char('\n')));
     problemsLabel_->setVisible(!read.ok());
-    for (QWidget* w : std::initializer_list<QWidget*>{roundSeconds_, addButton_, removeButton_, renameButton_, busTestButton_})
+    for (QWidget* w : std::initializer_list<QWidget*>{roundSeconds_, addButton_, removeButton_, renameButton_, busTestButton_,
+                                                     thresholdsButton_})
         w->setEnabled(read.ok());
     overview_.setList(read.list);
     roundSeconds_->setValue(read.list.roundSeconds);
@@ -373,6 +394,59 @@ void PlantOverviewWindow::takeBusTest()
     for (const std::uint8_t a : found)
         if (std::none_of(list.chambers.begin(), list.chambers.end(), [&](const Chamber& c) { return c.address == a; }))
             list.chambers.push_back({a, DefaultChamberName(a)});
+    save(list);
+}
+
+void PlantOverviewWindow::askThresholds()
+{
+    QDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("Progi alarm\u00f3w"));
+    auto* form = new QFormLayout(&dialog);
+    const AlarmThresholds now = overview_.list().alarms;
+    std::vector<QSpinBox*> whole;
+    std::vector<QDoubleSpinBox*> degrees;
+    for (std::size_t i = 0; i < kThresholdFields.size(); ++i) {
+        const ThresholdField& f = kThresholdFields[i];
+        QWidget* editor = nullptr;
+        if (f.degrees) {
+            auto* box = new QDoubleSpinBox(&dialog);
+            box->setDecimals(1);
+            box->setSingleStep(0.1);
+            box->setRange(f.min / 10.0, f.max / 10.0);
+            box->setValue(now.*f.field / 10.0);
+            degrees.push_back(box);
+            whole.push_back(nullptr);
+            editor = box;
+        } else {
+            auto* box = new QSpinBox(&dialog);
+            box->setRange(f.min, f.max);
+            box->setValue(now.*f.field);
+            whole.push_back(box);
+            degrees.push_back(nullptr);
+            editor = box;
+        }
+        editor->setObjectName(QString::fromUtf8(f.key.data(), static_cast<int>(f.key.size())));
+        form->addRow(QString::fromUtf8(kThresholdLabels[i]), editor);
+    }
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    AlarmThresholds chosen;
+    for (std::size_t i = 0; i < kThresholdFields.size(); ++i)
+        chosen.*kThresholdFields[i].field =
+            whole[i] ? whole[i]->value() : static_cast<int>(std::lround(degrees[i]->value() * 10.0));
+    setThresholds(chosen);
+}
+
+void PlantOverviewWindow::setThresholds(const AlarmThresholds& thresholds)
+{
+    ChamberList list = overview_.list();
+    if (list.alarms == thresholds)
+        return;
+    list.alarms = thresholds;
     save(list);
 }
 

@@ -52,6 +52,7 @@ public slots:
     void takeBusTest();
     void acknowledgeSelected();
     void setRoundSeconds(int seconds);
+    void setThresholds(const torv::plant::AlarmThresholds& thresholds);
     // The scan that is due, now rather than at the timer's next turn.
     void scanNow() { scanStep(); }
 
@@ -69,6 +70,7 @@ private:
     void scanStep();
     void askAdd();
     void askRename();
+    void askThresholds();
     int selectedChamber() const;
     void logEvents(const std::vector<torv::plant::AlarmEvent>& events);
 
@@ -86,6 +88,7 @@ private:
     QPushButton* removeButton_;
     QPushButton* renameButton_;
     QPushButton* busTestButton_;
+    QPushButton* thresholdsButton_;
     QTableWidget* alarmTable_;
     QPushButton* acknowledgeButton_;
     QTimer* scanTimer_;

@@ -22,6 +22,7 @@
 
 #include "bus_monitor_window.h"
 #include "chamber_tile_widget.h"
+#include "plant/chamber_list.h"
 #include "plant_overview_window.h"
 #include "controller/drying_log.h"
 #include "controller/parameter_set.h"
@@ -173,6 +174,7 @@ private slots:
     void chartTakesTheScansAndFollowsTheActiveController();
     void busMonitorFollowsABusTestWithFaults();
     void plantOverviewScansGivesWayAndRaisesAlarms();
+    void plantOverviewRefusesABrokenListAndSendsNothing();
 };
 
 void WindowWorkflowTest::startUpReadsAnsweringController()
@@ -530,6 +532,20 @@ void WindowWorkflowTest::plantOverviewScansGivesWayAndRaisesAlarms()
     QCOMPARE(tool.console.ActiveAddress, std::uint8_t{3});
     QCOMPARE(form.ui->Edit1->text(), QString("3"));
 
+    // TEST MBUS's finds join the list; a removed chamber's tile goes.
+    overview->removeChamber(3);
+    QVERIFY(!overview->tile(3));
+    form.Button6Click();
+    overview->takeBusTest();
+    QVERIFY(overview->tile(3));
+    QCOMPARE(torv::plant::ReadChamberListFile("komory.json").list.chambers.size(), 3u);
+
+    // The thresholds are the list file's.
+    torv::plant::AlarmThresholds thresholds;
+    thresholds.deviationMinutes = 45;
+    overview->setThresholds(thresholds);
+    QCOMPARE(torv::plant::ReadChamberListFile("komory.json").list.alarms.deviationMinutes, 45);
+
     overview->close();
     QVERIFY(!overview->scanning());
     const unsigned sent = line.find(1)->requests() + line.find(3)->requests();
@@ -537,6 +553,31 @@ void WindowWorkflowTest::plantOverviewScansGivesWayAndRaisesAlarms()
     QCOMPARE(line.find(1)->requests() + line.find(3)->requests(), sent);
     QCOMPARE(boxes.seen, QStringList());
     QDir::setCurrent(previousDir);
+}
+
+void WindowWorkflowTest::plantOverviewRefusesABrokenListAndSendsNothing()
+{
+    torv::sim::Line line;
+    line.add(1);
+    QTemporaryDir work;
+    const QByteArray broken = R"({"format": "torv-lcd-chambers", "version": 1, "chambers": [{"address": 251}]})";
+    QFile list(work.path() + "/komory.json");
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write(broken);
+    list.close();
+    InProcessTool<TForm1, torv::VirtualClock> tool(line, 1);
+    PlantOverviewWindow::Hooks hooks;
+    hooks.nowUs = [&] { return tool.busTime.nowUs(); };
+    PlantOverviewWindow overview(tool.console.station(), hooks, work.path().toStdString());
+    overview.show();
+    QVERIFY(overview.listProblems().startsWith("Nie wczytano pliku komory.json:\n"));
+    QVERIFY(overview.listProblems().contains("chambers, pozycja 1"));
+    QVERIFY(!overview.scanning());
+    overview.scanNow();
+    QCOMPARE(line.find(1)->requests(), 0u);
+    QVERIFY(!overview.findChild<QPushButton*>("AddChamber")->isEnabled());
+    QVERIFY(list.open(QIODevice::ReadOnly));
+    QCOMPARE(list.readAll(), broken); // shown, never replaced
 }
 
 QTEST_MAIN(WindowWorkflowTest)
