@@ -244,6 +244,7 @@ void PlantOverviewWindow::refreshAlarms()
         for (int column = 0; column < cells.size(); ++column)
             alarmTable_->setItem(row, column, new QTableWidgetItem(cells[column]));
     }
+    alarmTable_->resizeColumnsToContents();
 }
 
 void PlantOverviewWindow::showEvent(QShowEvent* event)
@@ -266,7 +267,7 @@ void PlantOverviewWindow::scheduleNext()
         return;
     }
     const std::uint64_t now = hooks_.nowUs();
-    const std::uint64_t due = overview_.dueUs();
+    const std::uint64_t due = overview_.nextScanUs();
     // Back to the event loop between scans either way: the line is idle
     // there, and what the operator started goes first.
     const auto ms = due > now ? static_cast<int>(std::min<std::uint64_t>((due - now + 999) / 1000, 3600000)) : 0;
@@ -297,6 +298,7 @@ void PlantOverviewWindow::scanStep()
             logEvents(step->events);
             refreshAlarms();
         }
+        emit scanned(step->scan.address, step->scan.ok);
     }
     scheduleNext();
 }

@@ -45,6 +45,10 @@ public:
     QString listProblems() const;
     bool scanning() const;
 
+signals:
+    // After each scan that ran to its end.
+    void scanned(int address, bool answered);
+
 public slots:
     void addChamber(int address, const QString& name);
     void removeChamber(int address);

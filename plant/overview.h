@@ -39,8 +39,10 @@ public:
     // and the stopped scan is neither logged nor judged).
     std::optional<Step> step(std::uint64_t nowUs, const drying_log::LocalTime& wall,
                              const std::function<bool()>& stop = {});
-    // When a scan is due next (now or later), in the clock's microseconds.
+    // When the next round starts, in the clock's microseconds.
     std::uint64_t dueUs() const { return rounds_.dueUs(); }
+    // When step() has a scan to make: at once within a round, else at the next round.
+    std::uint64_t nextScanUs() const { return rounds_.inRound() ? 0 : rounds_.dueUs(); }
 
     ChamberTile tile(int address, const std::string& separator = ",") const;
     const Rounds& rounds() const { return rounds_; }

@@ -31,6 +31,8 @@ public:
     // The scan of `address` ended; a stopped scan is tried again next.
     void scanned(std::uint8_t address, const Result& scan);
     std::uint64_t dueUs() const { return due_; }
+    // A round is under way: its next chamber may be asked at once.
+    bool inRound() const { return inRound_; }
 
     // Rounds begun so far (the first is 1).
     unsigned round() const { return round_; }
