@@ -85,11 +85,11 @@ PlantOverviewWindow::PlantOverviewWindow(Station& station, Hooks hooks, std::str
         bar->addWidget(b);
         return b;
     };
-    addButton_ = button("AddChamber", QStringLiteral("Dodaj\u2026"));
-    removeButton_ = button("RemoveChamber", QStringLiteral("Usu\u0144"));
-    renameButton_ = button("RenameChamber", QStringLiteral("Zmie\u0144 nazw\u0119\u2026"));
-    busTestButton_ = button("ChambersFromBusTest", QStringLiteral("Z testu sieci"));
-    thresholdsButton_ = button("AlarmThresholds", QStringLiteral("Progi alarm\u00f3w\u2026"));
+    addButton_ = button("AddChamber", QStringLiteral("&Dodaj\u2026"));
+    removeButton_ = button("RemoveChamber", QStringLiteral("&Usu\u0144"));
+    renameButton_ = button("RenameChamber", QStringLiteral("Zmie\u0144 &nazw\u0119\u2026"));
+    busTestButton_ = button("ChambersFromBusTest", QStringLiteral("Z &testu sieci"));
+    thresholdsButton_ = button("AlarmThresholds", QStringLiteral("&Progi alarm\u00f3w\u2026"));
     layout->addLayout(bar);
 
     problemsLabel_ = new QLabel(this);
@@ -118,7 +118,7 @@ PlantOverviewWindow::PlantOverviewWindow(Station& station, Hooks hooks, std::str
     layout->addWidget(alarmTable_, 1);
     auto* ackBar = new QHBoxLayout;
     ackBar->addStretch();
-    acknowledgeButton_ = new QPushButton(QStringLiteral("Potwierd\u017a"), this);
+    acknowledgeButton_ = new QPushButton(QStringLiteral("Potwier&d\u017a"), this);
     acknowledgeButton_->setObjectName(QStringLiteral("AcknowledgeAlarms"));
     ackBar->addWidget(acknowledgeButton_);
     layout->addLayout(ackBar);
