@@ -70,6 +70,33 @@ void RunUntil(const std::function<bool()>& done, int ms)
     loop.exec();
 }
 
+// The window and its console on a line, started as the tool starts.
+struct Window {
+    TForm1 form;
+    torv::PortSettings settings;
+    ServingClock clock;
+    RecordingNotifier notifier;
+    torv::ModbusLink link{settings, clock, notifier};
+    torv::SettingsFile settingsFile;
+    torv::Console console{link, settingsFile, notifier, form};
+
+    Window(const std::string& dir, std::uint8_t baudIndex, torv::Clock* busTime = nullptr)
+        : clock(busTime), settingsFile(notifier, dir)
+    {
+        settings.BaudIndex = baudIndex;
+        link.workDir = dir;
+        settingsFile.SaveSettings(settings);
+        form.attach(&console);
+        form.Timer1->stop();
+    }
+    bool start()
+    {
+        form.show();
+        form.OpenCommClick();
+        return console.DataLoaded;
+    }
+};
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -93,24 +120,13 @@ int main(int argc, char** argv)
         if (!sim)
             return 1;
         QDir::setCurrent(QString::fromStdString(dir.path()));
-        TForm1 form;
-        torv::PortSettings settings;
-        settings.BaudIndex = 1;
-        ServingClock clock;
-        RecordingNotifier notifier;
-        torv::ModbusLink link(settings, clock, notifier);
-        link.workDir = dir.path();
-        torv::SettingsFile settingsFile(notifier, dir.path());
-        settingsFile.SaveSettings(settings);
-        torv::Console console(link, settingsFile, notifier, form);
-        form.attach(&console);
-        form.Timer1->stop();
-        form.show();
-        form.OpenCommClick();
-        if (!console.DataLoaded) {
+        Window w(dir.path(), 1);
+        if (!w.start()) {
             std::fprintf(stderr, "the start-up read failed\n");
             return 1;
         }
+        TForm1& form = w.form;
+        ServingClock& clock = w.clock;
 
         // The window's own scan, back to back.
         const int windowScans = 10;
@@ -195,22 +211,13 @@ int main(int argc, char** argv)
         for (int a = 1; a <= kChambers; ++a)
             line.add(static_cast<std::uint8_t>(a));
         WriteList(dir.path(), kChambers, 10, 99);
-        TForm1 form;
-        torv::PortSettings settings;
         torv::VirtualClock busTime;
-        ServingClock clock(&busTime);
-        RecordingNotifier notifier;
-        torv::ModbusLink link(settings, clock, notifier);
-        link.opener = [&](const std::string&, std::uint8_t, std::uint8_t) {
+        Window w(dir.path(), 1, &busTime);
+        w.link.opener = [&](const std::string&, std::uint8_t, std::uint8_t) {
             return std::make_unique<torv::sim::SimPort>(line, busTime);
         };
-        torv::SettingsFile settingsFile(notifier, dir.path());
-        settingsFile.SaveSettings(settings);
-        torv::Console console(link, settingsFile, notifier, form);
-        form.attach(&console);
-        form.Timer1->stop();
-        form.show();
-        form.OpenCommClick();
+        w.start();
+        TForm1& form = w.form;
         form.Button2Click(); // STOP
         form.PlantOverviewClick();
         PlantOverviewWindow* overview = form.plantOverviewWindow();

@@ -217,8 +217,11 @@ Exit Restore(Bus& bus, const Options& options)
     return exit;
 }
 
-Exit Prepare(const Options& options)
+Exit Prepare(Options& options)
 {
+    if (options.command == "serve")
+        if (const Exit chambers = PrepareServe(options); chambers != kDone)
+            return chambers;
     // A backup that could only be refused at the end must not ask the line first.
     if (options.command == "backup") {
         const files::Target target = files::SaveTarget(options.file);
@@ -227,7 +230,7 @@ Exit Prepare(const Options& options)
         Message(options.file + ": " + files::RefusalText(target.refusal, target.type, target.error));
         return kUsage;
     }
-    if (options.command != "log")
+    if (options.command != "log" && options.command != "serve")
         return kDone;
     // A logger that can write nothing must not look as if it runs.
     const std::string problem = drying_log::Writer::InDirectory(options.dir, drying_log::SystemLocalTime).makeDirectory();

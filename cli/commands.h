@@ -6,7 +6,9 @@ namespace torv::cli {
 
 // What a command can check before the line is needed (log's folder, backup's
 // target): the problem on stderr and status 2, or kDone.
-Exit Prepare(const Options& options);
+Exit Prepare(Options& options);
+// serve's chamber list, read and checked before the line is opened.
+Exit PrepareServe(Options& options);
 
 // Each command on an open bus; the exit status.
 Exit Read(Bus& bus, const Options& options);
@@ -14,5 +16,6 @@ Exit BusTest(Bus& bus, const Options& options);
 Exit Backup(Bus& bus, const Options& options);
 Exit Restore(Bus& bus, const Options& options);
 Exit Log(Bus& bus, const Options& options);
+Exit Serve(Bus& bus, const Options& options);
 
 } // namespace torv::cli

@@ -22,7 +22,7 @@ int main(int argc, char** argv)
         if (::fcntl(fd, F_GETFD) == -1 && ::open("/dev/null", flags) != fd)
             return kPort;
     QCoreApplication app(argc, argv);
-    const CommandLine line = ParseCommandLine(QCoreApplication::arguments());
+    CommandLine line = ParseCommandLine(QCoreApplication::arguments());
     // A result that did not reach stdout whole is a failure, not a success.
     const auto finish = [](Exit exit) { return OutputWritten() || exit != kDone ? exit : kController; };
     switch (line.outcome) {
@@ -36,7 +36,7 @@ int main(int argc, char** argv)
     }
 
     static const std::map<std::string, Exit (*)(Bus&, const Options&)> commands{
-        {"read", Read}, {"bustest", BusTest}, {"backup", Backup}, {"restore", Restore}, {"log", Log}};
+        {"read", Read}, {"bustest", BusTest}, {"backup", Backup}, {"restore", Restore}, {"log", Log}, {"serve", Serve}};
     if (const Exit prepared = Prepare(line.options); prepared != kDone)
         return prepared;
     Bus bus;

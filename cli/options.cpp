@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -15,7 +16,9 @@ constexpr const char* kSynopsis =
     "  bustest [--json]                       the bus test over 1..250: the addresses that answered\n"
     "  backup ADDRESS FILE                    the controller's parameter set to FILE\n"
     "  restore FILE ADDRESS...                write a parameter set to each controller and verify it\n"
-    "  log ADDRESS... [--every S] [--count N] [--dir DIR]   the drying log of several chambers\n";
+    "  log ADDRESS... [--every S] [--count N] [--dir DIR]   the drying log of several chambers\n"
+    "  serve [--chambers FILE | ADDRESS...] [--every S] [--count N] [--dir DIR]\n"
+    "                                         the plant's rounds: drying log, alarms and alarm log\n";
 
 struct Parser {
     QCommandLineParser parser;
@@ -23,16 +26,18 @@ struct Parser {
     QCommandLineOption baud{{"b", "baud"}, "Line speed: 19200, 9600 or 4800.", "RATE"};
     QCommandLineOption parity{"parity", "Parity: none, even or odd.", "PARITY"};
     QCommandLineOption json{"json", "read, bustest: the result as JSON."};
-    QCommandLineOption every{"every", "log: seconds from one round's start to the next (default 10).", "S"};
-    QCommandLineOption count{"count", "log: stop after N rounds (default: run until SIGINT or SIGTERM).", "N"};
-    QCommandLineOption dir{"dir", "log: folder of the log files (default pomiary).", "DIR"};
+    QCommandLineOption every{"every", "log, serve: seconds from one round's start to the next (default 10).", "S"};
+    QCommandLineOption count{"count", "log, serve: stop after N rounds (default: run until SIGINT or SIGTERM).", "N"};
+    QCommandLineOption dir{"dir", "log, serve: folder of the log files (default pomiary).", "DIR"};
+    QCommandLineOption chambers{"chambers", "serve: the plant's chamber list (komory.json): names and alarm thresholds.",
+                                "FILE"};
     QCommandLineOption help{{"h", "help"}, "This text."};
     QCommandLineOption version{{"v", "version"}, "The program's version."};
 
     Parser()
     {
-        parser.addOptions({port, baud, parity, json, every, count, dir, help, version});
-        parser.addPositionalArgument("COMMAND", "read, bustest, backup, restore or log, and its arguments.",
+        parser.addOptions({port, baud, parity, json, every, count, dir, chambers, help, version});
+        parser.addPositionalArgument("COMMAND", "read, bustest, backup, restore, log or serve, and its arguments.",
                                      "COMMAND ...");
     }
 };
@@ -51,6 +56,7 @@ const std::map<std::string, CommandShape>& Shapes()
         {"backup", {2, 2, {}}},
         {"restore", {2, 251, {}}},
         {"log", {1, 250, {"every", "count", "dir"}}},
+        {"serve", {0, 250, {"every", "count", "dir", "chambers"}}},
     };
     return shapes;
 }
@@ -119,7 +125,7 @@ CommandLine ParseCommandLine(const QStringList& arguments)
         return Usage("unknown command '" + o.command + "'");
     for (const QString& name : p.parser.optionNames()) {
         const QCommandLineOption* option = nullptr;
-        for (const QCommandLineOption* candidate : {&p.json, &p.every, &p.count, &p.dir})
+        for (const QCommandLineOption* candidate : {&p.json, &p.every, &p.count, &p.dir, &p.chambers})
             if (candidate->names().contains(name))
                 option = candidate;
         if (option && !shape->second.options.contains(option->names().constLast().toStdString()))
@@ -168,6 +174,19 @@ CommandLine ParseCommandLine(const QStringList& arguments)
         o.dir = p.parser.value(p.dir).toStdString();
         if (o.dir.empty())
             return Usage("--dir is empty");
+    }
+    if (o.command == "serve") {
+        o.chambersFile = p.parser.value(p.chambers).toStdString();
+        if (p.parser.isSet(p.chambers) == !o.addresses.empty())
+            return Usage("serve takes --chambers FILE or addresses, one of them");
+        if (p.parser.isSet(p.chambers) && o.chambersFile.empty())
+            return Usage("--chambers is empty");
+        for (const std::uint8_t a : o.addresses) {
+            if (std::any_of(o.chambers.chambers.begin(), o.chambers.chambers.end(),
+                            [a](const plant::Chamber& c) { return c.address == a; }))
+                return Usage("serve: address " + std::to_string(a) + " given twice");
+            o.chambers.chambers.push_back({a, plant::DefaultChamberName(a)});
+        }
     }
     c.outcome = CommandLine::Outcome::Run;
     return c;

@@ -6,6 +6,8 @@
 
 #include <QStringList>
 
+#include "plant/chamber_list.h"
+
 namespace torv::cli {
 
 // Exit statuses, which scripts and the service manager go by.
@@ -28,6 +30,9 @@ struct Options {
     unsigned everySeconds = 10;
     std::optional<unsigned> rounds;
     std::string dir = "pomiary";
+    // serve: the chamber list file given, and the list (from it or the addresses) once read.
+    std::string chambersFile;
+    plant::ChamberList chambers;
 };
 
 struct CommandLine {

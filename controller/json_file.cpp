@@ -7,9 +7,11 @@
 #include <QByteArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <QSaveFile>
 #include <QString>
 
 #include "controller/quoted_text.h"
+#include "settings/file_target.h"
 
 namespace torv {
 
@@ -254,6 +256,28 @@ std::optional<int> JsonTenths(const QJsonValue& v, std::string_view written, int
         return std::nullopt;
     }
     return static_cast<int>(position);
+}
+
+bool WriteJsonFile(const std::string& path, const std::string& json, std::string& error)
+{
+    // The rename that replaces the file would replace a device or a FIFO as well.
+    const files::Target target = files::SaveTarget(path);
+    if (!target.ok()) {
+        error = files::RefusalText(target.refusal, target.type, target.error);
+        return false;
+    }
+    QSaveFile file(QString::fromStdString(target.path));
+    if (!file.open(QIODevice::WriteOnly) || file.write(json.data(), static_cast<qint64>(json.size())) !=
+                                                static_cast<qint64>(json.size())) {
+        error = file.errorString().toStdString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        error = file.errorString().toStdString();
+        return false;
+    }
+    return true;
 }
 
 } // namespace torv

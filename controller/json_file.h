@@ -50,6 +50,11 @@ struct JsonFileObject {
 JsonFileObject ReadJsonFileObject(std::string_view bytes, std::size_t maxBytes, std::string_view format, int version,
                                   std::string_view kind);
 
+// Writes `json` through a temporary file renamed over `path`, so a failed
+// save leaves any earlier file whole; a name that is not a regular file
+// (a device, a FIFO) is refused, not replaced. False with `error` set.
+bool WriteJsonFile(const std::string& path, const std::string& json, std::string& error);
+
 std::string JsonFileSizeProblem(unsigned long long size, std::size_t maxBytes);
 
 // A number from a file as short as it reads back exactly.

@@ -9,7 +9,6 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonValue>
-#include <QSaveFile>
 #include <QString>
 #include <QStringList>
 
@@ -441,25 +440,7 @@ ParameterSetResult ReadParameterSetFile(const std::string& path)
 
 bool WriteParameterSetFile(const std::string& path, const ParameterSet& set, std::string& error)
 {
-    // The rename that replaces the file would replace a device or a FIFO as well.
-    const files::Target target = files::SaveTarget(path);
-    if (!target.ok()) {
-        error = files::RefusalText(target.refusal, target.type, target.error);
-        return false;
-    }
-    QSaveFile file(QString::fromStdString(target.path));
-    const std::string json = ParameterSetJson(set);
-    if (!file.open(QIODevice::WriteOnly) || file.write(json.data(), static_cast<qint64>(json.size())) !=
-                                                static_cast<qint64>(json.size())) {
-        error = file.errorString().toStdString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        error = file.errorString().toStdString();
-        return false;
-    }
-    return true;
+    return WriteJsonFile(path, ParameterSetJson(set), error);
 }
 
 } // namespace torv

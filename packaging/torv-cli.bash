@@ -26,6 +26,10 @@ _torv_cli()
             _filedir -d
             return
             ;;
+        --chambers)
+            _filedir json
+            return
+            ;;
         --every | --count)
             return
             ;;
@@ -35,7 +39,7 @@ _torv_cli()
     local i command="" position=0
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-            --port | -p | --baud | -b | --parity | --dir | --every | --count) ((i++)) ;;
+            --port | -p | --baud | -b | --parity | --dir | --every | --count | --chambers) ((i++)) ;;
             -*) ;;
             *)
                 if [[ -z $command ]]; then
@@ -52,12 +56,13 @@ _torv_cli()
         case $command in
             read | bustest) options+=" --json" ;;
             log) options+=" --every --count --dir" ;;
+            serve) options+=" --chambers --every --count --dir" ;;
         esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
         return
     fi
     case $command in
-        "") COMPREPLY=($(compgen -W "read bustest backup restore log" -- "$cur")) ;;
+        "") COMPREPLY=($(compgen -W "read bustest backup restore log serve" -- "$cur")) ;;
         backup) ((position == 1)) && _filedir json ;;
         restore) ((position == 0)) && _filedir json ;;
     esac

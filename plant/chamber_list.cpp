@@ -7,7 +7,6 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonValue>
-#include <QSaveFile>
 #include <QString>
 
 #include "controller/json_file.h"
@@ -270,25 +269,7 @@ bool WriteChamberListFile(const std::string& path, const ChamberList& list, std:
         error = problems.front();
         return false;
     }
-    // The rename that replaces the file would replace a device or a FIFO as well.
-    const files::Target target = files::SaveTarget(path);
-    if (!target.ok()) {
-        error = files::RefusalText(target.refusal, target.type, target.error);
-        return false;
-    }
-    QSaveFile file(QString::fromStdString(target.path));
-    const std::string json = ChamberListJson(list);
-    if (!file.open(QIODevice::WriteOnly) || file.write(json.data(), static_cast<qint64>(json.size())) !=
-                                                static_cast<qint64>(json.size())) {
-        error = file.errorString().toStdString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        error = file.errorString().toStdString();
-        return false;
-    }
-    return true;
+    return WriteJsonFile(path, ChamberListJson(list), error);
 }
 
 } // namespace torv::plant

@@ -2,7 +2,7 @@
 # torv-cli against torv-sim on a pseudo-terminal: each command's result and
 # exit status, and the frames the simulator received (its --trace).
 # usage: cli_on_simulator.sh TORV_CLI TORV_SIM GROUP
-#   GROUP: read | bustest | clone | failures | log | readonly
+#   GROUP: read | bustest | clone | failures | log | readonly | serve
 set -u
 cli=$1 sim=$2 group=$3
 work=$(mktemp -d /tmp/torv-cli-XXXXXX)
@@ -240,6 +240,35 @@ readonly)
   [ -z "$writes" ] || fail "reading sent writes: $writes"
   [ "$(grep -c '"AlarmBuzzer": true' backup-2.json backup-5.json backup-6.json | tr '\n' ' ')" \
     = "backup-2.json:1 backup-5.json:1 backup-6.json:0 " ] || fail "the sets' alarm switches: $(grep -h AlarmBuzzer backup-*.json)"
+  ;;
+serve)
+  serve --address 1
+  # A silent chamber: three failed scans raise its alarm, then it rests until the fifth round after.
+  m=$(mark); run --baud 19200 serve 1 5 --every 1 --count 4 --dir logs
+  expect 1 "serve with a silent chamber"
+  scan="r 68/04 r 7E/02 r A0/08 "
+  [ "$(frames "$m" 01)" = "$block$scan$scan$scan$scan" ] || fail "serve sent $(frames "$m" 01)"
+  [ "$(frames "$m" 05)" = "r 60/08 r 68/04 r 7E/02 r 68/04 r 7E/02 r 68/04 r 7E/02 " ] || fail "the silent chamber: $(frames "$m" 05)"
+  day=$(ls logs | sed -n 's/^komora-001-\(.*\)\.csv$/\1/p')
+  [ "$(tail -n +2 "logs/komora-001-$day.csv" | wc -l)" -eq 5 ] || fail "chamber 1's log: $(cat "logs/komora-001-$day.csv")"
+  [ "$(cut -d, -f2- "logs/alarmy-$day.csv" | tr -d '\r')" = "$(printf 'address,kind,event,value\n5,no-communication,raised,3 odczyty bez odpowiedzi')" ] \
+    || fail "the alarm log: $(cat "logs/alarmy-$day.csv")"
+  grep -q 'komora 5 (Komora 5): alarm: Brak komunikacji' err || fail "the alarm is not told: $(cat err)"
+  # The overview's list: its names; a broken list or both kinds of chamber list are refused before a frame.
+  printf '{"format": "torv-lcd-chambers", "version": 1, "chambers": [{"address": 1, "name": "Sosna"}]}' > komory.json
+  printf '{"format": "torv-lcd-chambers", "version": 1, "chambers": [{"address": 0}]}' > broken.json
+  m=$(mark); run --baud 19200 serve --chambers broken.json --count 1
+  expect 2 "serve with a broken list"
+  grep -q 'broken.json: chambers, pozycja 1' err && [ -z "$(frames "$m" 01)" ] || fail "broken list: $(cat err)"
+  run --baud 19200 serve --chambers komory.json 1 --count 1
+  expect 2 "serve with a list and addresses"
+  # A stop signal ends it cleanly, between rounds or in a scan.
+  "$cli" --baud 19200 serve --chambers komory.json --dir named > out 2> err &
+  server=$!
+  for _ in $(seq 600); do [ "$(cat named/komora-001-*.csv 2>/dev/null | wc -l)" -ge 3 ] && break; sleep 0.05; done
+  kill -TERM $server
+  wait $server; rc=$?
+  expect 0 "serve stopped by SIGTERM"
   ;;
 *) echo "unknown group $group"; exit 2 ;;
 esac

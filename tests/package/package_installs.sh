@@ -91,7 +91,7 @@ if [ -f /usr/share/bash-completion/bash_completion ]; then
   commands=$(bash -c 'source /usr/share/bash-completion/bash_completion; source "$1"
     COMP_WORDS=(torv-cli ""); COMP_CWORD=1; _torv_cli; echo "${COMPREPLY[*]}"' _ \
     "$root/usr/share/bash-completion/completions/torv-cli")
-  [ "$commands" = "read bustest backup restore log" ] || fail "completion offers '$commands' for a command"
+  [ "$commands" = "read bustest backup restore log serve" ] || fail "completion offers '$commands' for a command"
 fi
 
 # The installed tool against the installed simulator, in a working directory

@@ -1,0 +1,126 @@
+// serve: the plant's rounds without a window. Each chamber is read once, then
+// the overview's rounds of measurement scans (a dead chamber rested to every
+// fifth round) go on until a stop signal, every scan into the drying log and
+// every alarm event into the alarm log, the same files the overview writes.
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+#include "cli/commands.h"
+#include "cli/stop.h"
+#include "controller/drying_log_writer.h"
+#include "plant/alarm_log.h"
+#include "plant/overview.h"
+
+namespace torv::cli {
+
+namespace {
+
+const char* EventText(plant::AlarmEventType type)
+{
+    switch (type) {
+    case plant::AlarmEventType::Raised: return "alarm";
+    case plant::AlarmEventType::Cleared: return "alarm cleared";
+    case plant::AlarmEventType::Acknowledged: return "alarm acknowledged";
+    }
+    return "alarm";
+}
+
+} // namespace
+
+Exit PrepareServe(Options& options)
+{
+    if (!options.chambersFile.empty()) {
+        if (!std::filesystem::exists(options.chambersFile)) {
+            Message(options.chambersFile + ": no such file");
+            return kUsage;
+        }
+        const plant::ChamberListResult read = plant::ReadChamberListFile(options.chambersFile);
+        for (const std::string& problem : read.problems)
+            Message(options.chambersFile + ": " + problem);
+        if (!read.ok())
+            return kUsage;
+        if (read.list.chambers.empty()) {
+            Message(options.chambersFile + ": no chambers listed");
+            return kUsage;
+        }
+        options.chambers = read.list;
+    }
+    // The rounds are the command line's, not the overview's.
+    options.chambers.roundSeconds = static_cast<int>(options.everySeconds);
+    return kDone;
+}
+
+Exit Serve(Bus& bus, const Options& options)
+{
+    StopSignals stop;
+    const auto report = [](const std::string& text) { Message(text); };
+    drying_log::Writer writer = drying_log::Writer::InDirectory(options.dir, drying_log::SystemLocalTime, report);
+    plant::AlarmLog alarmLog = plant::AlarmLog::InDirectory(options.dir, report);
+    const auto linesLost = [&] { return writer.anyFailed() || alarmLog.anyFailed(); };
+    const auto name = [&](int address) {
+        for (const plant::Chamber& c : options.chambers.chambers)
+            if (c.address == address)
+                return c.name;
+        return plant::DefaultChamberName(address);
+    };
+
+    // Each chamber read whole once, logged when it answered, as the window logs its module read.
+    std::map<int, bool> answering;
+    bool anyFailed = false;
+    for (const plant::Chamber& c : options.chambers.chambers) {
+        if (stop.requested())
+            return linesLost() ? kController : kDone;
+        const Result read = bus.blockRead(static_cast<std::uint8_t>(c.address));
+        if (read.ok)
+            writer.record(c.address, read.row, drying_log::Status::Ok);
+        answering[c.address] = read.ok;
+        anyFailed = anyFailed || !read.ok;
+    }
+
+    plant::Overview overview(bus.station);
+    overview.setList(options.chambers);
+    unsigned roundsEnded = 0;
+    bool roundAnswered = false, roundScanned = false;
+    while (!stop.requested()) {
+        const std::optional<plant::Overview::Step> step =
+            overview.step(bus.clock.nowUs(), drying_log::SystemLocalTime(), [&stop] { return stop.requested(); });
+        if (step) {
+            const int address = step->scan.address;
+            const bool ok = step->scan.ok;
+            roundScanned = true;
+            roundAnswered = roundAnswered || ok;
+            anyFailed = anyFailed || !ok;
+            writer.append(step->row);
+            // Told when it changes, not every round.
+            if (ok != answering[address])
+                Message(Chamber(static_cast<std::uint8_t>(address)) + ": " +
+                        (ok ? std::string("answers again") : texts::kNoCommunication));
+            answering[address] = ok;
+            alarmLog.append(step->events);
+            for (const plant::AlarmEvent& e : step->events)
+                Message(Chamber(static_cast<std::uint8_t>(address)) + " (" + name(address) + "): " + EventText(e.type) +
+                        ": " + std::string(plant::AlarmName(e.id.kind)) + (e.value.empty() ? "" : " (" + e.value + ")"));
+            continue;
+        }
+        // Nothing to scan now: the round under way has just ended, or the next has not begun.
+        if (!overview.rounds().inRound() && overview.rounds().round() > roundsEnded) {
+            roundsEnded = overview.rounds().round();
+            // Not one chamber answered: the adapter may have been pulled and plugged back.
+            if (roundScanned && !roundAnswered)
+                bus.reopen();
+            roundScanned = roundAnswered = false;
+            if (options.rounds && roundsEnded >= *options.rounds)
+                break;
+        }
+        const std::uint64_t next = overview.nextScanUs(), now = bus.clock.nowUs();
+        if (next > now)
+            stop.wait(next - now);
+    }
+    if (linesLost())
+        return kController;
+    // Ended by --count: like log, a chamber that failed to answer fails the run; by a signal, a clean end.
+    return options.rounds && !stop.requested() && anyFailed ? kController : kDone;
+}
+
+} // namespace torv::cli
