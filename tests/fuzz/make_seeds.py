@@ -159,7 +159,30 @@ def parameters():
     }
 
 
-TARGETS = {"transactions": transactions, "settings": settings, "parameters": parameters}
+def chamber_file(text):
+    return ('{"format": "torv-lcd-chambers", "version": 1' + text + '}').encode("utf-8")
+
+
+def chambers():
+    alarms = ('"alarms": {"noCommunicationScans": 3, "deviationCelsius": 5.0, "deviationMinutes": 30, '
+              '"sensorLowCelsius": -40.0, "sensorHighCelsius": 150.0, "wetAboveDryCelsius": 2.0, "wetAboveDryScans": 3}')
+    return {
+        "ok_full": chamber_file(', "roundSeconds": 60, ' + alarms +
+                                ', "chambers": [{"address": 3, "name": "Komora 3 – dąb"}, {"address": 7, "name": "Komora 7"}]'),
+        "ok_minimal": chamber_file(""),
+        "ok_defaults": chamber_file(', "chambers": [{"address": 250}, {"address": 1, "name": "  Sosna  "}]'),
+        "fail_twice": chamber_file(', "chambers": [{"address": 3}, {"address": 3}]'),
+        "fail_address": chamber_file(', "chambers": [{"address": 251}]'),
+        "fail_round": chamber_file(', "roundSeconds": 9'),
+        "fail_decimals": chamber_file(', "alarms": {"deviationCelsius": 5.05}'),
+        "fail_repeated": chamber_file(', "version": 1'),
+        "fail_control": chamber_file(', "chambers": [{"address": 3, "name": "a\tb"}]'),
+        "fail_foreign": b'{"format": "torv-lcd-parameters", "version": 1}',
+        "fail_empty": b"",
+    }
+
+
+TARGETS = {"transactions": transactions, "settings": settings, "parameters": parameters, "chambers": chambers}
 
 
 def main():
