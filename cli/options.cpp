@@ -17,7 +17,7 @@ constexpr const char* kSynopsis =
     "  backup ADDRESS FILE                    the controller's parameter set to FILE\n"
     "  restore FILE ADDRESS...                write a parameter set to each controller and verify it\n"
     "  log ADDRESS... [--every S] [--count N] [--dir DIR]   the drying log of several chambers\n"
-    "  serve [--chambers FILE | ADDRESS...] [--every S] [--count N] [--dir DIR]\n"
+    "  serve [--chambers FILE | ADDRESS...] [--every S] [--count N] [--dir DIR] [--metrics [HOST:]PORT]\n"
     "                                         the plant's rounds: drying log, alarms and alarm log\n";
 
 struct Parser {
@@ -29,6 +29,8 @@ struct Parser {
     QCommandLineOption every{"every", "log, serve: seconds from one round's start to the next (default 10).", "S"};
     QCommandLineOption count{"count", "log, serve: stop after N rounds (default: run until SIGINT or SIGTERM).", "N"};
     QCommandLineOption dir{"dir", "log, serve: folder of the log files (default pomiary).", "DIR"};
+    QCommandLineOption metrics{"metrics", "serve: a Prometheus endpoint /metrics on HOST (default 127.0.0.1) and PORT.",
+                               "[HOST:]PORT"};
     QCommandLineOption chambers{"chambers", "serve: the plant's chamber list (komory.json): names and alarm thresholds.",
                                 "FILE"};
     QCommandLineOption help{{"h", "help"}, "This text."};
@@ -36,7 +38,7 @@ struct Parser {
 
     Parser()
     {
-        parser.addOptions({port, baud, parity, json, every, count, dir, chambers, help, version});
+        parser.addOptions({port, baud, parity, json, every, count, dir, chambers, metrics, help, version});
         parser.addPositionalArgument("COMMAND", "read, bustest, backup, restore, log or serve, and its arguments.",
                                      "COMMAND ...");
     }
@@ -56,7 +58,7 @@ const std::map<std::string, CommandShape>& Shapes()
         {"backup", {2, 2, {}}},
         {"restore", {2, 251, {}}},
         {"log", {1, 250, {"every", "count", "dir"}}},
-        {"serve", {0, 250, {"every", "count", "dir", "chambers"}}},
+        {"serve", {0, 250, {"every", "count", "dir", "chambers", "metrics"}}},
     };
     return shapes;
 }
@@ -125,7 +127,7 @@ CommandLine ParseCommandLine(const QStringList& arguments)
         return Usage("unknown command '" + o.command + "'");
     for (const QString& name : p.parser.optionNames()) {
         const QCommandLineOption* option = nullptr;
-        for (const QCommandLineOption* candidate : {&p.json, &p.every, &p.count, &p.dir, &p.chambers})
+        for (const QCommandLineOption* candidate : {&p.json, &p.every, &p.count, &p.dir, &p.chambers, &p.metrics})
             if (candidate->names().contains(name))
                 option = candidate;
         if (option && !shape->second.options.contains(option->names().constLast().toStdString()))
@@ -181,6 +183,20 @@ CommandLine ParseCommandLine(const QStringList& arguments)
             return Usage("serve takes --chambers FILE or addresses, one of them");
         if (p.parser.isSet(p.chambers) && o.chambersFile.empty())
             return Usage("--chambers is empty");
+        if (p.parser.isSet(p.metrics)) {
+            // PORT, HOST:PORT or [IPv6]:PORT; the loopback unless a host is chosen.
+            const QString value = p.parser.value(p.metrics);
+            const qsizetype colon = value.lastIndexOf(':');
+            QString host = colon < 0 ? QString() : value.left(colon);
+            if (host.startsWith('[') && host.endsWith(']'))
+                host = host.mid(1, host.size() - 2);
+            const std::optional<unsigned> port = WholeNumber(value.mid(colon + 1), 1, 65535);
+            if (!port || (colon >= 0 && host.isEmpty()))
+                return Usage("--metrics takes [HOST:]PORT, PORT 1..65535");
+            if (!host.isEmpty())
+                o.metricsHost = host.toStdString();
+            o.metricsPort = static_cast<int>(*port);
+        }
         for (const std::uint8_t a : o.addresses) {
             if (std::any_of(o.chambers.chambers.begin(), o.chambers.chambers.end(),
                             [a](const plant::Chamber& c) { return c.address == a; }))

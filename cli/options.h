@@ -33,6 +33,9 @@ struct Options {
     // serve: the chamber list file given, and the list (from it or the addresses) once read.
     std::string chambersFile;
     plant::ChamberList chambers;
+    // serve --metrics: where the Prometheus endpoint listens (port 0: none).
+    std::string metricsHost = "127.0.0.1";
+    int metricsPort = 0;
 };
 
 struct CommandLine {

@@ -5,12 +5,14 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <memory>
 
 #include "cli/commands.h"
 #include "cli/stop.h"
 #include "controller/drying_log_writer.h"
 #include "plant/alarm_log.h"
 #include "plant/overview.h"
+#include "telemetry/metrics.h"
 
 namespace torv::cli {
 
@@ -53,6 +55,17 @@ Exit PrepareServe(Options& options)
 
 Exit Serve(Bus& bus, const Options& options)
 {
+    // The scrape endpoint first: a port it cannot have ends the run before a frame.
+    telemetry::PlantMetrics metrics;
+    std::unique_ptr<telemetry::MetricsEndpoint> endpoint;
+    if (options.metricsPort != 0) {
+        try {
+            endpoint = std::make_unique<telemetry::MetricsEndpoint>(options.metricsHost, options.metricsPort, metrics);
+        } catch (const std::exception& e) {
+            Message(e.what());
+            return kUsage;
+        }
+    }
     StopSignals stop;
     const auto report = [](const std::string& text) { Message(text); };
     drying_log::Writer writer = drying_log::Writer::InDirectory(options.dir, drying_log::SystemLocalTime, report);
@@ -98,6 +111,8 @@ Exit Serve(Bus& bus, const Options& options)
                         (ok ? std::string("answers again") : texts::kNoCommunication));
             answering[address] = ok;
             alarmLog.append(step->events);
+            metrics.scanned(step->row);
+            metrics.alarms(address, overview.alarms().alarms());
             for (const plant::AlarmEvent& e : step->events)
                 Message(Chamber(static_cast<std::uint8_t>(address)) + " (" + name(address) + "): " + EventText(e.type) +
                         ": " + std::string(plant::AlarmName(e.id.kind)) + (e.value.empty() ? "" : " (" + e.value + ")"));

@@ -30,7 +30,7 @@ _torv_cli()
             _filedir json
             return
             ;;
-        --every | --count)
+        --every | --count | --metrics)
             return
             ;;
     esac
@@ -39,7 +39,7 @@ _torv_cli()
     local i command="" position=0
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-            --port | -p | --baud | -b | --parity | --dir | --every | --count | --chambers) ((i++)) ;;
+            --port | -p | --baud | -b | --parity | --dir | --every | --count | --chambers | --metrics) ((i++)) ;;
             -*) ;;
             *)
                 if [[ -z $command ]]; then
@@ -56,7 +56,7 @@ _torv_cli()
         case $command in
             read | bustest) options+=" --json" ;;
             log) options+=" --every --count --dir" ;;
-            serve) options+=" --chambers --every --count --dir" ;;
+            serve) options+=" --chambers --every --count --dir --metrics" ;;
         esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
         return

@@ -13,6 +13,7 @@ PACKAGES=(
   python3 python3-pymodbus libmodbus-dev mbpoll socat
   clang-14 libclang-rt-14-dev
   dpkg-dev file bash-completion
+  prometheus-cpp-dev prometheus curl
 )
 
 missing=()

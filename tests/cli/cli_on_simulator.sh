@@ -2,7 +2,7 @@
 # torv-cli against torv-sim on a pseudo-terminal: each command's result and
 # exit status, and the frames the simulator received (its --trace).
 # usage: cli_on_simulator.sh TORV_CLI TORV_SIM GROUP
-#   GROUP: read | bustest | clone | failures | log | readonly | serve
+#   GROUP: read | bustest | clone | failures | log | readonly | serve | metrics
 set -u
 cli=$1 sim=$2 group=$3
 work=$(mktemp -d /tmp/torv-cli-XXXXXX)
@@ -30,6 +30,7 @@ frames() {
     printf "%s ", ($5 == "03" ? "r " $7 "/" $9 : "w " $7) }'
 }
 block="r 60/08 r 68/08 r 70/08 r 78/08 r A0/08 r 80/08 r 88/08 r 90/08 r 98/08 "
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
 json_field() { python3 -c "import json,sys; d=json.load(open(sys.argv[1])); print(json.dumps((d$2), sort_keys=True))" "$1"; }
 
 case $group in
@@ -269,6 +270,46 @@ serve)
   kill -TERM $server
   wait $server; rc=$?
   expect 0 "serve stopped by SIGTERM"
+  ;;
+metrics)
+  serve --address 3
+  port=$(free_port)
+  "$cli" --baud 19200 serve 3 5 --every 1 --dir logs --metrics "127.0.0.1:$port" > out 2> err &
+  server=$!
+  for _ in $(seq 300); do
+    curl -sf "http://127.0.0.1:$port/metrics" > exposition && grep -q 'torv_chamber_up{address="5"} 0' exposition && break
+    sleep 0.1
+  done
+  promtool check metrics < exposition > promtool.out 2>&1 || fail "promtool: $(cat promtool.out)"
+  grep -q 'torv_chamber_up{address="3"} 1' exposition || fail "chamber 3 is not up: $(cat exposition)"
+  ! grep -q 'torv_temperature_celsius{address="5"' exposition || fail "a silent chamber has temperatures"
+  grep -q 'torv_scans_failed_total{address="5"} [1-9]' exposition || fail "the failed scans are not counted"
+  # A real Prometheus scrapes it every second; what it holds is what the service logged.
+  pport=$(free_port)
+  printf 'global: {scrape_interval: 1s}\nscrape_configs: [{job_name: torv, static_configs: [{targets: ["127.0.0.1:%s"]}]}]\n' \
+    "$port" > prometheus.yml
+  prometheus --config.file=prometheus.yml --web.listen-address="127.0.0.1:$pport" --storage.tsdb.path=tsdb \
+    > prometheus.log 2>&1 &
+  prom=$!
+  query='torv_temperature_celsius{address="3",sensor="dry"}'
+  dry=""
+  for _ in $(seq 300); do
+    dry=$(curl -sf -G "http://127.0.0.1:$pport/api/v1/query" --data-urlencode "query=$query" 2>/dev/null |
+      python3 -c 'import json,sys; r=json.load(sys.stdin)["data"]["result"]; print(r[0]["value"][1] if r else "")' 2>/dev/null)
+    [ -n "$dry" ] && break
+    sleep 0.2
+  done
+  kill $prom; wait $prom 2>/dev/null
+  kill -TERM $server
+  wait $server; rc=$?
+  expect 0 "serve with metrics stopped by SIGTERM"
+  day=$(ls logs | sed -n 's/^komora-003-\(.*\)\.csv$/\1/p')
+  python3 - "$dry" "logs/komora-003-$day.csv" <<'PY' || fail "Prometheus holds T suchy '$dry', not a value the service logged"
+import csv, sys
+value = float(sys.argv[1])
+rows = list(csv.DictReader(open(sys.argv[2], newline="")))
+sys.exit(0 if any(r["TempDry"] and abs(float(r["TempDry"]) - value) < 1e-9 for r in rows) else 1)
+PY
   ;;
 *) echo "unknown group $group"; exit 2 ;;
 esac

@@ -40,6 +40,8 @@ TEST(CliCommandLine, EachCommandTakesItsArgumentsAndOptions)
         {{"backup", "250", "set.json"}, "backup", {250}, "set.json"},
         {{"restore", "set.json", "2", "3", "8"}, "restore", {2, 3, 8}, "set.json"},
         {{"log", "1", "2", "--every", "5", "--count", "3", "--dir", "d"}, "log", {1, 2}, ""},
+        {{"serve", "3", "7", "--metrics", "9100"}, "serve", {3, 7}, ""},
+        {{"serve", "--chambers", "komory.json", "--every", "30"}, "serve", {}, ""},
     };
     for (const auto& c : accepted) {
         const CommandLine line = Parse(c.args);
@@ -58,6 +60,16 @@ TEST(CliCommandLine, EachCommandTakesItsArgumentsAndOptions)
               std::make_tuple(std::optional<std::string>("/dev/ttyUSB1"), std::optional<std::uint8_t>(2), std::optional<std::uint8_t>(1)));
     EXPECT_EQ(Parse({"--help"}).outcome, Outcome::Help);
     EXPECT_EQ(Parse({"-v"}).outcome, Outcome::Version);
+    // The scrape endpoint stays on the loopback unless a host is chosen.
+    for (const auto& [value, host, port] : {std::tuple{"9100", "127.0.0.1", 9100}, std::tuple{"0.0.0.0:1", "0.0.0.0", 1},
+                                            std::tuple{"[::1]:65535", "::1", 65535}}) {
+        const Options serve = Parse({"serve", "1", "--metrics", value}).options;
+        EXPECT_EQ(std::tie(serve.metricsHost, serve.metricsPort), std::make_tuple(std::string(host), port)) << value;
+    }
+    const Options named = Parse({"serve", "3", "5"}).options;
+    ASSERT_EQ(named.chambers.chambers.size(), 2u);
+    EXPECT_EQ(named.chambers.chambers[1].name, "Komora 5");
+    EXPECT_EQ(named.metricsPort, 0) << "no endpoint unless asked";
 }
 
 TEST(CliCommandLine, RefusalsSayWhatIsWrong)
@@ -79,6 +91,12 @@ TEST(CliCommandLine, RefusalsSayWhatIsWrong)
         {{"--baud", "115200", "read", "1"}, "--baud"},
         {{"--parity", "mark", "read", "1"}, "--parity"},
         {{"--bogus", "read", "1"}, "bogus"},
+        {{"serve"}, "--chambers FILE or addresses"},
+        {{"serve", "--chambers", "k.json", "3"}, "--chambers FILE or addresses"},
+        {{"serve", "3", "3"}, "given twice"},
+        {{"serve", "3", "--metrics", "65536"}, "--metrics"},
+        {{"serve", "3", "--metrics", ":9100"}, "--metrics"},
+        {{"log", "3", "--metrics", "9100"}, "log takes no --metrics"},
     };
     for (const auto& c : refused) {
         const CommandLine line = Parse(c.args);

@@ -1,0 +1,79 @@
+// The plant's Prometheus series: names, labels and units, and what a chamber
+// that stops answering keeps and loses.
+#include <gtest/gtest.h>
+
+#include "telemetry/metrics.h"
+
+using namespace torv;
+
+namespace {
+
+drying_log::Row Answered(int address)
+{
+    drying_log::Row r;
+    r.address = address;
+    r.tempDry = 635;
+    r.tempWet = -5;
+    r.difference = 425;
+    r.setTemperature = 70;
+    r.setDifference = 5;
+    r.autoStep = 2;
+    r.autoHoursDone = 5;
+    r.autoHoursTotal = 8;
+    r.heating = 1;
+    r.humidifying = 0;
+    r.ventOpen = 0;
+    r.ventClose = 1;
+    return r;
+}
+
+bool Has(const std::string& text, const std::string& line) { return text.find("\n" + line + "\n") != std::string::npos; }
+
+} // namespace
+
+TEST(PlantMetrics, ValuesInBaseUnitsAndASilentChamberKeepsOnlyItsCountersAndUp)
+{
+    telemetry::PlantMetrics m;
+    m.scanned(Answered(3));
+    std::string text = "\n" + m.exposition();
+    for (const char* line : {"torv_chamber_up{address=\"3\"} 1", "torv_temperature_celsius{address=\"3\",sensor=\"dry\"} 63.5",
+                             "torv_temperature_celsius{address=\"3\",sensor=\"wet\"} -0.5",
+                             "torv_temperature_difference_celsius{address=\"3\"} 4.25",
+                             "torv_set_temperature_celsius{address=\"3\"} 70", "torv_programme_step{address=\"3\"} 2",
+                             "torv_programme_elapsed_seconds{address=\"3\"} 18000",
+                             "torv_programme_duration_seconds{address=\"3\"} 28800",
+                             "torv_actuator_on{actuator=\"heating\",address=\"3\"} 1",
+                             "torv_actuator_on{actuator=\"vent_open\",address=\"3\"} 0",
+                             "torv_scans_total{address=\"3\"} 1", "torv_scans_failed_total{address=\"3\"} 0"})
+        EXPECT_TRUE(Has(text, line)) << line << "\n" << text;
+    EXPECT_EQ(text.find("sensor=\"control1\""), std::string::npos) << "a sensor the row has not is no series";
+    EXPECT_EQ(text.find(" # "), std::string::npos);
+
+    drying_log::Row silent;
+    silent.address = 3;
+    silent.status = drying_log::Status::Failed;
+    m.scanned(silent);
+    m.alarms(3, {plant::Alarm{{3, plant::AlarmKind::NoCommunication}, {}, "", false, false}});
+    text = "\n" + m.exposition();
+    EXPECT_TRUE(Has(text, "torv_chamber_up{address=\"3\"} 0"));
+    EXPECT_TRUE(Has(text, "torv_scans_total{address=\"3\"} 2"));
+    EXPECT_TRUE(Has(text, "torv_scans_failed_total{address=\"3\"} 1"));
+    EXPECT_TRUE(Has(text, "torv_alarms_active{address=\"3\",kind=\"no-communication\"} 1"));
+    EXPECT_EQ(text.find("torv_temperature_celsius{"), std::string::npos) << "a stale value is left: " << text;
+    EXPECT_EQ(text.find("torv_actuator_on{"), std::string::npos);
+    EXPECT_NE(text.find("torv_last_good_scan_timestamp_seconds{address=\"3\"}"), std::string::npos)
+        << "when it last answered stays";
+
+    // Answering again brings the values back; a cleared alarm goes.
+    m.scanned(Answered(3));
+    m.alarms(3, {plant::Alarm{{3, plant::AlarmKind::NoCommunication}, {}, "", false, true}});
+    text = "\n" + m.exposition();
+    EXPECT_TRUE(Has(text, "torv_temperature_celsius{address=\"3\",sensor=\"dry\"} 63.5"));
+    EXPECT_EQ(text.find("torv_alarms_active{"), std::string::npos);
+}
+
+TEST(PlantMetrics, AnEndpointThatCannotBindSaysWhere)
+{
+    telemetry::PlantMetrics m;
+    EXPECT_THROW(telemetry::MetricsEndpoint("203.0.113.1", 9, m), std::runtime_error);
+}
