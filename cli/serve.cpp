@@ -55,7 +55,10 @@ Exit PrepareServe(Options& options)
 
 Exit Serve(Bus& bus, const Options& options)
 {
-    // The scrape endpoint first: a port it cannot have ends the run before a frame.
+    // Before any thread starts: the endpoint's threads inherit the signals
+    // held back, or a stop signal would end the process in one of them.
+    StopSignals stop;
+    // The scrape endpoint next: a port it cannot have ends the run before a frame.
     telemetry::PlantMetrics metrics;
     std::unique_ptr<telemetry::MetricsEndpoint> endpoint;
     if (options.metricsPort != 0) {
@@ -66,7 +69,6 @@ Exit Serve(Bus& bus, const Options& options)
             return kUsage;
         }
     }
-    StopSignals stop;
     const auto report = [](const std::string& text) { Message(text); };
     drying_log::Writer writer = drying_log::Writer::InDirectory(options.dir, drying_log::SystemLocalTime, report);
     plant::AlarmLog alarmLog = plant::AlarmLog::InDirectory(options.dir, report);

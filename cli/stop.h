@@ -5,7 +5,8 @@ namespace torv::cli {
 
 // SIGINT and SIGTERM held back from the moment this is made, so they can end
 // a long run only between transactions: checked there, and waited for in
-// the pause between rounds, which sleeps without waking.
+// the pause between rounds, which sleeps without waking. Make it before any
+// thread is started: threads inherit the signals held back.
 class StopSignals {
 public:
     StopSignals();
