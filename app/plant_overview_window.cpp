@@ -67,8 +67,10 @@ PlantOverviewWindow::PlantOverviewWindow(Station& station, Hooks hooks, std::str
     setObjectName(QStringLiteral("PlantOverviewWindow"));
     setWindowTitle(QStringLiteral("Przegl\u0105d kom\u00f3r"));
     resize(760, 560);
-    // The operator's input reaches it while the main window's bus work waits: it starts none.
-    ServingClock::serveInputOf(this);
+    // Not served during bus work, unlike the bus monitor: its buttons open
+    // dialogs and change the list the rounds walk. During a handler's work its
+    // input is dropped as the main window's is; during its own scans it is
+    // kept, and runs once the scan has given way.
 
     auto* layout = new QVBoxLayout(this);
     auto* bar = new QHBoxLayout;
