@@ -14,10 +14,11 @@ PACKAGES=(
   clang-14 libclang-rt-14-dev
   dpkg-dev file bash-completion
   prometheus-cpp-dev curl
+  libmosquitto-dev mosquitto-clients
 )
 # Tools the tests start on loopback ports of their own: not their recommended
 # companions (the prometheus package would bring a node exporter along).
-LEAN_PACKAGES=(prometheus)
+LEAN_PACKAGES=(prometheus mosquitto)
 
 missing=() lean=()
 for p in "${PACKAGES[@]}"; do
