@@ -17,8 +17,11 @@ constexpr const char* kSynopsis =
     "  backup ADDRESS FILE                    the controller's parameter set to FILE\n"
     "  restore FILE ADDRESS...                write a parameter set to each controller and verify it\n"
     "  log ADDRESS... [--every S] [--count N] [--dir DIR]   the drying log of several chambers\n"
-    "  serve [--chambers FILE | ADDRESS...] [--every S] [--count N] [--dir DIR] [--metrics [HOST:]PORT]\n"
-    "                                         the plant's rounds: drying log, alarms and alarm log\n";
+    "  serve [--chambers FILE | ADDRESS...] [--every S] [--count N] [--dir DIR]\n"
+    "        [--mqtt URL] [--mqtt-password-file FILE] [--mqtt-cafile FILE] [--mqtt-prefix PREFIX]\n"
+    "        [--ha-discovery [PREFIX]] [--metrics [HOST:]PORT]\n"
+    "                                         the plant's rounds: drying log, alarms and alarm log,\n"
+    "                                         published to an MQTT broker and a Prometheus endpoint\n";
 
 struct Parser {
     QCommandLineParser parser;
@@ -33,12 +36,24 @@ struct Parser {
                                "[HOST:]PORT"};
     QCommandLineOption chambers{"chambers", "serve: the plant's chamber list (komory.json): names and alarm thresholds.",
                                 "FILE"};
+    QCommandLineOption mqtt{"mqtt", "serve: publish to the broker at mqtt://[USER@]HOST[:PORT] or mqtts://... (TLS).",
+                            "URL"};
+    QCommandLineOption mqttPasswordFile{"mqtt-password-file", "serve: the broker's password, the file's first line.",
+                                        "FILE"};
+    QCommandLineOption mqttCaFile{"mqtt-cafile", "serve: the authority an mqtts:// broker's certificate is checked "
+                                                 "against (default: the system's).",
+                                  "FILE"};
+    QCommandLineOption mqttPrefix{"mqtt-prefix", "serve: the topics' prefix (default torv/<host name>).", "PREFIX"};
+    // Its optional PREFIX is taken apart before parsing (the parser knows no optional values).
+    QCommandLineOption haDiscovery{"ha-discovery",
+                                   "serve: Home Assistant discovery configs under PREFIX (default homeassistant)."};
     QCommandLineOption help{{"h", "help"}, "This text."};
     QCommandLineOption version{{"v", "version"}, "The program's version."};
 
     Parser()
     {
-        parser.addOptions({port, baud, parity, json, every, count, dir, chambers, metrics, help, version});
+        parser.addOptions({port, baud, parity, json, every, count, dir, chambers, mqtt, mqttPasswordFile, mqttCaFile,
+                           mqttPrefix, haDiscovery, metrics, help, version});
         parser.addPositionalArgument("COMMAND", "read, bustest, backup, restore, log or serve, and its arguments.",
                                      "COMMAND ...");
     }
@@ -58,7 +73,10 @@ const std::map<std::string, CommandShape>& Shapes()
         {"backup", {2, 2, {}}},
         {"restore", {2, 251, {}}},
         {"log", {1, 250, {"every", "count", "dir"}}},
-        {"serve", {0, 250, {"every", "count", "dir", "chambers", "metrics"}}},
+        {"serve",
+         {0, 250,
+          {"every", "count", "dir", "chambers", "metrics", "mqtt", "mqtt-password-file", "mqtt-cafile", "mqtt-prefix",
+           "ha-discovery"}}},
     };
     return shapes;
 }
@@ -91,6 +109,45 @@ CommandLine Usage(std::string error)
     return c;
 }
 
+// The broker's options: each of the others needs --mqtt, and each must fit it.
+std::optional<std::string> ParseMqtt(const Parser& p, const std::optional<std::string>& discoveryPrefix, Options& o)
+{
+    const auto given = [&p](const QCommandLineOption& option, std::string& value) {
+        value = p.parser.value(option).toStdString();
+        return p.parser.isSet(option);
+    };
+    if (!p.parser.isSet(p.mqtt)) {
+        for (const QCommandLineOption* o : {&p.mqttPasswordFile, &p.mqttCaFile, &p.mqttPrefix, &p.haDiscovery})
+            if (p.parser.isSet(*o))
+                return "--" + o->names().constFirst().toStdString() + " needs --mqtt";
+        return std::nullopt;
+    }
+    std::string error;
+    o.mqtt = telemetry::ParseBrokerUrl(p.parser.value(p.mqtt).toStdString(), error);
+    if (!o.mqtt)
+        return "--mqtt: " + error;
+    if (given(p.mqttPasswordFile, o.mqttPasswordFile)) {
+        if (o.mqttPasswordFile.empty())
+            return std::string("--mqtt-password-file is empty");
+        if (o.mqtt->user.empty())
+            return std::string("--mqtt-password-file needs a user: mqtt://USER@HOST");
+    }
+    if (given(p.mqttCaFile, o.mqttCaFile)) {
+        if (o.mqttCaFile.empty())
+            return std::string("--mqtt-cafile is empty");
+        if (!o.mqtt->tls)
+            return std::string("--mqtt-cafile is for an mqtts:// broker");
+    }
+    if (given(p.mqttPrefix, o.mqttPrefix) && !telemetry::ValidTopicPrefix(o.mqttPrefix))
+        return std::string("--mqtt-prefix takes topic levels without '+', '#' or an empty level");
+    if (p.parser.isSet(p.haDiscovery)) {
+        o.haDiscovery = discoveryPrefix.value_or(std::string(telemetry::kDiscoveryPrefix));
+        if (!telemetry::ValidTopicPrefix(*o.haDiscovery))
+            return std::string("--ha-discovery takes topic levels without '+', '#' or an empty level");
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<std::uint8_t> ComIndexOf(const std::string& port)
@@ -103,9 +160,45 @@ std::optional<std::uint8_t> ComIndexOf(const std::string& port)
     return static_cast<std::uint8_t>(*n - 1);
 }
 
-CommandLine ParseCommandLine(const QStringList& arguments)
+namespace {
+
+// "--ha-discovery PREFIX" and "--ha-discovery=PREFIX" as the bare option, the
+// prefix kept aside. A word after it is its prefix unless it is an option or
+// a number (an address to serve).
+QStringList TakeDiscoveryPrefix(const QStringList& arguments, std::optional<std::string>& prefix)
+{
+    QStringList out;
+    bool options = true;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (options && a == "--")
+            options = false;
+        if (options && a.startsWith("--ha-discovery=")) {
+            prefix = a.mid(static_cast<qsizetype>(sizeof "--ha-discovery=" - 1)).toStdString();
+            out << "--ha-discovery";
+            continue;
+        }
+        out << a;
+        if (options && a == "--ha-discovery" && i + 1 < arguments.size()) {
+            const QString& next = arguments[i + 1];
+            bool number = false;
+            next.toUInt(&number);
+            if (!next.startsWith('-') && !number) {
+                prefix = next.toStdString();
+                ++i;
+            }
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+CommandLine ParseCommandLine(const QStringList& givenArguments)
 {
     Parser p;
+    std::optional<std::string> discoveryPrefix;
+    const QStringList arguments = TakeDiscoveryPrefix(givenArguments, discoveryPrefix);
     if (!p.parser.parse(arguments))
         return Usage(p.parser.errorText().toStdString());
     CommandLine c;
@@ -127,7 +220,8 @@ CommandLine ParseCommandLine(const QStringList& arguments)
         return Usage("unknown command '" + o.command + "'");
     for (const QString& name : p.parser.optionNames()) {
         const QCommandLineOption* option = nullptr;
-        for (const QCommandLineOption* candidate : {&p.json, &p.every, &p.count, &p.dir, &p.chambers, &p.metrics})
+        for (const QCommandLineOption* candidate : {&p.json, &p.every, &p.count, &p.dir, &p.chambers, &p.metrics, &p.mqtt,
+                                                    &p.mqttPasswordFile, &p.mqttCaFile, &p.mqttPrefix, &p.haDiscovery})
             if (candidate->names().contains(name))
                 option = candidate;
         if (option && !shape->second.options.contains(option->names().constLast().toStdString()))
@@ -197,6 +291,8 @@ CommandLine ParseCommandLine(const QStringList& arguments)
                 o.metricsHost = host.toStdString();
             o.metricsPort = static_cast<int>(*port);
         }
+        if (const std::optional<std::string> error = ParseMqtt(p, discoveryPrefix, o))
+            return Usage(*error);
         for (const std::uint8_t a : o.addresses) {
             if (std::any_of(o.chambers.chambers.begin(), o.chambers.chambers.end(),
                             [a](const plant::Chamber& c) { return c.address == a; }))

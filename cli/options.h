@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include "plant/chamber_list.h"
+#include "telemetry/mqtt_client.h"
 
 namespace torv::cli {
 
@@ -36,6 +37,16 @@ struct Options {
     // serve --metrics: where the Prometheus endpoint listens (port 0: none).
     std::string metricsHost = "127.0.0.1";
     int metricsPort = 0;
+    // serve --mqtt: the broker (none: nothing is published), the files named
+    // for it, the topics' prefix (empty: torv/<host>) and, when set, the
+    // prefix of Home Assistant's discovery.
+    std::optional<telemetry::BrokerUrl> mqtt;
+    std::string mqttPasswordFile;
+    std::string mqttCaFile;
+    std::string mqttPrefix;
+    std::optional<std::string> haDiscovery;
+    // Read from mqttPasswordFile before the port is opened.
+    std::optional<std::string> mqttPassword;
 };
 
 struct CommandLine {

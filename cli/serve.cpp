@@ -2,6 +2,8 @@
 // the overview's rounds of measurement scans (a dead chamber rested to every
 // fifth round) go on until a stop signal, every scan into the drying log and
 // every alarm event into the alarm log, the same files the overview writes.
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <map>
@@ -12,7 +14,9 @@
 #include "controller/drying_log_writer.h"
 #include "plant/alarm_log.h"
 #include "plant/overview.h"
+#include "settings/file_target.h"
 #include "telemetry/metrics.h"
+#include "telemetry/mqtt_client.h"
 
 namespace torv::cli {
 
@@ -28,10 +32,39 @@ const char* EventText(plant::AlarmEventType type)
     return "alarm";
 }
 
+std::string HostName()
+{
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0 || name[0] == '\0')
+        return "localhost";
+    return name;
+}
+
+// The password: the file's first line, without its line end.
+std::optional<std::string> ReadPassword(const std::string& path)
+{
+    const files::Contents c = files::ReadRegularFile(path, 4096);
+    if (!c.ok()) {
+        Message(path + ": " + files::RefusalTextEnglish(c.refusal, c.type, c.error));
+        return std::nullopt;
+    }
+    std::string line = c.bytes.substr(0, c.bytes.find('\n'));
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
+}
+
 } // namespace
 
 Exit PrepareServe(Options& options)
 {
+    if (options.mqtt && !options.mqttPasswordFile.empty()) {
+        options.mqttPassword = ReadPassword(options.mqttPasswordFile);
+        if (!options.mqttPassword)
+            return kUsage;
+    }
+    if (options.mqtt && options.mqttPrefix.empty())
+        options.mqttPrefix = telemetry::DefaultPrefix(HostName());
     if (!options.chambersFile.empty()) {
         if (!std::filesystem::exists(options.chambersFile)) {
             Message(options.chambersFile + ": no such file");
@@ -70,15 +103,35 @@ Exit Serve(Bus& bus, const Options& options)
         }
     }
     const auto report = [](const std::string& text) { Message(text); };
+    // The broker is reached in the background; the bus never waits for it.
+    std::unique_ptr<telemetry::MqttPublisher> mqtt;
+    if (options.mqtt) {
+        telemetry::MqttSettings settings{*options.mqtt, options.mqttPassword, options.mqttCaFile, options.mqttPrefix,
+                                         options.haDiscovery};
+        try {
+            mqtt = std::make_unique<telemetry::MqttPublisher>(settings, report);
+        } catch (const std::exception& e) {
+            Message(e.what());
+            return kUsage;
+        }
+        if (options.haDiscovery) {
+            std::vector<telemetry::Message> configs;
+            for (const plant::Chamber& c : options.chambers.chambers)
+                for (telemetry::Message& m : telemetry::DiscoveryMessages(options.mqttPrefix, c, *options.haDiscovery))
+                    configs.push_back(std::move(m));
+            mqtt->setDiscovery(std::move(configs));
+        }
+    }
+    const auto chamber = [&](int address) -> const plant::Chamber& {
+        for (const plant::Chamber& c : options.chambers.chambers)
+            if (c.address == address)
+                return c;
+        static const plant::Chamber none;
+        return none;
+    };
     drying_log::Writer writer = drying_log::Writer::InDirectory(options.dir, drying_log::SystemLocalTime, report);
     plant::AlarmLog alarmLog = plant::AlarmLog::InDirectory(options.dir, report);
     const auto linesLost = [&] { return writer.anyFailed() || alarmLog.anyFailed(); };
-    const auto name = [&](int address) {
-        for (const plant::Chamber& c : options.chambers.chambers)
-            if (c.address == address)
-                return c.name;
-        return plant::DefaultChamberName(address);
-    };
 
     // Each chamber read whole once, logged when it answered, as the window logs its module read.
     std::map<int, bool> answering;
@@ -115,8 +168,15 @@ Exit Serve(Bus& bus, const Options& options)
             alarmLog.append(step->events);
             metrics.scanned(step->row);
             metrics.alarms(address, overview.alarms().alarms());
+            if (mqtt) {
+                for (const telemetry::Message& m : telemetry::ScanMessages(options.mqttPrefix, chamber(address), step->row))
+                    mqtt->publish(m);
+                for (const plant::AlarmEvent& e : step->events)
+                    mqtt->publish(telemetry::AlarmEventMessage(options.mqttPrefix, e));
+                mqtt->publish(telemetry::ChamberAlarmsMessage(options.mqttPrefix, address, overview.alarms().alarms()));
+            }
             for (const plant::AlarmEvent& e : step->events)
-                Message(Chamber(static_cast<std::uint8_t>(address)) + " (" + name(address) + "): " + EventText(e.type) +
+                Message(Chamber(static_cast<std::uint8_t>(address)) + " (" + chamber(address).name + "): " + EventText(e.type) +
                         ": " + std::string(plant::AlarmName(e.id.kind)) + (e.value.empty() ? "" : " (" + e.value + ")"));
             continue;
         }
@@ -134,6 +194,9 @@ Exit Serve(Bus& bus, const Options& options)
         if (next > now)
             stop.wait(next - now);
     }
+    // The service's own offline before it goes (the last will is for a crash).
+    if (mqtt)
+        mqtt->stop();
     if (linesLost())
         return kController;
     // Ended by --count: like log, a chamber that failed to answer fails the run; by a signal, a clean end.

@@ -2,7 +2,7 @@
 # torv-cli against torv-sim on a pseudo-terminal: each command's result and
 # exit status, and the frames the simulator received (its --trace).
 # usage: cli_on_simulator.sh TORV_CLI TORV_SIM GROUP
-#   GROUP: read | bustest | clone | failures | log | readonly | serve | metrics
+#   GROUP: read | bustest | clone | failures | log | readonly | serve | metrics | mqtt
 set -u
 cli=$1 sim=$2 group=$3
 work=$(mktemp -d /tmp/torv-cli-XXXXXX)
@@ -310,6 +310,106 @@ value = float(sys.argv[1])
 rows = list(csv.DictReader(open(sys.argv[2], newline="")))
 sys.exit(0 if any(r["TempDry"] and abs(float(r["TempDry"]) - value) < 1e-9 for r in rows) else 1)
 PY
+  ;;
+mqtt)
+  # Two live chambers and a silent one, published to a real broker that goes away for a few rounds.
+  serve --address 3 --address 4
+  port=$(free_port)
+  printf 'listener %s 127.0.0.1\nallow_anonymous true\n%s' "$port" "$([ "$(id -u)" -eq 0 ] && echo 'user root')" \
+    > mosquitto.conf
+  mosquitto=$(command -v mosquitto || echo /usr/sbin/mosquitto)
+  broker_start() {
+    "$mosquitto" -c mosquitto.conf > broker.log 2>&1 &
+    broker=$!
+    for _ in $(seq 200); do grep -q ' running' broker.log && return; sleep 0.05; done
+    fail "mosquitto did not start: $(cat broker.log)"
+  }
+  # The retained messages under the prefix and the discovery prefix, as "topic<TAB>payload" lines.
+  retained() { mosquitto_sub -p "$port" -t 'torv/test/#' -t 'homeassistant/#' --retained-only -W 2 -F '%t	%p' 2>/dev/null; }
+  broker_start
+  mosquitto_sub -p "$port" -t 'torv/test/+/alarm' -q 1 -F '%r	%t	%p' > events &
+  listener=$!
+  "$cli" --baud 19200 serve 3 4 5 --every 1 --count 30 --dir logs --mqtt "mqtt://127.0.0.1:$port" \
+    --mqtt-prefix torv/test --ha-discovery > out 2> err &
+  server=$!
+  for _ in $(seq 300); do grep -q 'torv/test/5/alarm' events && break; sleep 0.1; done
+  retained > first
+  python3 - first <<'PY' || fail "the retained messages while running"
+import json, sys
+msgs = dict(line.rstrip("\n").split("\t", 1) for line in open(sys.argv[1]) if "\t" in line)
+errors = []
+def check(ok, what):
+    if not ok:
+        errors.append(what)
+check(msgs.get("torv/test/status") == "online", "service status")
+for a, state in (("3", "online"), ("4", "online"), ("5", "offline")):
+    check(msgs.get(f"torv/test/{a}/availability") == state, f"chamber {a} availability")
+check("torv/test/5/state" not in msgs, "a chamber that never answered has a state")
+state = json.loads(msgs.get("torv/test/3/state", "{}"))
+columns = ["time", "address", "TempDry", "TempWet", "TempControl1", "TempControl2", "Difference", "AutoStep",
+           "AutoHoursDone", "AutoHoursTotal", "SetTemperature", "SetDifference", "Heating", "Humidifying", "VentOpen",
+           "VentClose", "status"]
+check(all(c in state for c in columns + ["name", "estimatedEnd"]), f"state keys: {sorted(state)}")
+check(state.get("name") == "Komora 3" and state.get("address") == 3, "state name/address")
+kinds = [a["kind"] for a in json.loads(msgs.get("torv/test/5/alarms", "[]"))]
+check(kinds == ["no-communication"], f"chamber 5's active alarms: {kinds}")
+configs = {t: json.loads(p) for t, p in msgs.items() if t.startswith("homeassistant/") and t.endswith("/config")}
+check(len(configs) == 3 * 14, f"{len(configs)} discovery configs")
+ids = [c.get("unique_id") for c in configs.values()]
+check(len(set(ids)) == len(ids) and all(ids), "unique_id missing or repeated")
+for topic, c in configs.items():
+    component, node, obj = topic.split("/")[1:4]
+    what = f"{topic}: "
+    check(component in ("sensor", "binary_sensor"), what + "component")
+    address = c["device"]["identifiers"][0].rsplit("_", 1)[1]
+    check(obj.startswith(address + "_"), what + "object id and device differ")
+    check(c["device"]["name"] == f"Komora {address}", what + "device name")
+    avail = [x["topic"] for x in c["availability"]]
+    check("torv/test/status" in avail and c.get("availability_mode") == "all", what + "availability")
+    check(c["state_topic"] in (f"torv/test/{address}/state", f"torv/test/{address}/availability"), what + "state_topic")
+    if c["state_topic"].endswith("/state") and address == "3":
+        key = c["value_template"].removeprefix("{{ value_json.").removesuffix(" }}")
+        check(key in state, what + f"reads {key}, not in the state")
+    if c.get("device_class") == "temperature":
+        check(c.get("state_class") == "measurement" and c.get("unit_of_measurement") == "°C", what + "temperature")
+    if component == "binary_sensor":
+        check("payload_on" in c and "payload_off" in c, what + "binary payloads")
+ends = [c for c in configs.values() if c["unique_id"].endswith("_estimatedEnd")]
+check(len(ends) == 3 and all(c.get("device_class") == "timestamp" for c in ends), "estimated end as a timestamp")
+for e in errors:
+    print("  " + e)
+sys.exit(1 if errors else 0)
+PY
+  grep -q "^0	torv/test/5/alarm	.*\"kind\": *\"no-communication\".*\"event\": *\"raised\"" events \
+    || fail "no alarm event for the silent chamber: $(cat events)"
+  kill $listener 2>/dev/null
+  # The broker goes away for three rounds: the bus and the logs go on.
+  log3() { tail -n +2 logs/komora-003-*.csv 2>/dev/null | wc -l; }
+  kill -TERM $broker; wait $broker 2>/dev/null
+  away=$(log3)
+  for _ in $(seq 300); do [ "$(log3)" -ge $((away + 3)) ] && break; sleep 0.1; done
+  broker_start
+  for _ in $(seq 300); do
+    [ "$(mosquitto_sub -p "$port" -t torv/test/status -C 1 -W 1 2>/dev/null)" = online ] && break
+    sleep 0.2
+  done
+  grep -q 'connection lost; trying again' err || fail "the lost broker is not told: $(cat err)"
+  wait $server; rc=$?
+  expect 1 "serve with a silent chamber, ended by --count"
+  # Every round logged (the module read and 30 scans), and the broker holds the last of them and the goodbye.
+  for a in 003 004; do
+    [ "$(tail -n +2 logs/komora-$a-*.csv | wc -l)" -eq 31 ] || fail "chamber $a's log: $(tail -n +2 logs/komora-$a-*.csv | wc -l) lines"
+  done
+  retained > last
+  [ "$(sed -n 's/^torv\/test\/status\t//p' last)" = offline ] || fail "the service's status at the end: $(grep status last)"
+  python3 - last logs/komora-003-*.csv <<'PY' || fail "the state on the broker is not the last one logged"
+import csv, json, sys
+msgs = dict(line.rstrip("\n").split("\t", 1) for line in open(sys.argv[1]) if "\t" in line)
+last = list(csv.DictReader(open(sys.argv[2], newline="")))[-1]
+state = json.loads(msgs["torv/test/3/state"])
+sys.exit(0 if state["time"] == last["time"] and str(state["TempDry"]) == last["TempDry"] else 1)
+PY
+  kill -TERM $broker; wait $broker 2>/dev/null
   ;;
 *) echo "unknown group $group"; exit 2 ;;
 esac
