@@ -30,7 +30,11 @@ _torv_cli()
             _filedir json
             return
             ;;
-        --every | --count | --metrics)
+        --mqtt-password-file | --mqtt-cafile)
+            _filedir
+            return
+            ;;
+        --every | --count | --metrics | --mqtt | --mqtt-prefix)
             return
             ;;
     esac
@@ -39,7 +43,8 @@ _torv_cli()
     local i command="" position=0
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-            --port | -p | --baud | -b | --parity | --dir | --every | --count | --chambers | --metrics) ((i++)) ;;
+            --port | -p | --baud | -b | --parity | --dir | --every | --count | --chambers | --metrics | --mqtt | \
+                --mqtt-password-file | --mqtt-cafile | --mqtt-prefix) ((i++)) ;;
             -*) ;;
             *)
                 if [[ -z $command ]]; then
@@ -56,7 +61,8 @@ _torv_cli()
         case $command in
             read | bustest) options+=" --json" ;;
             log) options+=" --every --count --dir" ;;
-            serve) options+=" --chambers --every --count --dir --metrics" ;;
+            serve) options+=" --chambers --every --count --dir --metrics --mqtt --mqtt-password-file --mqtt-cafile
+                --mqtt-prefix --ha-discovery" ;;
         esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
         return

@@ -362,7 +362,7 @@ MqttPublisher::MqttPublisher(MqttSettings settings, Report report) : state_(std:
     state_->thread = std::thread([s = state_.get()] { s->run(); });
 }
 
-MqttPublisher::~MqttPublisher() { stop(std::chrono::milliseconds(0)); }
+MqttPublisher::~MqttPublisher() { stop(); }
 
 void MqttPublisher::setDiscovery(std::vector<Message> configs)
 {

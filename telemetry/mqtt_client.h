@@ -47,7 +47,7 @@ public:
     // Throws std::runtime_error when the client cannot be set up (a CA file
     // that cannot be read). Connecting starts at once, in the background.
     MqttPublisher(MqttSettings settings, Report report);
-    // stop() when not done yet.
+    // stop() when not done yet: every way out of a run says goodbye.
     ~MqttPublisher();
     MqttPublisher(const MqttPublisher&) = delete;
     MqttPublisher& operator=(const MqttPublisher&) = delete;

@@ -327,6 +327,13 @@ mqtt)
   # The retained messages under the prefix and the discovery prefix, as "topic<TAB>payload" lines.
   retained() { mosquitto_sub -p "$port" -t 'torv/test/#' -t 'homeassistant/#' --retained-only -W 2 -F '%t	%p' 2>/dev/null; }
   broker_start
+  # The password only from a regular file: one missing, or a FIFO that could block, ends the run before a frame.
+  mkfifo pipe
+  for file in missing pipe; do
+    m=$(mark); run --baud 19200 serve 3 --count 1 --mqtt "mqtt://torv@127.0.0.1:$port" --mqtt-password-file $file
+    expect 2 "serve with the password file '$file'"
+    [ -z "$(frames "$m" 03)" ] || fail "frames sent before the password file was read"
+  done
   mosquitto_sub -p "$port" -t 'torv/test/+/alarm' -q 1 -F '%r	%t	%p' > events &
   listener=$!
   "$cli" --baud 19200 serve 3 4 5 --every 1 --count 30 --dir logs --mqtt "mqtt://127.0.0.1:$port" \

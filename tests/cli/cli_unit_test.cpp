@@ -70,6 +70,23 @@ TEST(CliCommandLine, EachCommandTakesItsArgumentsAndOptions)
     ASSERT_EQ(named.chambers.chambers.size(), 2u);
     EXPECT_EQ(named.chambers.chambers[1].name, "Komora 5");
     EXPECT_EQ(named.metricsPort, 0) << "no endpoint unless asked";
+    EXPECT_FALSE(named.mqtt || named.haDiscovery) << "no broker unless asked";
+    // The discovery prefix is optional: a word after the option is it, an address is not.
+    const auto discovery = [](std::initializer_list<const char*> args, const char* prefix, std::uint8_t address) {
+        const CommandLine c = Parse(args);
+        ASSERT_EQ(c.outcome, Outcome::Run) << c.error;
+        EXPECT_EQ(c.options.haDiscovery, std::optional<std::string>(prefix));
+        EXPECT_EQ(c.options.addresses, std::vector<std::uint8_t>{address});
+    };
+    discovery({"serve", "--mqtt", "mqtt://b", "--ha-discovery", "3"}, "homeassistant", 3);
+    discovery({"serve", "3", "--mqtt", "mqtt://b", "--ha-discovery", "ha2"}, "ha2", 3);
+    discovery({"serve", "--ha-discovery=x/y", "--mqtt", "mqtt://b", "4"}, "x/y", 4);
+    const Options mqtt = Parse({"serve", "3", "--mqtt", "mqtts://torv@b:8884", "--mqtt-password-file", "pw",
+                                "--mqtt-cafile", "ca.crt", "--mqtt-prefix", "plant/line1"}).options;
+    ASSERT_TRUE(mqtt.mqtt);
+    EXPECT_EQ(*mqtt.mqtt, (telemetry::BrokerUrl{true, "torv", "b", 8884}));
+    EXPECT_EQ(std::tie(mqtt.mqttPasswordFile, mqtt.mqttCaFile, mqtt.mqttPrefix),
+              std::make_tuple(std::string("pw"), std::string("ca.crt"), std::string("plant/line1")));
 }
 
 TEST(CliCommandLine, RefusalsSayWhatIsWrong)
@@ -97,6 +114,14 @@ TEST(CliCommandLine, RefusalsSayWhatIsWrong)
         {{"serve", "3", "--metrics", "65536"}, "--metrics"},
         {{"serve", "3", "--metrics", ":9100"}, "--metrics"},
         {{"log", "3", "--metrics", "9100"}, "log takes no --metrics"},
+        {{"serve", "3", "--ha-discovery"}, "--ha-discovery needs --mqtt"},
+        {{"serve", "3", "--mqtt-prefix", "p"}, "--mqtt-prefix needs --mqtt"},
+        {{"serve", "3", "--mqtt", "mqtt://u:pw@b"}, "no password in the broker's address"},
+        {{"serve", "3", "--mqtt", "mqtt://b", "--mqtt-password-file", "pw"}, "needs a user"},
+        {{"serve", "3", "--mqtt", "mqtt://b", "--mqtt-cafile", "ca.crt"}, "for an mqtts:// broker"},
+        {{"serve", "3", "--mqtt", "mqtt://b", "--mqtt-prefix", "torv/#"}, "--mqtt-prefix takes"},
+        {{"serve", "3", "--mqtt", "mqtt://b", "--ha-discovery", "ha/"}, "--ha-discovery takes"},
+        {{"log", "3", "--mqtt", "mqtt://b"}, "log takes no --mqtt"},
     };
     for (const auto& c : refused) {
         const CommandLine line = Parse(c.args);
