@@ -2,11 +2,11 @@
 # The Debian package: cpack builds it, its Depends name the Qt 6 widgets and
 # libjpeg runtime packages and are satisfied here, it carries the programs,
 # the desktop entry and the icons, torv-cli's manual page, completion and
-# service example, and the installed tool starts against the installed
-# simulator and stays up; torv-cli is refused the port the tool holds, and
-# reads the controller once the tool has ended. Installs system-wide only when CI=true
-# (a throw-away machine); elsewhere the package is unpacked into a temporary
-# root and run from there.
+# service and telemetry examples, and the installed tool starts against the
+# installed simulator and stays up; torv-cli is refused the port the tool
+# holds, and reads the controller once the tool has ended. Installs
+# system-wide only when CI=true (a throw-away machine); elsewhere the package
+# is unpacked into a temporary root and run from there.
 # usage: package_installs.sh CPACK CPACK_CONFIG
 set -u
 cpack=$1 config=$2
@@ -65,7 +65,11 @@ contents=$(dpkg-deb -c "$deb" | awk '{ print $6 }')
 for path in ./usr/bin/torv-tester ./usr/bin/torv-sim ./usr/share/applications/torv-tester.desktop \
             ./usr/share/icons/hicolor/32x32/apps/torv-tester.png ./usr/share/icons/hicolor/256x256/apps/torv-tester.png \
             ./usr/bin/torv-cli ./usr/share/man/man1/torv-cli.1.gz ./usr/share/bash-completion/completions/torv-cli \
-            ./usr/share/doc/torv-tester/examples/torv-cli-log.service; do
+            ./usr/share/doc/torv-tester/examples/torv-cli-log.service \
+            ./usr/share/doc/torv-tester/examples/torv-cli-serve.service \
+            ./usr/share/doc/torv-tester/examples/prometheus-torv.yml \
+            ./usr/share/doc/torv-tester/examples/grafana/torv-dashboard.json \
+            ./usr/share/doc/torv-tester/examples/mosquitto-torv.acl; do
   printf '%s\n' "$contents" | grep -qx -- "$path" || fail "the package lacks $path"
 done
 
