@@ -147,6 +147,75 @@ void ModbusLink::waitQuietLine(unsigned pollMs)
     }
 }
 
+std::uint64_t ModbusLink::characterUs() const
+{
+    // Eleven bits a character: start, eight data, parity or a second stop, stop.
+    return 11'000'000u / static_cast<std::uint64_t>(LineSettingsOf(settings_.BaudIndex, settings_.ParityIndex).baud);
+}
+
+void ModbusLink::takeWaiting(std::size_t upTo)
+{
+    if (noise_)
+        return;
+    const std::size_t waiting = port_->bytesWaiting();
+    if (rxCount_ + waiting > kRxBufferSize) {
+        noise_ = drain();
+        rxCount_ = 0;
+        return;
+    }
+    const std::size_t want = std::min(waiting, upTo > rxCount_ ? upTo - rxCount_ : 0);
+    if (want > 0)
+        rxCount_ += port_->read(RxBuffer.data() + rxCount_, want);
+}
+
+void ModbusLink::awaitReply(unsigned pollMs, std::size_t expected, std::uint8_t function)
+{
+    if (replyRule == ReplyRule::Frame) {
+        awaitFrame(pollMs, expected, function);
+        return;
+    }
+    waitQuietLine(pollMs);
+    collectReply();
+}
+
+void ModbusLink::awaitFrame(unsigned pollMs, std::size_t expected, std::uint8_t function)
+{
+    rxCount_ = 0;
+    noise_ = false;
+    // How many bytes make the reply whole, as far as its function byte tells.
+    const auto whole = [&] {
+        return rxCount_ >= 2 && RxBuffer[1] == (function | 0x80u) ? std::size_t{5} : expected;
+    };
+    const auto complete = [&] { return !noise_ && rxCount_ > 0 && rxCount_ >= whole(); };
+    // The first period, looked at a character time at a time: a whole reply
+    // ends the wait at once; bytes after it stay for the next request's drain.
+    const std::uint64_t periodEnd = clock_.nowUs() + pollMs * 1000u;
+    lastPolls_ = 1;
+    while (!complete()) {
+        clock_.idleUntilUs(std::min(periodEnd, clock_.nowUs() + characterUs()));
+        takeWaiting(rxCount_ < 2 ? std::min<std::size_t>(2, expected) : whole());
+        if (rxCount_ >= 2)
+            takeWaiting(whole());
+        if (clock_.nowUs() >= periodEnd)
+            break;
+    }
+    // Short of a whole reply (or nothing at all): the quiet rule from here on,
+    // so a slow or chopped reply is waited for as the window waits for it.
+    // Noise has been drained and fails the reply anyway: no need to wait on it.
+    if (!complete() && rxCount_ > 0 && !noise_) {
+        std::size_t before = rxCount_;
+        while (lastPolls_ < kMostPolls) {
+            DelayMs(pollMs);
+            ++lastPolls_;
+            takeWaiting(kRxBufferSize);
+            if (noise_ || rxCount_ == before)
+                break;
+            before = rxCount_;
+        }
+    }
+    lineFreeUs_ = clock_.nowUs() + (7 * characterUs() + 1) / 2;
+}
+
 void ModbusLink::collectReply()
 {
     rxCount_ = 0;
@@ -190,6 +259,9 @@ void ModbusLink::report(std::uint8_t function, std::uint8_t address, std::uint8_
 
 void ModbusLink::sendRequest(const std::uint8_t (&request)[6])
 {
+    // The frame gap after a reply taken early; the quiet rule always leaves more.
+    if (lineFreeUs_ > clock_.nowUs())
+        clock_.sleepUntilUs(lineFreeUs_);
     for (std::size_t i = 0; i < 6; ++i)
         sendByte(i, request[i]);
     CRC16(6);
@@ -210,8 +282,7 @@ void ModbusLink::Read_Modbus_Byte(std::uint8_t address, std::uint8_t start, std:
     const std::uint8_t request[6] = {address, 0x03, 0x00, start, 0x00, count};
     sendRequest(request);
 
-    waitQuietLine(kReadPollMs);
-    collectReply();
+    awaitReply(kReadPollMs, 5u + 2u * std::min<std::size_t>(count, 29), 0x03);
 
     // The reply's header and data, over which its CRC is recomputed. Count is
     // capped so a caller's out-of-range count cannot run past the buffer.
@@ -261,8 +332,7 @@ void ModbusLink::Load_Modbus_Byte(std::uint8_t address, std::uint8_t start, bool
                                      inImage ? image.at(address, start + 1) : std::uint8_t{0}};
     sendRequest(request);
 
-    waitQuietLine(kWritePollMs);
-    collectReply();
+    awaitReply(kWritePollMs, 8, 0x06);
 
     for (std::size_t i = 0; i < 6; ++i)
         FrameBuffer[i] = rxOrZero(i);

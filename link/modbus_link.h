@@ -33,6 +33,18 @@ inline constexpr unsigned kWritePollMs = 50;
 inline constexpr int kMostPolls = 11;
 inline constexpr std::size_t kRxBufferSize = 1025;
 
+// When a reply is taken as complete.
+enum class ReplyRule : std::uint8_t {
+    // A whole poll period brought no new byte: the window's rule, the timing
+    // these controllers are known to work with.
+    Quiet,
+    // The bytes of the reply expected are in (8 for a write echo, 5 + 2n for
+    // a read of n registers, 5 for an exception reply); a reply short of them
+    // after the first period is waited for by the quiet rule. The line is then
+    // left idle a Modbus frame gap (3.5 characters) before the next request.
+    Frame,
+};
+
 // The bus spine: the port handle, the blocking Modbus RTU transactions
 // (functions 03 and 06 only) and the device memory image they fill.
 // One thread; every call runs to its end.
@@ -67,6 +79,8 @@ public:
 
     bool PortOpen = false;
     bool ReplyOk = false;
+    // The window keeps Quiet; torv-cli may choose Frame.
+    ReplyRule replyRule = ReplyRule::Quiet;
     MemoryImage image;
 
     // How Ustaw_COM opens a device: the termios port, or a stand-in in tests.
@@ -139,6 +153,14 @@ private:
     void sendRequest(const std::uint8_t (&request)[6]);
     void waitQuietLine(unsigned pollMs);
     void collectReply();
+    // The reply to the request just sent, by the link's rule: `expected`
+    // bytes for a good one, 5 when its function byte is `function` | 0x80.
+    void awaitReply(unsigned pollMs, std::size_t expected, std::uint8_t function);
+    void awaitFrame(unsigned pollMs, std::size_t expected, std::uint8_t function);
+    // Moves waiting bytes into the reply buffer, at most up to `upTo`; a
+    // burst beyond the buffer is drained as noise.
+    void takeWaiting(std::size_t upTo);
+    std::uint64_t characterUs() const;
     // Reply byte i when it arrived in this transaction.
     bool rxIs(std::size_t i, std::uint8_t value) const { return i < rxCount_ && RxBuffer[i] == value; }
     std::uint8_t rxOrZero(std::size_t i) const { return i < rxCount_ ? RxBuffer[i] : 0; }
@@ -160,6 +182,8 @@ private:
     bool noise_ = false;
     std::size_t lastWaiting_ = 0;
     int lastPolls_ = 0;
+    // Frame rule: when the line has been idle a frame gap after the last reply.
+    std::uint64_t lineFreeUs_ = 0;
     // A failed request whose reply may still be on its way. RTU replies carry
     // no request identity: a late reply to a request of the same address,
     // function and count would pass every check of the next one.

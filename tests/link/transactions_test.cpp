@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -439,6 +440,163 @@ TEST(QuietLine, EndlessTrickleStopsAfterElevenPeriods)
     };
     w.link.Load_Modbus_Byte(1, 96, false);
     EXPECT_EQ(w.clock.nowUs() - 8 * 2 * ms, 11 * 50 * ms);
+}
+
+// Frame rule (torv-cli's choice): a whole reply ends the wait within a
+// character time of its last byte; anything short of one is waited for as the
+// quiet rule waits, so only good replies get faster.
+namespace {
+
+std::uint64_t CharacterUs(std::uint8_t baudIndex) { return 11'000'000u / (baudIndex == 1 ? 9600u : baudIndex == 2 ? 4800u : 19200u); }
+
+// The request's bytes with the pauses between them, which neither rule may change.
+std::vector<std::pair<std::uint8_t, std::uint64_t>> Spacing(const ScriptedPort& port)
+{
+    std::vector<std::pair<std::uint8_t, std::uint64_t>> out;
+    for (std::size_t i = 0; i < port.sent.size(); ++i)
+        out.emplace_back(port.sent[i].byte, i % 8 == 0 ? 0 : port.sent[i].atUs - port.sent[i - 1].atUs);
+    return out;
+}
+
+} // namespace
+
+TEST(FrameRule, AWholeReplyEndsTheWaitAtItsLastByte)
+{
+    const Bytes exception = withCrc({1, 0x83, 0x02});
+    for (std::uint8_t baudIndex : {0, 1, 2}) {
+        const std::uint64_t ch = CharacterUs(baudIndex);
+        struct Case {
+            const char* what;
+            bool write;
+            Bytes reply;
+            bool ok;
+        } cases[] = {
+            {"read of 8 registers", false, Bench::readReply(1, counting(16)), true},
+            {"write echo", true, withCrc({1, 0x06, 0x00, 96, 0, 0}), true},
+            {"exception reply to a read", false, withCrc({1, 0x83, 0x02}), false},
+            {"exception reply to a write", true, withCrc({1, 0x86, 0x02}), false},
+        };
+        for (const Case& c : cases) {
+            Bench b;
+            b.settings.BaudIndex = baudIndex;
+            b.link.replyRule = torv::ReplyRule::Frame;
+            // One byte a character time from 20 ms on, as a line delivers them.
+            b.port->onRequest = [&c, ch](const Bytes&, ScriptedPort& p) {
+                for (std::size_t i = 0; i < c.reply.size(); ++i)
+                    p.arriveIn(20 * ms + i * ch, Bytes{c.reply[i]});
+            };
+            std::uint64_t judged = 0;
+            b.link.onTransaction = [&](const torv::ModbusLink::Transaction& t) { judged = t.judgedUs; };
+            if (c.write)
+                b.link.Load_Modbus_Byte(1, 96, false);
+            else
+                b.link.Read_Modbus_Byte(1, 96, 8, false);
+            const std::uint64_t lastByte = b.port->sent.back().atUs + 20 * ms + (c.reply.size() - 1) * ch;
+            EXPECT_EQ(b.link.ReplyOk, c.ok) << c.what;
+            EXPECT_EQ(b.link.received(), c.reply.size()) << c.what;
+            EXPECT_GE(judged, lastByte) << c.what;
+            EXPECT_LT(judged, lastByte + ch) << c.what << " at baud index " << int(baudIndex);
+        }
+    }
+    Bench b;
+    b.link.replyRule = torv::ReplyRule::Frame;
+    b.replyOnce(Bench::readReply(1, counting(16)));
+    b.link.Read_Modbus_Byte(1, 96, 8, false);
+    EXPECT_EQ(b.link.image.at(1, 96), 1);
+    EXPECT_EQ(b.link.image.at(1, 111), 16);
+}
+
+TEST(FrameRule, ShortChoppedAndSilentRepliesAreWaitedForAsUnderTheQuietRule)
+{
+    const Bytes reply = Bench::readReply(1, counting(16));
+    struct Case {
+        const char* what;
+        std::function<void(const Bytes&, ScriptedPort&)> script;
+    } cases[] = {
+        {"silent", nullptr},
+        {"in pieces 140 ms apart",
+         [reply](const Bytes&, ScriptedPort& p) {
+             for (std::size_t piece = 0; piece < 5; ++piece)
+                 p.arriveIn((10 + 140 * piece) * ms, Bytes(reply.begin() + std::min(reply.size(), piece * 5),
+                                                           reply.begin() + std::min(reply.size(), piece * 5 + 5)));
+         }},
+        {"missing its last byte", [reply](const Bytes&, ScriptedPort& p) { p.arriveIn(20 * ms, Bytes(reply.begin(), reply.end() - 1)); }},
+        {"the rest after the first period", [reply](const Bytes&, ScriptedPort& p) {
+             p.arriveIn(20 * ms, Bytes(reply.begin(), reply.begin() + 10));
+             p.arriveIn(200 * ms, Bytes(reply.begin() + 10, reply.end()));
+         }},
+        {"endless trickle", [](const Bytes&, ScriptedPort& p) {
+             for (int i = 0; i < 100; ++i)
+                 p.arriveIn(static_cast<std::uint64_t>(10 + 40 * i) * ms, Bytes{0x00});
+         }},
+    };
+    for (const Case& c : cases) {
+        std::uint64_t took[2] = {};
+        bool ok[2] = {};
+        std::size_t got[2] = {};
+        for (const torv::ReplyRule rule : {torv::ReplyRule::Quiet, torv::ReplyRule::Frame}) {
+            Bench b;
+            b.link.replyRule = rule;
+            b.port->onRequest = c.script;
+            b.link.Read_Modbus_Byte(1, 96, 8, false);
+            const int i = rule == torv::ReplyRule::Frame;
+            took[i] = b.clock.nowUs();
+            ok[i] = b.link.ReplyOk;
+            got[i] = b.link.received();
+        }
+        EXPECT_EQ(took[1], took[0]) << c.what;
+        EXPECT_EQ(ok[1], ok[0]) << c.what;
+        EXPECT_EQ(got[1], got[0]) << c.what;
+    }
+    // A silent controller costs one period under either rule, read and write.
+    Bench w;
+    w.link.replyRule = torv::ReplyRule::Frame;
+    w.link.Load_Modbus_Byte(1, 96, false);
+    EXPECT_EQ(w.clock.nowUs(), (8u * 2u + 50u) * ms);
+}
+
+TEST(FrameRule, BytesAfterAWholeReplyAreDrainedBeforeTheNextRequestWhichIsSentAsUnderTheQuietRule)
+{
+    std::vector<std::pair<std::uint8_t, std::uint64_t>> spacing[2];
+    for (const torv::ReplyRule rule : {torv::ReplyRule::Quiet, torv::ReplyRule::Frame}) {
+        Bench b;
+        b.link.replyRule = rule;
+        b.port->onRequest = [](const Bytes& request, ScriptedPort& p) {
+            if (request[1] == 0x03) {
+                Bytes reply = Bench::readReply(1, counting(16));
+                reply.insert(reply.end(), {0xEE, 0xEE, 0xEE}); // line noise behind the frame
+                p.arriveIn(20 * ms, reply);
+            } else {
+                p.arriveIn(10 * ms, Bytes(request.begin(), request.end()));
+            }
+        };
+        std::size_t discarded = 0;
+        b.link.onDiscard = [&](const torv::ModbusLink::Discard& d) { discarded += d.total; };
+        std::uint64_t replyJudged = 0;
+        b.link.onTransaction = [&](const torv::ModbusLink::Transaction& t) {
+            if (t.function == 0x03)
+                replyJudged = t.judgedUs;
+        };
+        b.link.Read_Modbus_Byte(1, 96, 8, false);
+        EXPECT_TRUE(b.link.ReplyOk);
+        const std::uint64_t readEnded = b.clock.nowUs();
+        b.link.image.at(1, 96) = 7;
+        b.link.Load_Modbus_Byte(1, 96, false);
+        EXPECT_TRUE(b.link.ReplyOk);
+        const bool frame = rule == torv::ReplyRule::Frame;
+        // Under the quiet rule the noise rode in with the reply; under the frame
+        // rule it is left on the line and dropped before the write goes out.
+        EXPECT_EQ(discarded, frame ? 3u : 0u);
+        if (frame) {
+            EXPECT_EQ(b.link.received(), 8u);
+            // The line idle a frame gap (3.5 characters) after the reply before the next request.
+            EXPECT_EQ(readEnded, replyJudged);
+            EXPECT_GE(b.port->sent[8].atUs, replyJudged + 7 * CharacterUs(1) / 2);
+            EXPECT_LT(b.port->sent[8].atUs, replyJudged + 7 * CharacterUs(1) / 2 + 2 * ms);
+        }
+        spacing[frame] = Spacing(*b.port);
+    }
+    EXPECT_EQ(spacing[1], spacing[0]) << "the requests and their byte pauses are the same under both rules";
 }
 
 TEST(Delay, SleepsToTheDeadlineOnTheClock)
