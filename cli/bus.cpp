@@ -72,6 +72,7 @@ Exit Bus::open(const Options& options)
         device = ResolveComDevice(*comIndex, ".");
     settings.BaudIndex = options.baudIndex.value_or(settings.BaudIndex);
     settings.ParityIndex = options.parityIndex.value_or(settings.ParityIndex);
+    link.replyRule = options.replyRule;
 
     device_ = device;
     portName_ = comIndex ? ComPortName(*comIndex) + " (" + device + ")" : device;

@@ -11,7 +11,8 @@ namespace torv::cli {
 namespace {
 
 constexpr const char* kSynopsis =
-    "Usage: torv-cli [--port COMn|DEVICE] [--baud 19200|9600|4800] [--parity none|even|odd] COMMAND ...\n"
+    "Usage: torv-cli [--port COMn|DEVICE] [--baud 19200|9600|4800] [--parity none|even|odd]\n"
+    "                [--reply quiet|frame] COMMAND ...\n"
     "  read ADDRESS [--json]                  block read: measurements, state, parameters, programme\n"
     "  bustest [--json]                       the bus test over 1..250: the addresses that answered\n"
     "  backup ADDRESS FILE                    the controller's parameter set to FILE\n"
@@ -28,6 +29,10 @@ struct Parser {
     QCommandLineOption port{{"p", "port"}, "Serial port: COMn as the window resolves it, or a device path.", "COMn|DEVICE"};
     QCommandLineOption baud{{"b", "baud"}, "Line speed: 19200, 9600 or 4800.", "RATE"};
     QCommandLineOption parity{"parity", "Parity: none, even or odd.", "PARITY"};
+    QCommandLineOption reply{"reply",
+                             "When a reply is complete: quiet (a poll period without a new byte, as the window "
+                             "waits; the default) or frame (as soon as its bytes are in).",
+                             "RULE"};
     QCommandLineOption json{"json", "read, bustest: the result as JSON."};
     QCommandLineOption every{"every", "log, serve: seconds from one round's start to the next (default 10).", "S"};
     QCommandLineOption count{"count", "log, serve: stop after N rounds (default: run until SIGINT or SIGTERM).", "N"};
@@ -52,7 +57,7 @@ struct Parser {
 
     Parser()
     {
-        parser.addOptions({port, baud, parity, json, every, count, dir, chambers, mqtt, mqttPasswordFile, mqttCaFile,
+        parser.addOptions({port, baud, parity, reply, json, every, count, dir, chambers, mqtt, mqttPasswordFile, mqttCaFile,
                            mqttPrefix, haDiscovery, metrics, help, version});
         parser.addPositionalArgument("COMMAND", "read, bustest, backup, restore, log or serve, and its arguments.",
                                      "COMMAND ...");
@@ -254,6 +259,12 @@ CommandLine ParseCommandLine(const QStringList& givenArguments)
         return Usage("--baud takes 19200, 9600 or 4800");
     if (p.parser.isSet(p.parity) && !(o.parityIndex = IndexOf(p.parser.value(p.parity), {"none", "even", "odd"})))
         return Usage("--parity takes none, even or odd");
+    if (p.parser.isSet(p.reply)) {
+        const std::optional<std::uint8_t> rule = IndexOf(p.parser.value(p.reply), {"quiet", "frame"});
+        if (!rule)
+            return Usage("--reply takes quiet or frame");
+        o.replyRule = *rule == 0 ? ReplyRule::Quiet : ReplyRule::Frame;
+    }
     o.json = p.parser.isSet(p.json);
     if (p.parser.isSet(p.every)) {
         const std::optional<unsigned> s = WholeNumber(p.parser.value(p.every), 1, 86400);

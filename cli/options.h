@@ -6,6 +6,7 @@
 
 #include <QStringList>
 
+#include "link/modbus_link.h"
 #include "plant/chamber_list.h"
 #include "telemetry/mqtt_client.h"
 
@@ -27,6 +28,8 @@ struct Options {
     std::optional<std::string> port;
     std::optional<std::uint8_t> baudIndex;
     std::optional<std::uint8_t> parityIndex;
+    // When a reply is complete: the window's quiet-line rule unless frame is chosen.
+    ReplyRule replyRule = ReplyRule::Quiet;
     bool json = false;
     unsigned everySeconds = 10;
     std::optional<unsigned> rounds;

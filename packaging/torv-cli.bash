@@ -22,6 +22,10 @@ _torv_cli()
             COMPREPLY=($(compgen -W "none even odd" -- "$cur"))
             return
             ;;
+        --reply)
+            COMPREPLY=($(compgen -W "quiet frame" -- "$cur"))
+            return
+            ;;
         --dir)
             _filedir -d
             return
@@ -43,7 +47,7 @@ _torv_cli()
     local i command="" position=0
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-            --port | -p | --baud | -b | --parity | --dir | --every | --count | --chambers | --metrics | --mqtt | \
+            --port | -p | --baud | -b | --parity | --reply | --dir | --every | --count | --chambers | --metrics | --mqtt | \
                 --mqtt-password-file | --mqtt-cafile | --mqtt-prefix) ((i++)) ;;
             -*) ;;
             *)
@@ -57,7 +61,7 @@ _torv_cli()
     done
 
     if [[ $cur == -* ]]; then
-        local options="--port --baud --parity --help --version"
+        local options="--port --baud --parity --reply --help --version"
         case $command in
             read | bustest) options+=" --json" ;;
             log) options+=" --every --count --dir" ;;

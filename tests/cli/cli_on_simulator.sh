@@ -2,7 +2,7 @@
 # torv-cli against torv-sim on a pseudo-terminal: each command's result and
 # exit status, and the frames the simulator received (its --trace).
 # usage: cli_on_simulator.sh TORV_CLI TORV_SIM GROUP
-#   GROUP: read | bustest | clone | failures | log | readonly | serve | metrics | mqtt
+#   GROUP: read | bustest | clone | failures | log | readonly | serve | metrics | mqtt | reply
 set -u
 cli=$1 sim=$2 group=$3
 work=$(mktemp -d /tmp/torv-cli-XXXXXX)
@@ -417,6 +417,39 @@ state = json.loads(msgs["torv/test/3/state"])
 sys.exit(0 if state["time"] == last["time"] and str(state["TempDry"]) == last["TempDry"] else 1)
 PY
   kill -TERM $broker; wait $broker 2>/dev/null
+  ;;
+reply)
+  # The frame rule changes when a reply is taken, nothing else: the same requests and results as the quiet rule.
+  serve --address 1 --address 2 --address 3 --address 4 --address 5 --fault 5:silent
+  cat > edited.json <<'EOF'
+{ "format": "torv-lcd-parameters", "version": 1,
+  "parameters": { "SetTemperature": 72, "HumidifyPause": "2:00" },
+  "programme": [ {}, {}, { "hours": 5, "temperature": 75, "difference": 15 }, {}, {}, {}, {}, {}, {}, {} ] }
+EOF
+  for rule in quiet frame; do
+    # Each rule gets a chamber of its own to restore: 2 under quiet, 3 under frame.
+    target=$([ $rule = quiet ] && echo 2 || echo 3)
+    m=$(mark); run --baud 19200 --reply $rule read 1 --json
+    expect 0 "read under $rule"
+    json_field out "['parameters'], d['programme'], d['baudCode']" > read-$rule
+    frames "$m" 01 > read-frames-$rule
+    m=$(mark); run --baud 19200 --reply $rule restore edited.json $target
+    expect 0 "restore under $rule"
+    sed "s/komora $target:/komora N:/" out > restore-$rule
+    frames "$m" 0$target > restore-frames-$rule
+    m=$(mark); run --baud 19200 --reply $rule log 4 5 --every 1 --count 3 --dir logs-$rule
+    expect 1 "log with a silent chamber under $rule"
+    frames "$m" 04 > log-frames-$rule
+    frames "$m" 05 >> log-frames-$rule
+    cut -d, -f2,17 logs-$rule/komora-00[45]-*.csv > log-$rule
+  done
+  [ "$(cat read-frames-quiet)" = "$block" ] || fail "read sent $(cat read-frames-quiet)"
+  grep -q 'HumidifyPause: 1:00 → 2:00' restore-quiet && grep -q 'zestaw w module: tak' restore-quiet \
+    || fail "restore under quiet: $(cat restore-quiet)"
+  [ "$(grep -c ',failed' log-quiet)" -eq 3 ] || fail "the silent chamber's log: $(cat log-quiet)"
+  for what in read read-frames restore restore-frames log log-frames; do
+    cmp -s $what-quiet $what-frame || fail "$what differs: quiet $(cat $what-quiet) / frame $(cat $what-frame)"
+  done
   ;;
 *) echo "unknown group $group"; exit 2 ;;
 esac

@@ -55,6 +55,9 @@ TEST(CliCommandLine, EachCommandTakesItsArgumentsAndOptions)
     const Options plain = Parse({"log", "1"}).options;
     EXPECT_EQ(std::tie(plain.everySeconds, plain.rounds, plain.dir), std::make_tuple(10u, std::optional<unsigned>(), std::string("pomiary")));
     EXPECT_FALSE(plain.port || plain.baudIndex || plain.parityIndex) << "left to the settings file";
+    EXPECT_EQ(plain.replyRule, torv::ReplyRule::Quiet) << "the window's rule unless another is chosen";
+    EXPECT_EQ(Parse({"--reply", "frame", "serve", "3"}).options.replyRule, torv::ReplyRule::Frame);
+    EXPECT_EQ(Parse({"restore", "s.json", "2", "--reply", "quiet"}).options.replyRule, torv::ReplyRule::Quiet);
     const Options line = Parse({"--port", "/dev/ttyUSB1", "--baud", "4800", "--parity", "even", "read", "1"}).options;
     EXPECT_EQ(std::tie(line.port, line.baudIndex, line.parityIndex),
               std::make_tuple(std::optional<std::string>("/dev/ttyUSB1"), std::optional<std::uint8_t>(2), std::optional<std::uint8_t>(1)));
@@ -107,6 +110,7 @@ TEST(CliCommandLine, RefusalsSayWhatIsWrong)
         {{"log", "1", "--count", "0"}, "--count"},
         {{"--baud", "115200", "read", "1"}, "--baud"},
         {{"--parity", "mark", "read", "1"}, "--parity"},
+        {{"--reply", "fast", "read", "1"}, "--reply takes quiet or frame"},
         {{"--bogus", "read", "1"}, "bogus"},
         {{"serve"}, "--chambers FILE or addresses"},
         {{"serve", "--chambers", "k.json", "3"}, "--chambers FILE or addresses"},
