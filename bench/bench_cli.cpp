@@ -11,15 +11,13 @@
 //     against three window scans, and the resident set after each round.
 //
 // Usage: bench_cli [--quick]   (--quick: 30 s and 40 rounds; default 60 s and 200 rounds)
+//        bench_cli --serve [--quick] [--memory-rounds N] [--publish-scans N]
+//            serve with MQTT and metrics (bench_cli_serve.cpp)
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,85 +26,34 @@
 #include "app/console/console.h"
 #include "app/console/headless_panel.h"
 #include "controller/drying_log_writer.h"
+#include "cli_probe.h"
 #include "launch.h"
 #include "support/child_process.h"
 #include "support/recording_notifier.h"
 
-namespace {
-
-using torv::bench::MonotonicNs;
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// utime + stime in seconds.
-double CpuSeconds(pid_t pid)
-{
-    const std::string stat = ReadAll("/proc/" + std::to_string(pid) + "/stat");
-    const auto close = stat.rfind(')');
-    if (close == std::string::npos)
-        return -1;
-    std::istringstream fields(stat.substr(close + 2));
-    std::string f;
-    unsigned long long utime = 0, stime = 0;
-    for (int i = 3; i <= 15 && fields >> f; ++i) {
-        if (i == 14)
-            utime = std::stoull(f);
-        if (i == 15)
-            stime = std::stoull(f);
-    }
-    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
-long Wakeups(pid_t pid) { return torv::bench::StatusKb(pid, "voluntary_ctxt_switches"); }
-
-// Trace times (ms) of the requests whose line holds `needle`, from byte `from` of the trace on.
-std::vector<double> RequestTimes(const std::string& trace, const std::string& needle, std::size_t from = 0)
-{
-    std::vector<double> times;
-    for (auto at = trace.find(needle, from); at != std::string::npos; at = trace.find(needle, at + 1)) {
-        const auto lineStart = trace.rfind('\n', at);
-        times.push_back(std::atof(trace.c_str() + (lineStart == std::string::npos ? 0 : lineStart + 1)));
-    }
-    return times;
-}
-
-// Lines of the log files in `dir` whose names start with `prefix`.
-std::size_t FileLines(const std::string& dir, const std::string& prefix)
-{
-    std::size_t n = 0;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(dir, error))
-        if (entry.path().filename().string().starts_with(prefix)) {
-            const std::string text = ReadAll(entry.path().string());
-            n += static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-        }
-    return n;
-}
-
-void SleepMs(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
-
-double SecondsSince(std::uint64_t ns) { return static_cast<double>(MonotonicNs() - ns) / 1e9; }
-
-// Chamber 1's first scan request: where a round starts.
-constexpr const char* kRoundStart = "in  01 03 00 68 00 04";
-
-int Stop(pid_t pid)
-{
-    kill(pid, SIGTERM);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-} // namespace
+using namespace torv::bench;
 
 int main(int argc, char** argv)
 {
-    const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+    bool quick = false, serve = false;
+    int memoryRounds = 0, publishScans = 10000;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--quick") == 0)
+            quick = true;
+        else if (std::strcmp(argv[i], "--serve") == 0)
+            serve = true;
+        else if (std::strcmp(argv[i], "--memory-rounds") == 0 && i + 1 < argc && std::atoi(argv[i + 1]) > 10)
+            memoryRounds = std::atoi(argv[++i]);
+        else if (std::strcmp(argv[i], "--publish-scans") == 0 && i + 1 < argc && std::atoi(argv[i + 1]) >= 1000)
+            publishScans = std::atoi(argv[++i]);
+        else {
+            std::fprintf(stderr, "usage: bench_cli [--quick]\n"
+                                 "       bench_cli --serve [--quick] [--memory-rounds N>10] [--publish-scans N>=1000]\n");
+            return 2;
+        }
+    }
+    if (serve)
+        return BenchServe(quick, memoryRounds, publishScans);
     const int seconds = quick ? 30 : 60;
     const int rounds = quick ? 40 : 200;
 
