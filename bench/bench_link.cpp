@@ -116,17 +116,12 @@ int main(int argc, char** argv)
             {"--address", "1", "--address", "3", "--address", "7", "--baud", s.simBaud});
         if (!sim)
             return 1;
-        torv::PortSettings settings;
-        settings.BaudIndex = s.index;
-        torv::SteadyClock clock;
-        RecordingNotifier notifier;
-        torv::ModbusLink link(settings, clock, notifier);
-        link.workDir = dir.path();
-        link.Ustaw_COM();
-        if (!link.PortOpen) {
-            std::fprintf(stderr, "cannot open the simulator's port\n");
+        torv::bench::SimulatorLink line;
+        if (!line.open(dir.path(), s.index))
             return 1;
-        }
+        torv::ModbusLink& link = line.link;
+        torv::SteadyClock& clock = line.clock;
+        RecordingNotifier& notifier = line.notifier;
         Runner run(link, s.index);
 
         const Result blockRead = measure(clock, [&](Result& r) {

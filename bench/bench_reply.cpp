@@ -27,7 +27,6 @@
 #include "link/modbus_link.h"
 #include "station/station.h"
 #include "support/child_process.h"
-#include "support/recording_notifier.h"
 
 using namespace torv::testing;
 
@@ -122,17 +121,11 @@ int main(int argc, char** argv)
         const auto sim = torv::bench::StartSimulator(dir.path(), simArgs);
         if (!sim)
             return 1;
-        torv::PortSettings settings;
-        settings.BaudIndex = s.index;
-        torv::SteadyClock clock;
-        RecordingNotifier notifier;
-        torv::ModbusLink link(settings, clock, notifier);
-        link.workDir = dir.path();
-        link.Ustaw_COM();
-        if (!link.PortOpen) {
-            std::fprintf(stderr, "cannot open the simulator's port\n");
+        torv::bench::SimulatorLink bus;
+        if (!bus.open(dir.path(), s.index))
             return 1;
-        }
+        torv::ModbusLink& link = bus.link;
+        torv::SteadyClock& clock = bus.clock;
         torv::Station station(link);
         const unsigned pause = s.index + 1u;
         const double blockPauses = repeats * 8.0 * torv::kBlockReadPauseMs;

@@ -74,4 +74,14 @@ long StatusKb(pid_t pid, const char* field)
     return -1;
 }
 
+bool SimulatorLink::open(const std::string& dir, std::uint8_t baudIndex)
+{
+    settings.BaudIndex = baudIndex;
+    link.workDir = dir;
+    link.Ustaw_COM();
+    if (!link.PortOpen)
+        std::fprintf(stderr, "cannot open the simulator's port\n");
+    return link.PortOpen;
+}
+
 } // namespace torv::bench

@@ -5,6 +5,10 @@
 #include <sys/types.h>
 #include <vector>
 
+#include "link/clock.h"
+#include "link/modbus_link.h"
+#include "support/recording_notifier.h"
+
 namespace torv::testing {
 class ChildProcess;
 }
@@ -30,6 +34,16 @@ long StatusKb(pid_t pid, const char* field);
 // with what it printed on stderr, when it does not start.
 std::unique_ptr<testing::ChildProcess> StartSimulator(const std::string& dir, std::vector<std::string> arguments,
                                                       std::string outputFile = {});
+
+// A link on the real clock to the COM1 link torv-sim made in a directory.
+struct SimulatorLink {
+    PortSettings settings;
+    SteadyClock clock;
+    testing::RecordingNotifier notifier;
+    ModbusLink link{settings, clock, notifier};
+    // Opens `dir`/COM1 at the speed of `baudIndex`; false, said on stderr, when it cannot.
+    bool open(const std::string& dir, std::uint8_t baudIndex);
+};
 
 // Writes the settings file the tool reads at start-up: COM1, 9600 baud, no
 // parity, module address 1.

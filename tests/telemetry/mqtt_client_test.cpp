@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <mosquitto.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +15,7 @@
 #include <thread>
 
 #include "support/child_process.h"
+#include "support/free_port.h"
 #include "telemetry/mqtt_client.h"
 
 using namespace torv;
@@ -61,18 +60,7 @@ TEST(BrokerUrl, TheAddressesOperatorsWriteAndThoseRefused)
 
 namespace {
 
-int FreeLoopbackPort()
-{
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t n = sizeof a;
-    getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
-    close(s);
-    return ntohs(a.sin_port);
-}
+using torv::testing::FreeLoopbackPort;
 
 bool WaitUntil(const std::function<bool()>& done, int seconds = 30)
 {

@@ -1,0 +1,22 @@
+#include "support/free_port.h"
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace torv::testing {
+
+int FreeLoopbackPort()
+{
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t n = sizeof a;
+    const bool bound = bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+                       getsockname(s, reinterpret_cast<sockaddr*>(&a), &n) == 0;
+    close(s);
+    return bound ? ntohs(a.sin_port) : 0;
+}
+
+} // namespace torv::testing
