@@ -35,6 +35,7 @@
 #include "plant/alarms.h"
 #include "plant/chamber_list.h"
 #include "support/child_process.h"
+#include "support/free_port.h"
 #include "telemetry/metrics.h"
 #include "telemetry/mqtt_client.h"
 #include "telemetry/mqtt_messages.h"
@@ -43,18 +44,7 @@ namespace torv::bench {
 
 namespace {
 
-int FreeLoopbackPort()
-{
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t n = sizeof a;
-    getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
-    close(s);
-    return ntohs(a.sin_port);
-}
+using testing::FreeLoopbackPort;
 
 // Bound and listening, never accepting nor reading: the kernel's backlog
 // completes the client's handshake, and its CONNECT waits for an answer.
