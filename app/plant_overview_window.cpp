@@ -68,9 +68,9 @@ PlantOverviewWindow::PlantOverviewWindow(Station& station, Hooks hooks, std::str
     setWindowTitle(QStringLiteral("Przegl\u0105d kom\u00f3r"));
     resize(760, 560);
     // Not served during bus work, unlike the bus monitor: its buttons open
-    // dialogs and change the list the rounds walk. During a handler's work its
-    // input is dropped as the main window's is; during its own scans it is
-    // kept, and runs once the scan has given way.
+    // dialogs and change the list the rounds walk. Its input is kept during
+    // any bus work (a handler's or its own scan's) and runs once the line is free.
+    ServingClock::keepInputOf(this);
 
     auto* layout = new QVBoxLayout(this);
     auto* bar = new QHBoxLayout;
@@ -154,9 +154,29 @@ QString PlantOverviewWindow::listProblems() const { return problemsLabel_->text(
 
 bool PlantOverviewWindow::scanning() const { return scanTimer_->isActive(); }
 
+std::string PlantOverviewWindow::listPath() const { return directory_ + "/" + kChamberListFileName; }
+
+// What the file holds now: its bytes, nothing when there is none (or it is
+// not a file that can be read: that is reported by the reading itself).
+std::optional<std::string> PlantOverviewWindow::FileState(const files::Contents& file)
+{
+    if (!file.ok())
+        return std::nullopt;
+    return file.bytes;
+}
+
+void PlantOverviewWindow::reload()
+{
+    load();
+    scheduleNext();
+}
+
 void PlantOverviewWindow::load()
 {
-    const ChamberListResult read = ReadChamberListFile(directory_ + "/" + kChamberListFileName);
+    // Read afresh each time: the file may have been edited by hand meanwhile.
+    const files::Contents file = files::ReadRegularFile(listPath(), kChamberListMaxBytes);
+    fileState_ = FileState(file);
+    const ChamberListResult read = ChamberListOfContents(file);
     problems_ = read.problems;
     // A broken list is shown, not replaced: nothing is scanned and nothing
     // edited until the file is mended.
@@ -178,12 +198,23 @@ void PlantOverviewWindow::load()
 
 bool PlantOverviewWindow::save(const ChamberList& list)
 {
+    // Never over a file changed since it was read: that change would be lost
+    // without anyone seeing it. The file is shown as it is now instead.
+    if (FileState(files::ReadRegularFile(listPath(), kChamberListMaxBytes)) != fileState_) {
+        QMessageBox::warning(this, QStringLiteral("Uwaga !"),
+                             QStringLiteral("Plik %1 zmieni\u0142 si\u0119 od wczytania: nie zapisano zmiany, \u017ceby nie "
+                                            "zast\u0105pi\u0107 tamtej. Wczytano go ponownie.")
+                                 .arg(QString::fromLatin1(kChamberListFileName)));
+        reload();
+        return false;
+    }
     std::string error;
-    if (!WriteChamberListFile(directory_ + "/" + kChamberListFileName, list, error)) {
+    if (!WriteChamberListFile(listPath(), list, error)) {
         QMessageBox::warning(this, QStringLiteral("Uwaga !"),
                              QStringLiteral("Nie zapisano pliku %1:\n%2").arg(QString::fromLatin1(kChamberListFileName), qs(error)));
         return false;
     }
+    fileState_ = ChamberListJson(list);
     overview_.setList(list);
     rebuildTiles();
     scheduleNext();
@@ -234,9 +265,31 @@ void PlantOverviewWindow::refreshTile(int address)
                texts.join(QStringLiteral(", ")));
 }
 
+// Which alarm a row shows: its chamber, kind and raise time, so a list
+// re-sorted or shortened by a scan never moves the operator's selection or
+// acknowledgement onto another alarm.
+QString PlantOverviewWindow::alarmKey(const Alarm& a)
+{
+    return QStringLiteral("%1/%2/%3")
+        .arg(a.id.address)
+        .arg(static_cast<int>(a.id.kind))
+        .arg(qs(drying_log::IsoTime(a.raised)));
+}
+
+QStringList PlantOverviewWindow::selectedAlarmKeys() const
+{
+    QStringList keys;
+    for (const QModelIndex& index : alarmTable_->selectionModel()->selectedRows())
+        if (const QTableWidgetItem* item = alarmTable_->item(index.row(), 0))
+            keys << item->data(Qt::UserRole).toString();
+    return keys;
+}
+
 void PlantOverviewWindow::refreshAlarms()
 {
+    const QStringList selected = selectedAlarmKeys();
     const std::vector<Alarm>& alarms = overview_.alarms().alarms();
+    alarmTable_->clearSelection();
     alarmTable_->setRowCount(static_cast<int>(alarms.size()));
     for (int row = 0; row < static_cast<int>(alarms.size()); ++row) {
         const Alarm& a = alarms[static_cast<std::size_t>(row)];
@@ -245,7 +298,13 @@ void PlantOverviewWindow::refreshAlarms()
                                 qs(a.value), a.cleared ? QStringLiteral("tak") : QString()};
         for (int column = 0; column < cells.size(); ++column)
             alarmTable_->setItem(row, column, new QTableWidgetItem(cells[column]));
+        alarmTable_->item(row, 0)->setData(Qt::UserRole, alarmKey(a));
     }
+    // The selection follows its alarms; one that left the list is no longer selected.
+    for (int row = 0; row < static_cast<int>(alarms.size()); ++row)
+        if (selected.contains(alarmKey(alarms[static_cast<std::size_t>(row)])))
+            alarmTable_->selectionModel()->select(alarmTable_->model()->index(row, 0),
+                                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
     alarmTable_->resizeColumnsToContents();
 }
 
@@ -280,8 +339,9 @@ void PlantOverviewWindow::scanStep()
 {
     if (!isVisible() || !problems_.empty())
         return;
-    // Never inside a handler's bus work, nor in a box it holds open.
-    if (ServingClock::serving() || (hooks_.lineFree && !hooks_.lineFree())) {
+    // Never inside a handler's bus work, nor in a box it holds open, nor
+    // before the operator's input kept during the last scan has all run.
+    if (ServingClock::serving() || ServingClock::replayPending() || (hooks_.lineFree && !hooks_.lineFree())) {
         scanTimer_->start(50);
         return;
     }
@@ -294,13 +354,13 @@ void PlantOverviewWindow::scanStep()
         hooks_.lineWorkDone();
     if (step) {
         if (hooks_.measured)
-            hooks_.measured(step->scan);
+            hooks_.measured(step->scan, step->answered);
         refreshTile(step->scan.address);
         if (!step->events.empty()) {
             logEvents(step->events);
             refreshAlarms();
         }
-        emit scanned(step->scan.address, step->scan.ok);
+        emit scanned(step->scan.address, step->answered);
     }
     scheduleNext();
 }
@@ -465,11 +525,12 @@ void PlantOverviewWindow::setRoundSeconds(int seconds)
 
 void PlantOverviewWindow::acknowledgeSelected()
 {
+    // By identity: only the very alarms the operator selected, still on the list.
     std::vector<AlarmId> which;
-    const std::vector<Alarm>& alarms = overview_.alarms().alarms();
-    for (const QModelIndex& index : alarmTable_->selectionModel()->selectedRows())
-        if (index.row() < static_cast<int>(alarms.size()))
-            which.push_back(alarms[static_cast<std::size_t>(index.row())].id);
+    const QStringList selected = selectedAlarmKeys();
+    for (const Alarm& a : overview_.alarms().alarms())
+        if (selected.contains(alarmKey(a)))
+            which.push_back(a.id);
     const std::vector<AlarmEvent> events = overview_.alarms().acknowledge(which, drying_log::SystemLocalTime());
     logEvents(events);
     for (const AlarmId& id : which)

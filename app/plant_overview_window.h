@@ -2,9 +2,11 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include <QStringList>
 #include <QWidget>
 
 #include "plant/alarm_log.h"
@@ -29,7 +31,8 @@ public:
     struct Hooks {
         std::function<bool()> lineFree;          // no handler is running
         std::function<void()> lineWorkDone;      // after each scan: what waited for the line
-        std::function<void(const torv::Result& scan)> measured; // the drying log and the chart
+        // The drying log and the chart: the scan, and whether every request of it answered.
+        std::function<void(const torv::Result& scan, bool answered)> measured;
         std::function<void(int address)> makeActive;
         std::function<std::vector<std::uint8_t>()> busTestFound; // empty before a TEST MBUS found any
         std::function<std::uint64_t()> nowUs;    // the bus clock
@@ -57,6 +60,8 @@ public slots:
     void acknowledgeSelected();
     void setRoundSeconds(int seconds);
     void setThresholds(const torv::plant::AlarmThresholds& thresholds);
+    // The chamber list read afresh from its file (the overview opens again).
+    void reload();
     // The scan that is due, now rather than at the timer's next turn.
     void scanNow() { scanStep(); }
 
@@ -66,6 +71,8 @@ protected:
 
 private:
     void load();
+    std::string listPath() const;
+    static std::optional<std::string> FileState(const torv::files::Contents& file);
     bool save(const torv::plant::ChamberList& list);
     void rebuildTiles();
     void refreshTile(int address);
@@ -77,12 +84,15 @@ private:
     void askThresholds();
     int selectedChamber() const;
     void logEvents(const std::vector<torv::plant::AlarmEvent>& events);
+    static QString alarmKey(const torv::plant::Alarm& alarm);
+    QStringList selectedAlarmKeys() const;
 
     torv::plant::Overview overview_;
     Hooks hooks_;
     std::string directory_;
     torv::plant::AlarmLog alarmLog_;
     std::vector<std::string> problems_;
+    std::optional<std::string> fileState_; // the file's bytes as last read or written
     QWidget* tilesArea_;
     FlowLayout* tilesLayout_;
     std::map<int, ChamberTileWidget*> tiles_;

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include <QApplication>
 #include <QEvent>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
@@ -21,9 +23,14 @@ constexpr std::uint64_t kRoundEveryUs = 5'000;
 // Most of one round spent on queued events; one paint may still run longer.
 constexpr int kRoundBudgetMs = 5;
 constexpr const char* kServedProperty = "torvServedDuringBusWork";
+constexpr const char* kKeptProperty = "torvKeptDuringBusWork";
+// How soon a replay that had to wait for bus work or a gate looks again.
+constexpr int kReplayRetryMs = 10;
 
 bool serving_ = false;
 bool keeping_ = false;
+bool replayScheduled_ = false;
+std::function<bool()> replayGate_;
 // Input kept while bus work gave way to the operator, with where it went.
 struct KeptInput {
     QPointer<QObject> receiver;
@@ -66,14 +73,14 @@ bool isOperatorInput(QEvent::Type type)
     }
 }
 
-bool servedWindow(QObject* receiver)
+bool windowProperty(QObject* receiver, const char* name)
 {
     if (receiver->isWidgetType())
-        return static_cast<QWidget*>(receiver)->window()->property(kServedProperty).toBool();
+        return static_cast<QWidget*>(receiver)->window()->property(name).toBool();
     if (auto* window = qobject_cast<QWindow*>(receiver))
         for (QWidget* top : QApplication::topLevelWidgets())
             if (top->windowHandle() == window)
-                return top->property(kServedProperty).toBool();
+                return top->property(name).toBool();
     return false;
 }
 
@@ -96,19 +103,53 @@ bool isOperatorAction(QObject* receiver, QEvent::Type type)
     }
 }
 
+void scheduleReplay(int delayMs);
+
 // Installed on the application for one round: the operator's input to the
 // tool's windows goes nowhere, or is kept for later when bus work gives way.
 class InputDrop final : public QObject {
 protected:
     bool eventFilter(QObject* receiver, QEvent* event) override
     {
-        if (!isOperatorInput(event->type()) || servedWindow(receiver))
+        if (!isOperatorInput(event->type()) || windowProperty(receiver, kServedProperty))
             return false;
-        if (keeping_ && isOperatorAction(receiver, event->type()))
+        if ((keeping_ || windowProperty(receiver, kKeptProperty)) && isOperatorAction(receiver, event->type())) {
             kept_.push_back({receiver, std::unique_ptr<QEvent>(event->clone())});
+            // Kept outside a scan that gives way: handed over once the bus work is over.
+            if (!keeping_)
+                scheduleReplay(kReplayRetryMs);
+        }
         return true;
     }
 };
+
+// The kept input is handed over one event at a time, each only after the
+// one before has been handled, bus work it started included: posted all at
+// once, a press that starts bus work would have its release served (and
+// dropped) inside that work, leaving a button held down for ever.
+void replayNext()
+{
+    replayScheduled_ = false;
+    if (keeping_ || kept_.empty())
+        return;
+    if (serving_ || (replayGate_ && !replayGate_())) {
+        scheduleReplay(kReplayRetryMs);
+        return;
+    }
+    KeptInput next = std::move(kept_.front());
+    kept_.erase(kept_.begin());
+    if (next.receiver)
+        QCoreApplication::sendEvent(next.receiver, next.event.get());
+    scheduleReplay(0);
+}
+
+void scheduleReplay(int delayMs)
+{
+    if (replayScheduled_ || kept_.empty() || QCoreApplication::instance() == nullptr)
+        return;
+    replayScheduled_ = true;
+    QTimer::singleShot(delayMs, QCoreApplication::instance(), &replayNext);
+}
 
 } // namespace
 
@@ -116,18 +157,20 @@ bool ServingClock::serving() { return serving_; }
 
 void ServingClock::serveInputOf(QWidget* window) { window->setProperty(kServedProperty, true); }
 
+void ServingClock::keepInputOf(QWidget* window) { window->setProperty(kKeptProperty, true); }
+
+void ServingClock::setReplayGate(std::function<bool()> lineFree) { replayGate_ = std::move(lineFree); }
+
 void ServingClock::keepInput(bool on)
 {
     keeping_ = on;
-    if (on)
-        return;
-    for (KeptInput& k : kept_)
-        if (k.receiver)
-            QCoreApplication::postEvent(k.receiver, k.event.release());
-    kept_.clear();
+    if (!on)
+        scheduleReplay(0);
 }
 
-bool ServingClock::inputKept() { return !kept_.empty(); }
+bool ServingClock::inputKept() { return keeping_ && !kept_.empty(); }
+
+bool ServingClock::replayPending() { return !keeping_ && !kept_.empty(); }
 
 void ServingClock::resetStats()
 {

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 
 #include "link/clock.h"
 
@@ -29,12 +30,23 @@ public:
     // A top-level window whose input is served even then: it starts no bus work.
     static void serveInputOf(QWidget* window);
 
+    // A top-level window whose input is kept, not dropped, during any bus
+    // work, and handed over once the work is over (it starts no bus work of
+    // its own from that input while the line is busy).
+    static void keepInputOf(QWidget* window);
+
     // For bus work that gives way to the operator (the plant overview's
     // scans): while on, the operator's input is kept instead of dropped, and
     // inputKept() tells the work to end at its next transaction's end. Off,
-    // the input kept is handed over again, in order, to run as if it came now.
+    // the input kept is handed over again, in order, to run as if it came
+    // now: one event at a time, each after the last one's handling (and the
+    // bus work it started) has ended, never while bus work is serving or
+    // `setReplayGate`'s predicate says the line is not free.
     static void keepInput(bool on);
     static bool inputKept();
+    // Kept input still to be handed over: bus work that gives way waits for it.
+    static bool replayPending();
+    static void setReplayGate(std::function<bool()> lineFree);
 
     // How the waits went since the last reset: the longest stretch between
     // two event rounds, and the most an idle wait ended after its deadline.

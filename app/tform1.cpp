@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLocale>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
 #include <QUrl>
@@ -74,6 +75,8 @@ TForm1::TForm1(QWidget* parent)
     bindEvents();
     Timer1->start();
     ui->Button1->setFocus();
+    // Input kept during bus work runs only when no handler holds the line (or its box open).
+    ServingClock::setReplayGate([form = QPointer<TForm1>(this)] { return !form || form->handlersRunning_ == 0; });
 }
 
 TForm1::~TForm1()

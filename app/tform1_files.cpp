@@ -165,9 +165,9 @@ void TForm1::PlantOverviewClick()
         PlantOverviewWindow::Hooks hooks;
         hooks.lineFree = [this] { return handlersRunning_ == 0; };
         hooks.lineWorkDone = [this] { deliverPendingTick(); };
-        hooks.measured = [this](const torv::Result& scan) {
+        hooks.measured = [this](const torv::Result& scan, bool answered) {
             if (console_ && console_->onMeasurement)
-                console_->onMeasurement(scan.address, scan.row, scan.ok);
+                console_->onMeasurement(scan.address, scan.row, answered);
         };
         hooks.makeActive = [this](int address) { makeActive(address); };
         hooks.busTestFound = [this] {
@@ -176,6 +176,8 @@ void TForm1::PlantOverviewClick()
         hooks.nowUs = [this] { return console_->link().clock().nowUs(); };
         hooks.alarmRaised = [this](const std::string& text) { alarmRaised(text); };
         overview_ = new PlantOverviewWindow(console_->station(), std::move(hooks), QDir::currentPath().toStdString(), this);
+    } else if (!overview_->isVisible()) {
+        overview_->reload(); // what was mended or added by hand meanwhile
     }
     overview_->show();
     overview_->raise();

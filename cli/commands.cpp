@@ -273,7 +273,8 @@ Exit Log(Bus& bus, const Options& options)
             if (stop.requested())
                 return stopped();
             const Result scan = bus.station.scan(address);
-            const bool ok = scan.ok;
+            // Logged ok only when every read of it answered: the row holds nothing else.
+            const bool ok = scan.allAnswered();
             writer.record(address, scan.row, ok ? drying_log::Status::Ok : drying_log::Status::Failed);
             // Told when it changes, not every round.
             if (ok != answering[address])

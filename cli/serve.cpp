@@ -155,7 +155,7 @@ Exit Serve(Bus& bus, const Options& options)
             overview.step(bus.clock.nowUs(), drying_log::SystemLocalTime(), [&stop] { return stop.requested(); });
         if (step) {
             const int address = step->scan.address;
-            const bool ok = step->scan.ok;
+            const bool ok = step->answered;
             roundScanned = true;
             roundAnswered = roundAnswered || ok;
             anyFailed = anyFailed || !ok;

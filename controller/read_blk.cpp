@@ -2,13 +2,13 @@
 
 namespace torv {
 
-void Read_Blk(ModbusLink& link, std::uint8_t ActiveAddress)
+void Read_Blk(ModbusLink& link, std::uint8_t ActiveAddress, bool showErrors)
 {
-    link.Read_Modbus_Byte(ActiveAddress, kBlockReadStarts[0], kBlockReadRegisters, true);
+    link.Read_Modbus_Byte(ActiveAddress, kBlockReadStarts[0], kBlockReadRegisters, showErrors);
     for (std::size_t i = 1; i < kBlockReadStarts.size(); ++i) {
         link.DelayMs(kBlockReadPauseMs);
         if (link.ReplyOk)
-            link.Read_Modbus_Byte(ActiveAddress, kBlockReadStarts[i], kBlockReadRegisters, true);
+            link.Read_Modbus_Byte(ActiveAddress, kBlockReadStarts[i], kBlockReadRegisters, showErrors);
     }
 }
 

@@ -29,11 +29,19 @@ std::optional<Overview::Step> Overview::step(std::uint64_t nowUs, const drying_l
         return std::nullopt;
     Step s;
     s.scan = std::move(*scan);
+    // A scan that lost one of its reads holds another's bytes, or none, where it lost it.
+    s.answered = s.scan.allAnswered();
+    const auto address = static_cast<std::uint8_t>(s.scan.address);
+    if (s.answered && !station_.wholeRead(address) && !(stop && stop())) {
+        const Result whole = station_.readModule(address, false);
+        s.scan.exchanges.insert(s.scan.exchanges.end(), whole.exchanges.begin(), whole.exchanges.end());
+        s.scan.row = whole.row;
+    }
     s.row = drying_log::MeasurementRow(s.scan.address, s.scan.row,
-                                       s.scan.ok ? drying_log::Status::Ok : drying_log::Status::Failed, wall);
+                                       s.answered ? drying_log::Status::Ok : drying_log::Status::Failed, wall);
     Seen& seen = seen_[s.scan.address];
-    seen.latestAnswered = s.scan.ok;
-    if (s.scan.ok)
+    seen.latestAnswered = s.answered;
+    if (s.answered)
         seen.lastAnswered = s.row;
     s.events = alarms_.scan(s.row, nowUs);
     return s;

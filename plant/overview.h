@@ -30,13 +30,18 @@ public:
 
     // One scan's worth of the plant's work.
     struct Step {
-        Result scan;
-        drying_log::Row row;             // as the drying log takes it
+        Result scan;                     // with the module read that followed it, if one did
+        bool answered = false;           // every request of the scan was answered
+        drying_log::Row row;             // as the drying log takes it: failed unless answered
         std::vector<AlarmEvent> events;  // raised or cleared by this scan
     };
     // The scan of the chamber that is due, if any; `stop` is asked after each
     // transaction and ends the scan early (the chamber is then asked again,
-    // and the stopped scan is neither logged nor judged).
+    // and the stopped scan is neither logged nor judged). A chamber that
+    // answers and whose memory was never read whole since the station began
+    // is read whole (unreported) right after its scan: what the scan does not
+    // refresh, the LCD mode that says which thermometers control, comes only
+    // from that read.
     std::optional<Step> step(std::uint64_t nowUs, const drying_log::LocalTime& wall,
                              const std::function<bool()>& stop = {});
     // When the next round starts, in the clock's microseconds.

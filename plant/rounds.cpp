@@ -46,7 +46,7 @@ void Rounds::scanned(std::uint8_t address, const Result& scan)
     if (it == state_.end() || scan.stopped)
         return; // removed meanwhile, or asked again when the line is free
     State& s = it->second;
-    s.failures = scan.ok ? 0 : s.failures + 1;
+    s.failures = scan.allAnswered() ? 0 : s.failures + 1;
     s.askRound = round_ + (s.failures >= kDeadAfterFailures ? kDeadEveryRounds : 1);
 }
 

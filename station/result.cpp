@@ -11,6 +11,11 @@ const Exchange* Result::reportedFailure() const
     return it == exchanges.end() ? nullptr : &*it;
 }
 
+bool Result::allAnswered() const
+{
+    return sent() && std::all_of(exchanges.begin(), exchanges.end(), [](const Exchange& e) { return e.ok(); });
+}
+
 bool Result::wrote() const
 {
     return std::any_of(exchanges.begin(), exchanges.end(), [](const Exchange& e) { return e.isWrite(); });

@@ -39,6 +39,8 @@ struct Result {
     ImageRow row{};
 
     bool sent() const { return !exchanges.empty(); }
+    // Every request sent was answered: what the row holds of them was read now.
+    bool allAnswered() const;
     // The first failure the window would box; nullptr when none.
     const Exchange* reportedFailure() const;
     // Whether a write went out (answered or not).

@@ -78,17 +78,19 @@ void Station::read(std::uint8_t address, int start, int count, bool reported)
 
 void Station::write(std::uint8_t address, int byte) { link_.Load_Modbus_Byte(address, static_cast<std::uint8_t>(byte), false); }
 
-void Station::blockRead(std::uint8_t address)
+void Station::blockRead(std::uint8_t address, bool reported)
 {
     // Only its first failure is boxed: it stops sending there.
-    reporting_ = true;
-    Read_Blk(link_, address);
+    reporting_ = reported;
+    Read_Blk(link_, address, reported);
     reporting_ = false;
+    if (link_.ReplyOk)
+        wholeRead_[address] = true;
 }
 
-Result Station::readModule(std::uint8_t address)
+Result Station::readModule(std::uint8_t address, bool reported)
 {
-    return recorded<Result>(address, [&](Result&) { blockRead(address); });
+    return recorded<Result>(address, [&](Result&) { blockRead(address, reported); });
 }
 
 Result Station::scan(std::uint8_t address, const std::function<bool()>& stop)
@@ -184,6 +186,7 @@ WriteBackResult Station::writeBack(std::uint8_t address, const WriteBackRequest&
                 // does the image, or the rows below would carry another row's
                 // bytes as their other halves.
                 link_.image.row(newAddress) = link_.image.row(address);
+                wholeRead_[newAddress] = wholeRead_[address];
                 address = newAddress;
                 result.finalAddress = newAddress;
                 result.address = newAddress; // the row afterwards is the new address's

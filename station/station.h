@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -67,8 +68,12 @@ public:
     ModbusLink& link() { return link_; }
 
     // The module read: the whole memory window, 8 registers at a time,
-    // stopping at the first failure (reported).
-    Result readModule(std::uint8_t address);
+    // stopping at the first failure (reported, unless `reported` is off).
+    Result readModule(std::uint8_t address, bool reported = true);
+    // Whether the whole memory window of `address` has been read (a module
+    // read or the bus test) since this station began: only then does the
+    // image hold what a scan does not refresh, the LCD mode among it.
+    bool wholeRead(std::uint8_t address) const { return wholeRead_[address]; }
     // The measurement scan: programme state, hours done and, when both
     // answered, the measurements. Failures are not reported. `stop`, when
     // given, is asked after each transaction: true skips the rest (the line
@@ -112,13 +117,14 @@ private:
     class Recording;
     template <class R, class Work>
     R recorded(std::uint8_t address, Work&& work);
-    // The module read, its first failure reported.
-    void blockRead(std::uint8_t address);
+    // The module read, its first failure reported when `reported`.
+    void blockRead(std::uint8_t address, bool reported = true);
     void read(std::uint8_t address, int start, int count, bool reported);
     void write(std::uint8_t address, int byte);
 
     ModbusLink& link_;
     bool reporting_ = false; // the transaction in flight is one the window reports
+    std::array<bool, 256> wholeRead_{};
 };
 
 } // namespace torv

@@ -82,10 +82,11 @@ void Console::Scan_ModBus()
 {
     if (!ScanOn)
         return;
-    const bool ok = station_.scan(ActiveAddress).ok;
-    if (ok)
+    const Result scan = station_.scan(ActiveAddress);
+    if (scan.ok)
         View_Temp();
-    measured(ActiveAddress, ok);
+    // The log and the chart take only what this scan read.
+    measured(ActiveAddress, scan.allAnswered());
     linkIndicator(texts::kScanLinkError);
     // Only the connection label of the scanner indicators.
     const ControlChanges scanner = ScannerIndicators(ScanOn);
@@ -238,6 +239,8 @@ void Console::UpDown1Click()
         Read_Data_Modul();
         ScanOn = true;
         Scan_ModBus();
+        // The scans go on: the indicators the module read painted off say so.
+        scannerIndicators();
     }
     addressIndicator(true);
 }

@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <mutex>
 #include <sys/stat.h>
 
@@ -175,6 +176,9 @@ private slots:
     void busMonitorFollowsABusTestWithFaults();
     void plantOverviewScansGivesWayAndRaisesAlarms();
     void plantOverviewRefusesABrokenListAndSendsNothing();
+    void plantOverviewHandsAKeptClickOverWhole();
+    void plantOverviewAcknowledgesTheSelectedAlarmNotItsRow();
+    void plantOverviewReadsTheListAgainAndNeverSavesOverAnEdit();
 };
 
 void WindowWorkflowTest::startUpReadsAnsweringController()
@@ -587,6 +591,175 @@ void WindowWorkflowTest::plantOverviewRefusesABrokenListAndSendsNothing()
     QVERIFY(!overview.findChild<QPushButton*>("AddChamber")->isEnabled());
     QVERIFY(list.open(QIODevice::ReadOnly));
     QCOMPARE(list.readAll(), broken); // shown, never replaced
+}
+
+namespace {
+// Counts the presses and releases that reach a widget (after the
+// application's filters: what was dropped never comes here).
+class ButtonEvents : public QObject {
+public:
+    explicit ButtonEvents(QWidget* widget) { widget->installEventFilter(this); }
+    int presses = 0, releases = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        presses += event->type() == QEvent::MouseButtonPress;
+        releases += event->type() == QEvent::MouseButtonRelease;
+        return false;
+    }
+};
+} // namespace
+
+// One click on "Komora nr"'s up arrow that lands during an overview scan is
+// kept, then handed over whole once the scan gave way: its press probes the
+// next address, its release reaches the arrow after that probe, and the
+// arrow does not go on stepping by itself. A click on the overview during
+// the main window's own bus work is kept too, and runs once the line is free.
+void WindowWorkflowTest::plantOverviewHandsAKeptClickOverWhole()
+{
+    torv::sim::Line line;
+    line.add(1);
+    line.add(3);
+    BoxAnswerer boxes;
+    QTemporaryDir work;
+    const QString previousDir = QDir::currentPath();
+    QDir::setCurrent(work.path());
+    QFile list("komory.json");
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write(R"({"format": "torv-lcd-chambers", "version": 1, "chambers": [{"address": 1}, {"address": 3}]})");
+    list.close();
+    InProcessTool<TForm1, torv::VirtualClock> tool(line, 1);
+    auto& form = tool.form;
+    form.show();
+    QTRY_VERIFY(tool.console.DataLoaded);
+    form.findChild<QAction*>("PlantOverviewAction")->trigger();
+    PlantOverviewWindow* overview = form.plantOverviewWindow();
+    QVERIFY(overview && overview->isVisible());
+    std::vector<int> asked;
+    tool.link.onTransaction = [&](const torv::ModbusLink::Transaction& t) { asked.push_back(t.address); };
+
+    UpDown* arrow = form.ui->UpDown1;
+    ButtonEvents events(arrow);
+    const QPoint upper = arrow->mapTo(&form, QPoint(arrow->width() / 2, 2));
+    QTimer::singleShot(0, &form, [&] { QTest::mouseClick(form.windowHandle(), Qt::LeftButton, {}, upper); });
+    overview->scanNow();
+    QCOMPARE(asked, std::vector<int>{1}); // the scan gave way after one transaction
+    QTRY_COMPARE(events.releases, 1);
+    QTest::qWait(800); // past the arrow's auto-repeat delay
+    QCOMPARE(events.presses, 1);
+    QCOMPARE(std::count(asked.begin(), asked.end(), 2), 1);
+    QVERIFY(std::all_of(asked.begin(), asked.end(), [](int a) { return a <= 3; }));
+    QCOMPARE(form.ui->Edit1->text(), QString("2"));
+
+    // During the main window's bus work (STOP's last scan) a click on the
+    // overview's button is kept, and its box comes after the work, not in it.
+    QTimer::singleShot(0, &form, [&] {
+        QVERIFY(ServingClock::serving());
+        QTest::mouseClick(overview->findChild<QPushButton*>("ChambersFromBusTest"), Qt::LeftButton);
+    });
+    form.Button2Click();
+    QCOMPARE(boxes.seen, QStringList());
+    QTRY_COMPARE(boxes.seen.size(), 1);
+    QDir::setCurrent(previousDir);
+}
+
+// A scan that shortens and re-sorts the alarm list under the operator's
+// selection: "Potwierdź" acknowledges the alarm that was selected, not
+// whatever alarm has come to sit in its row.
+void WindowWorkflowTest::plantOverviewAcknowledgesTheSelectedAlarmNotItsRow()
+{
+    torv::sim::Line line;
+    for (const int a : {1, 5, 7, 9})
+        line.add(static_cast<std::uint8_t>(a));
+    QTemporaryDir work;
+    QFile list(work.path() + "/komory.json");
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write(R"({"format": "torv-lcd-chambers", "version": 1, "alarms": {"noCommunicationScans": 1},
+                   "chambers": [{"address": 5}, {"address": 7}, {"address": 9}]})");
+    list.close();
+    InProcessTool<TForm1, torv::VirtualClock> tool(line, 1);
+    tool.form.show(); // opens the port
+    QTRY_VERIFY(tool.console.DataLoaded);
+    PlantOverviewWindow::Hooks hooks;
+    hooks.nowUs = [&] { return tool.busTime.nowUs(); };
+    PlantOverviewWindow overview(tool.console.station(), hooks, work.path().toStdString());
+    overview.show();
+    const auto round = [&] {
+        tool.busTime.sleepUntilUs(overview.overview().dueUs());
+        for (int i = 0; i < 4; ++i) // three chambers, then the round's end
+            overview.scanNow();
+    };
+    auto* table = overview.findChild<QTableWidget*>("AlarmList");
+    const auto rows = [&] {
+        QStringList r;
+        for (int row = 0; row < table->rowCount(); ++row)
+            r << table->item(row, 1)->text() + " " + table->item(row, 2)->text();
+        return r;
+    };
+    line.find(5)->faults().silent = true;
+    line.find(9)->faults().silent = true;
+    round();
+    QCOMPARE(rows(), (QStringList{"Komora 5 Brak komunikacji", "Komora 9 Brak komunikacji"}));
+    table->selectRow(0);
+    overview.acknowledgeSelected();
+    table->selectRow(1); // chamber 9's alarm
+    // 5 answers again (its acknowledged alarm leaves the list), 7 falls silent.
+    line.find(5)->faults().silent = false;
+    line.find(7)->faults().silent = true;
+    round();
+    QCOMPARE(rows(), (QStringList{"Komora 9 Brak komunikacji", "Komora 7 Brak komunikacji"}));
+    overview.acknowledgeSelected();
+    QCOMPARE(rows(), (QStringList{"Komora 9 Brak komunikacji (potwierdzony)", "Komora 7 Brak komunikacji"}));
+}
+
+// The chamber list is read again when the overview opens and before each
+// save: a list mended by hand shows once the overview is opened again, and
+// a save never replaces a hand edit made while the overview was open.
+void WindowWorkflowTest::plantOverviewReadsTheListAgainAndNeverSavesOverAnEdit()
+{
+    torv::sim::Line line;
+    line.add(1);
+    BoxAnswerer boxes;
+    QTemporaryDir work;
+    const QString previousDir = QDir::currentPath();
+    QDir::setCurrent(work.path());
+    const auto writeList = [](const QByteArray& chambers) {
+        QFile list("komory.json");
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write(R"({"format": "torv-lcd-chambers", "version": 1, "chambers": [)" + chambers + "]}");
+    };
+    writeList(R"({"address": 251})");
+    InProcessTool<TForm1, torv::VirtualClock> tool(line, 1);
+    auto& form = tool.form;
+    form.show();
+    QTRY_VERIFY(tool.console.DataLoaded);
+    auto* action = form.findChild<QAction*>("PlantOverviewAction");
+    action->trigger();
+    PlantOverviewWindow* overview = form.plantOverviewWindow();
+    QVERIFY(!overview->listProblems().isEmpty());
+    writeList(R"({"address": 1})"); // mended
+    overview->close();
+    action->trigger();
+    QCOMPARE(overview->listProblems(), QString());
+    QVERIFY(overview->tile(1));
+
+    writeList(R"({"address": 1}, {"address": 7, "name": "Dopisana"})"); // by hand, the overview open
+    overview->addChamber(5, "Nowa");
+    QCOMPARE(boxes.seen.size(), 1);
+    QVERIFY(boxes.seen.value(0).contains("komory.json"));
+    std::vector<torv::plant::Chamber> chambers = torv::plant::ReadChamberListFile("komory.json").list.chambers;
+    QCOMPARE(chambers.size(), 2u);
+    QCOMPARE(chambers[1].name, std::string("Dopisana"));
+    QVERIFY(overview->tile(7) && !overview->tile(5)); // shown as the file has it now
+    overview->addChamber(5, "Nowa");
+    QCOMPARE(boxes.seen.size(), 1);
+    chambers = torv::plant::ReadChamberListFile("komory.json").list.chambers;
+    QCOMPARE(chambers.size(), 3u);
+    QCOMPARE(chambers[2].name, std::string("Nowa"));
+    overview->renameChamber(5, "Nowa 2"); // its own save is no edit of someone else's
+    QCOMPARE(boxes.seen.size(), 1);
+    QDir::setCurrent(previousDir);
 }
 
 QTEST_MAIN(WindowWorkflowTest)

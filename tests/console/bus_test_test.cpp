@@ -184,7 +184,9 @@ TEST(AddressSpinner, AnsweringAddressWhileScanningOffMakesOneScan)
     EXPECT_EQ(f.ctl("Label37").text, "Adr.aktywny");
 }
 
-TEST(AddressSpinner, AnsweringAddressWhileScanningKeepsScanningButShowsOff)
+// The scans go on after the change, and the indicators say so: "&START"
+// on a button that stops the scans would tell the operator the opposite.
+TEST(AddressSpinner, AnsweringAddressWhileScanningKeepsScanningAndShowsOn)
 {
     ConsoleFixture f;
     prepare(f, {1, 2}, 1);
@@ -192,8 +194,10 @@ TEST(AddressSpinner, AnsweringAddressWhileScanningKeepsScanningButShowsOff)
     f.panel.stepAddressSpinner(+1);
     f.console.UpDown1Click();
     EXPECT_TRUE(f.console.ScanOn);
-    EXPECT_EQ(f.ctl("Label33").text, "Skaner ModBUS = OFF");
-    EXPECT_EQ(f.ctl("Button2").text, "&START");
+    EXPECT_EQ(f.ctl("Label33").text, "Skaner ModBUS = ON");
+    EXPECT_EQ(f.ctl("Button2").text, "&STOP");
+    EXPECT_EQ(f.ctl("Label66").text, "POŁĄCZONY ");
+    EXPECT_EQ(f.ctl("Label37").text, "Adr.aktywny");
     // The next press stops scanning.
     f.console.Button2Click();
     EXPECT_FALSE(f.console.ScanOn);

@@ -1,9 +1,11 @@
 // The plant's rounds over the chamber list on simulated controllers and a
 // virtual clock: the order, the period, the resting dead chamber, a scan
-// given up for the operator.
+// given up for the operator; the overview's rows: only what was read.
 #include <gtest/gtest.h>
 
 #include "console/bus_log.h"
+#include "controller/read_blk.h"
+#include "plant/overview.h"
 #include "plant/rounds.h"
 #include "sim/line.h"
 #include "sim/sim_port.h"
@@ -109,4 +111,94 @@ TEST(PlantRounds, AScanGivenUpForTheOperatorIsAskedAgainAndTheListMayChangeMidRo
     p.rounds.setChambers({1, 2});
     p.rounds.scanned(4, p.station.scan(4));
     EXPECT_EQ(p.round(), (std::vector<int>{1, 2}));
+}
+
+namespace {
+
+// The overview's next scan (in the next round when this one is done), with
+// the controller at `address` silent for the first `lostReads` requests of it.
+std::optional<Overview::Step> StepLosing(Plant& p, Overview& overview, std::uint8_t address, int lostReads)
+{
+    if (!overview.rounds().inRound() || !overview.step(p.clock.nowUs(), {}))
+        p.clock.sleepUntilUs(overview.dueUs());
+    sim::Controller& c = *p.line.find(address);
+    c.faults().silent = lostReads > 0;
+    int seen = 0;
+    p.link.onTransaction = [&](const ModbusLink::Transaction&) { c.faults().silent = ++seen < lostReads; };
+    std::optional<Overview::Step> step = overview.step(p.clock.nowUs(), {});
+    p.link.onTransaction = nullptr;
+    c.faults().silent = false;
+    return step;
+}
+
+ChamberList ListOf(std::initializer_list<int> addresses)
+{
+    ChamberList list;
+    for (const int a : addresses)
+        list.chambers.push_back({a, DefaultChamberName(a)});
+    return list;
+}
+
+} // namespace
+
+// A scan that lost a read is a failed row, whichever read it lost: its image
+// row holds older bytes (or zeros) where the lost read would have put them.
+TEST(PlantOverview, AScanIsLoggedOkOnlyWhenEveryReadOfItAnswered)
+{
+    Plant p({1});
+    sim::Controller& c = *p.line.find(1);
+    c.memory()[sim::bytes::SetTemperature] = 45;
+    c.memory()[sim::bytes::SetDifference] = 5;
+    ASSERT_TRUE(p.station.readModule(1).ok);
+    Overview overview(p.station);
+    overview.setList(ListOf({1}));
+    const struct {
+        int lostReads;
+        std::size_t sent;
+        drying_log::Status status;
+    } cases[] = {
+        {0, 3, drying_log::Status::Ok},
+        {1, 3, drying_log::Status::Failed}, // the programme's read lost, the others answer
+        {2, 2, drying_log::Status::Failed}, // the hours lost: no measurements asked
+        {0, 3, drying_log::Status::Ok},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.lostReads);
+        const std::optional<Overview::Step> step = StepLosing(p, overview, 1, k.lostReads);
+        ASSERT_TRUE(step);
+        EXPECT_EQ(step->scan.exchanges.size(), k.sent);
+        EXPECT_EQ(step->row.status, k.status);
+        EXPECT_EQ(step->answered, k.status == drying_log::Status::Ok);
+        EXPECT_EQ(step->row.setTemperature, k.status == drying_log::Status::Ok ? std::optional<int>(45) : std::nullopt);
+        EXPECT_EQ(step->row.setDifference, k.status == drying_log::Status::Ok ? std::optional<int>(5) : std::nullopt);
+    }
+}
+
+// The LCD mode comes only from a module read: a chamber silent when the
+// plant began is read whole once it answers, then only scanned.
+TEST(PlantOverview, AChamberNeverReadWholeIsReadWholeOnceWhenItAnswers)
+{
+    Plant p({1, 2});
+    ASSERT_TRUE(p.station.readModule(1).ok);
+    p.line.find(2)->faults().silent = true;
+    EXPECT_FALSE(p.station.readModule(2).ok);
+    p.line.find(2)->faults().silent = false;
+    p.notifier.boxes.clear();
+    Overview overview(p.station);
+    overview.setList(ListOf({1, 2}));
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        std::vector<Overview::Step> steps;
+        while (std::optional<Overview::Step> s = overview.step(p.clock.nowUs(), {}))
+            steps.push_back(*s);
+        ASSERT_EQ(steps.size(), 2u);
+        EXPECT_EQ(steps[0].scan.exchanges.size(), 3u);
+        EXPECT_EQ(steps[1].scan.exchanges.size(), round == 0 ? 3u + kBlockReadStarts.size() : 3u);
+        for (const Overview::Step& s : steps) {
+            EXPECT_EQ(s.row.status, drying_log::Status::Ok);
+            ASSERT_TRUE(s.row.tempControl1 && s.row.tempControl2) << "chamber " << s.row.address;
+        }
+        EXPECT_TRUE(p.notifier.boxes.empty()) << "the plant's reads box nothing";
+        p.clock.sleepUntilUs(overview.dueUs());
+    }
 }
