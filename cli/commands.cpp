@@ -275,7 +275,12 @@ Exit Log(Bus& bus, const Options& options)
             const Result scan = bus.station.scan(address);
             // Logged ok only when every read of it answered: the row holds nothing else.
             const bool ok = scan.allAnswered();
-            writer.record(address, scan.row, ok ? drying_log::Status::Ok : drying_log::Status::Failed);
+            ImageRow row = scan.row;
+            // Silent when the log began: the LCD mode, which says which thermometers
+            // control, comes only from a whole read, made once it answers.
+            if (ok && !bus.station.wholeRead(address))
+                row = bus.station.readModule(address, false).row;
+            writer.record(address, row, ok ? drying_log::Status::Ok : drying_log::Status::Failed);
             // Told when it changes, not every round.
             if (ok != answering[address])
                 Message(Chamber(address) + ": " + (ok ? std::string("answers again") : texts::kNoCommunication));
