@@ -40,7 +40,6 @@ std::string HostName()
     return name;
 }
 
-// The password: the file's first line, without its line end.
 std::optional<std::string> ReadPassword(const std::string& path)
 {
     const files::Contents c = files::ReadRegularFile(path, 4096);
@@ -48,10 +47,7 @@ std::optional<std::string> ReadPassword(const std::string& path)
         Message(path + ": " + files::RefusalTextEnglish(c.refusal, c.type, c.error));
         return std::nullopt;
     }
-    std::string line = c.bytes.substr(0, c.bytes.find('\n'));
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return line;
+    return telemetry::PasswordOfFile(c.bytes);
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <set>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 namespace torv::telemetry {
 
@@ -91,11 +92,86 @@ std::optional<BrokerUrl> ParseBrokerUrl(std::string_view text, std::string& erro
     return url;
 }
 
-bool ValidTopicPrefix(std::string_view prefix)
+namespace {
+
+// The code point of the UTF-8 sequence at the start of `s` and its length;
+// length 0 when it is not one (cut short, overlong, a surrogate, past U+10FFFF).
+std::pair<char32_t, std::size_t> DecodeUtf8(std::string_view s)
+{
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned lead = byte(0);
+    if (lead < 0x80)
+        return {lead, 1};
+    std::size_t length = 0;
+    unsigned low = 0x80, high = 0xBF; // the second byte's bounds
+    char32_t code = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, code = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3, code = lead & 0x0F;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, code = lead & 0x07;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    }
+    if (length == 0 || s.size() < length || byte(1) < low || byte(1) > high)
+        return {0, 0};
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0) != 0x80)
+            return {0, 0};
+        code = (code << 6) | (byte(i) & 0x3F);
+    }
+    return {code, length};
+}
+
+// What the broker refuses in a topic's text: C0, DEL and C1 controls, and
+// the noncharacters.
+bool RefusedCodePoint(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0xFDD0 && c <= 0xFDEF) || (c & 0xFFFE) == 0xFFFE;
+}
+
+std::string PrefixProblem(std::string_view prefix)
 {
     if (prefix.empty() || prefix.front() == '/' || prefix.back() == '/' || prefix.find("//") != std::string_view::npos)
-        return false;
-    return std::none_of(prefix.begin(), prefix.end(), [](char c) { return c == '+' || c == '#' || c == '\0'; });
+        return "no empty level (nothing between two '/', none at either end)";
+    if (prefix.find_first_of("+#") != std::string_view::npos)
+        return "no wildcard ('+' or '#')";
+    if (prefix.front() == '$')
+        return "no '$' at the start (the broker's own topics)";
+    if (prefix.size() > kMaxTopicBytes)
+        return "at most " + std::to_string(kMaxTopicBytes) + " bytes";
+    for (std::string_view rest = prefix; !rest.empty();) {
+        const auto [code, length] = DecodeUtf8(rest);
+        if (length == 0)
+            return "UTF-8 text only";
+        if (RefusedCodePoint(code))
+            return "no control character or noncharacter";
+        rest.remove_prefix(length);
+    }
+    return {};
+}
+
+} // namespace
+
+bool ValidTopicPrefix(std::string_view prefix, std::string* why)
+{
+    const std::string problem = PrefixProblem(prefix);
+    if (why)
+        *why = problem;
+    return problem.empty();
+}
+
+std::string PasswordOfFile(std::string_view contents)
+{
+    if (contents.starts_with("\xEF\xBB\xBF"))
+        contents.remove_prefix(3);
+    std::string_view line = contents.substr(0, contents.find('\n'));
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    return std::string(line);
 }
 
 namespace {

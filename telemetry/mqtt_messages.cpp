@@ -1,5 +1,6 @@
 #include "telemetry/mqtt_messages.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -245,14 +246,37 @@ std::string DiscoveryId(std::string_view text)
 std::vector<Message> DiscoveryMessages(std::string_view prefix, const plant::Chamber& chamber,
                                        std::string_view discoveryPrefix)
 {
-    const std::string node = DiscoveryId(prefix);
+    const std::vector<std::string> topics = DiscoveryTopics(prefix, chamber.address, discoveryPrefix);
     std::vector<Message> out;
-    for (const Entity& e : kEntities) {
-        const std::string topic = std::string(discoveryPrefix) + "/" + std::string(e.component) + "/" + node + "/" +
-                                  std::to_string(chamber.address) + "_" + std::string(e.key) + "/config";
-        out.push_back({topic, configPayload(prefix, chamber, e), true, 1});
-    }
+    for (std::size_t i = 0; i < kEntities.size(); ++i)
+        out.push_back({topics[i], configPayload(prefix, chamber, kEntities[i]), true, 1});
     return out;
+}
+
+std::vector<std::string> DiscoveryTopics(std::string_view prefix, int address, std::string_view discoveryPrefix)
+{
+    const std::string node = DiscoveryId(prefix);
+    std::vector<std::string> out;
+    for (const Entity& e : kEntities)
+        out.push_back(std::string(discoveryPrefix) + "/" + std::string(e.component) + "/" + node + "/" +
+                      std::to_string(address) + "_" + std::string(e.key) + "/config");
+    return out;
+}
+
+std::size_t LongestTopicSize(std::string_view prefix, std::optional<std::string_view> discoveryPrefix)
+{
+    constexpr int address = 250;
+    std::vector<std::string> topics{StatusTopic(prefix), StateTopic(prefix, address), AvailabilityTopic(prefix, address),
+                                    AlarmTopic(prefix, address), AlarmsTopic(prefix, address)};
+    if (discoveryPrefix) {
+        topics.push_back(HomeAssistantStatusTopic(*discoveryPrefix));
+        for (std::string& t : DiscoveryTopics(prefix, address, *discoveryPrefix))
+            topics.push_back(std::move(t));
+    }
+    std::size_t longest = 0;
+    for (const std::string& t : topics)
+        longest = std::max(longest, t.size());
+    return longest;
 }
 
 } // namespace torv::telemetry

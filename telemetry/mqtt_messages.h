@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,9 @@ struct Message {
     int qos = 0; // 0 or 1
     bool operator==(const Message&) const = default;
 };
+
+// The most a topic may take, in bytes of UTF-8.
+inline constexpr std::size_t kMaxTopicBytes = 65535;
 
 inline constexpr std::string_view kOnline = "online";
 inline constexpr std::string_view kOffline = "offline";
@@ -67,5 +71,12 @@ std::string DiscoveryId(std::string_view text);
 // with its sensors and binary sensors.
 std::vector<Message> DiscoveryMessages(std::string_view prefix, const plant::Chamber& chamber,
                                        std::string_view discoveryPrefix = kDiscoveryPrefix);
+// The topics of those configs.
+std::vector<std::string> DiscoveryTopics(std::string_view prefix, int address,
+                                         std::string_view discoveryPrefix = kDiscoveryPrefix);
+
+// The size of the longest topic published under these prefixes (chamber
+// 250's: the most digits), to be held to kMaxTopicBytes.
+std::size_t LongestTopicSize(std::string_view prefix, std::optional<std::string_view> discoveryPrefix);
 
 } // namespace torv::telemetry
