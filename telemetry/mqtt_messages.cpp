@@ -212,7 +212,8 @@ Message ChamberAlarmsMessage(std::string_view prefix, int address, const std::ve
     JsonWriter json;
     json.beginArray(Layout::Tight);
     for (const plant::Alarm& a : alarms) {
-        if (a.id.address != address)
+        // The list keeps a cleared alarm until it is acknowledged, which serve cannot do.
+        if (a.id.address != address || a.cleared)
             continue;
         json.beginObject(Layout::Tight)
             .key("kind").string(plant::AlarmKey(a.id.kind))

@@ -56,8 +56,9 @@ std::vector<Message> ScanMessages(std::string_view prefix, const plant::Chamber&
 std::string_view AlarmEventKey(plant::AlarmEventType type);
 // One event on the chamber's alarm topic, not retained: it happened once.
 Message AlarmEventMessage(std::string_view prefix, const plant::AlarmEvent& event);
-// The alarms of chamber `address` on the monitor's list (others are skipped),
-// as a retained JSON array; [] when it has none.
+// The active alarms of chamber `address` on the monitor's list (others, and
+// cleared ones awaiting acknowledgement, are skipped), as a retained JSON
+// array; [] when it has none.
 Message ChamberAlarmsMessage(std::string_view prefix, int address, const std::vector<plant::Alarm>& alarms);
 
 // Home Assistant's MQTT discovery.

@@ -107,8 +107,11 @@ TEST(MqttAlarms, EventsAndTheChamberList)
         EXPECT_TRUE(o["value"].isNull());
     }
 
+    // A cleared alarm the window still shows for acknowledgement is not active.
     const std::vector<plant::Alarm> list{{{7, plant::AlarmKind::NoCommunication}, kNewYearsEve, "", false, false},
-                                         {{3, plant::AlarmKind::ProgrammeFinished}, kNewYearsEve, "krok 10", true, false}};
+                                         {{3, plant::AlarmKind::NoCommunication}, kNewYearsEve, "", false, true},
+                                         {{3, plant::AlarmKind::ProgrammeFinished}, kNewYearsEve, "krok 10", true, false},
+                                         {{5, plant::AlarmKind::SensorFault}, kNewYearsEve, "T1", true, true}};
     const Message three = ChamberAlarmsMessage("torv/pc", 3, list);
     EXPECT_EQ((std::pair{three.topic, three.retained}), (std::pair<std::string, bool>{"torv/pc/3/alarms", true}));
     EXPECT_EQ(Parse(three.payload).toArray(),
