@@ -102,8 +102,11 @@ Exit Serve(Bus& bus, const Options& options)
     // The broker is reached in the background; the bus never waits for it.
     std::unique_ptr<telemetry::MqttPublisher> mqtt;
     if (options.mqtt) {
+        std::vector<int> listed;
+        for (const plant::Chamber& c : options.chambers.chambers)
+            listed.push_back(c.address);
         telemetry::MqttSettings settings{*options.mqtt, options.mqttPassword, options.mqttCaFile, options.mqttPrefix,
-                                         options.haDiscovery};
+                                         options.haDiscovery, std::move(listed)};
         try {
             mqtt = std::make_unique<telemetry::MqttPublisher>(settings, report);
         } catch (const std::exception& e) {

@@ -183,6 +183,12 @@ constexpr auto kFirstRetry = std::chrono::seconds(1);
 constexpr auto kLongestRetry = std::chrono::seconds(16);
 // Alarm events held for a broker that is away; the oldest go first.
 constexpr std::size_t kHeldEvents = 1000;
+// After connecting, the retained chamber topics under the prefix are read to
+// find chambers no longer listed: the broker sends them right after the
+// subscription's acknowledgement, so a pause without one ends the reading,
+// and a broker that keeps sending is cut short.
+constexpr auto kSweepQuiet = std::chrono::milliseconds(500);
+constexpr auto kSweepLongest = std::chrono::seconds(10);
 // Messages the broker has not acknowledged: more, and it is taken as stuck
 // and the connection is made anew (the current state goes out again then).
 constexpr std::size_t kUnacknowledged = 2000;
@@ -212,6 +218,8 @@ struct MqttPublisher::State {
         std::optional<int> connack;
         std::vector<int> acknowledged;
         bool homeAssistantOnline = false;
+        std::vector<std::pair<int, bool>> subscribed; // mid, granted
+        std::set<int> retainedChambers;
     };
     std::mutex seenMutex;
     Seen seen;
@@ -231,6 +239,15 @@ struct MqttPublisher::State {
     std::set<int> unacknowledged;
     int offlineMid = 0;
     bool offlineAcknowledged = false;
+    // Reading the retained chamber topics on this connection.
+    struct Sweep {
+        bool active = false;
+        int mid = 0;
+        bool subscribed = false;
+        std::chrono::steady_clock::time_point started, quietSince;
+        std::set<int> found;
+    };
+    Sweep sweep;
 
     std::thread thread;
 
@@ -239,6 +256,9 @@ struct MqttPublisher::State {
     int send(const Message& m);
     void sendAllLocked();
     void acknowledgedLocked(int mid);
+    std::string sweepTopic() const { return settings.prefix + "/+/+"; }
+    void startSweepLocked();
+    void continueSweepLocked(const Seen& now);
 
     static State* of(void* user) { return static_cast<State*>(user); }
     static void onConnect(mosquitto*, void* user, int rc)
@@ -253,11 +273,25 @@ struct MqttPublisher::State {
         std::lock_guard lock(s->seenMutex);
         s->seen.acknowledged.push_back(mid);
     }
+    static void onSubscribe(mosquitto*, void* user, int mid, int count, const int* granted)
+    {
+        State* s = of(user);
+        std::lock_guard lock(s->seenMutex);
+        s->seen.subscribed.emplace_back(mid, count > 0 && granted[0] <= 2);
+    }
     static void onMessage(mosquitto*, void* user, const mosquitto_message* m)
     {
         State* s = of(user);
-        if (!s->settings.discoveryPrefix || !m->topic ||
-            m->topic != HomeAssistantStatusTopic(*s->settings.discoveryPrefix))
+        if (!m->topic)
+            return;
+        if (m->retain && s->settings.chambers) {
+            if (const std::optional<int> address = ChamberOfTopic(s->settings.prefix, m->topic)) {
+                std::lock_guard lock(s->seenMutex);
+                s->seen.retainedChambers.insert(*address);
+                return;
+            }
+        }
+        if (!s->settings.discoveryPrefix || m->topic != HomeAssistantStatusTopic(*s->settings.discoveryPrefix))
             return;
         const std::string_view payload(static_cast<const char*>(m->payload), static_cast<std::size_t>(m->payloadlen));
         if (payload != kHomeAssistantOnline)
@@ -276,6 +310,7 @@ mosquitto* MqttPublisher::State::newClient()
     mosquitto_connect_callback_set(c, &State::onConnect);
     mosquitto_publish_callback_set(c, &State::onPublish);
     mosquitto_message_callback_set(c, &State::onMessage);
+    mosquitto_subscribe_callback_set(c, &State::onSubscribe);
     const Message will = ServiceStatus(settings.prefix, false);
     mosquitto_will_set(c, will.topic.c_str(), static_cast<int>(will.payload.size()), will.payload.data(), will.qos,
                        will.retained);
@@ -322,6 +357,54 @@ void MqttPublisher::State::sendAllLocked()
         send(m);
     for (HeldEvent& e : events)
         e.mid = send(e.message);
+    startSweepLocked();
+}
+
+// Chambers no longer listed are found by what the broker holds for them, on
+// every connection: it is the truth about what was published before, and a
+// clearing the last connection did not finish is done on the next.
+void MqttPublisher::State::startSweepLocked()
+{
+    sweep = {};
+    if (!settings.chambers)
+        return;
+    if (mosquitto_subscribe(client, &sweep.mid, sweepTopic().c_str(), 0) != MOSQ_ERR_SUCCESS)
+        return; // the connection is going; the next one reads them
+    sweep.active = true;
+    sweep.started = sweep.quietSince = std::chrono::steady_clock::now();
+}
+
+void MqttPublisher::State::continueSweepLocked(const Seen& now)
+{
+    const auto t = std::chrono::steady_clock::now();
+    if (!now.retainedChambers.empty()) {
+        sweep.found.insert(now.retainedChambers.begin(), now.retainedChambers.end());
+        sweep.quietSince = t;
+    }
+    for (const auto& [mid, granted] : now.subscribed) {
+        if (mid != sweep.mid)
+            continue;
+        if (!granted)
+            report("mqtt: the broker does not let " + sweepTopic() +
+                   " be read: chambers no longer listed are not taken off it");
+        sweep.subscribed = true;
+        sweep.quietSince = t;
+    }
+    if (!(sweep.subscribed && t - sweep.quietSince >= kSweepQuiet) && t - sweep.started < kSweepLongest)
+        return;
+    const std::vector<int>& listed = *settings.chambers;
+    for (const int address : sweep.found) {
+        if (std::find(listed.begin(), listed.end(), address) != listed.end())
+            continue;
+        const std::optional<std::string_view> discoveryPrefix =
+            settings.discoveryPrefix ? std::optional<std::string_view>(*settings.discoveryPrefix) : std::nullopt;
+        for (const Message& m : UnlistedChamberMessages(settings.prefix, address, discoveryPrefix))
+            send(m);
+        report("mqtt: chamber " + std::to_string(address) + " is no longer listed: taken off the broker");
+    }
+    mosquitto_unsubscribe(client, nullptr, sweepTopic().c_str());
+    sweep.active = false;
+    changed.notify_all();
 }
 
 void MqttPublisher::State::acknowledgedLocked(int mid)
@@ -379,6 +462,8 @@ void MqttPublisher::State::run()
                     report("mqtt: connected to " + address);
                     sendAllLocked();
                 }
+                if (sweep.active && up && !stopping)
+                    continueSweepLocked(now);
                 if (now.homeAssistantOnline && up && !stopping) {
                     for (const Message& m : discovery)
                         send(m);
@@ -485,6 +570,8 @@ void MqttPublisher::stop(std::chrono::milliseconds wait)
         if (s.stopped)
             return;
         s.stopped = true;
+        // Chambers no longer listed are taken off the broker before the goodbye.
+        s.changed.wait_for(lock, kSweepLongest, [&s] { return !s.sweep.active || !s.up; });
         if (s.up) {
             // Said by the service itself: the will is only for a crash or a lost connection.
             s.offlineMid = s.send(ServiceStatus(s.settings.prefix, false));

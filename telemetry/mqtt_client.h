@@ -39,6 +39,9 @@ struct MqttSettings {
     std::string caFile;                  // mqtts: the authority to trust; empty: the system's
     std::string prefix;                  // PREFIX of every topic
     std::optional<std::string> discoveryPrefix; // set: Home Assistant discovery
+    // Set: the chambers served. Those of others found retained under the
+    // prefix on connecting are taken off the broker (UnlistedChamberMessages).
+    std::optional<std::vector<int>> chambers;
 };
 
 // The plant on an MQTT broker, published from a network thread of its own:

@@ -180,6 +180,40 @@ std::vector<Message> ScanMessages(std::string_view prefix, const plant::Chamber&
             {availability, std::string(kOnline), true, 1}};
 }
 
+std::optional<int> ChamberOfTopic(std::string_view prefix, std::string_view topic)
+{
+    if (!topic.starts_with(prefix) || topic.substr(prefix.size(), 1) != "/")
+        return std::nullopt;
+    topic.remove_prefix(prefix.size() + 1);
+    const std::size_t slash = topic.find('/');
+    if (slash == std::string_view::npos)
+        return std::nullopt;
+    const std::string_view number = topic.substr(0, slash), leaf = topic.substr(slash + 1);
+    int address = 0;
+    for (const char c : number.substr(0, 4)) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        address = address * 10 + (c - '0');
+    }
+    if (address < 1 || address > 250 || number != std::to_string(address))
+        return std::nullopt;
+    if (leaf != "state" && leaf != "availability" && leaf != "alarms")
+        return std::nullopt;
+    return address;
+}
+
+std::vector<Message> UnlistedChamberMessages(std::string_view prefix, int address,
+                                             std::optional<std::string_view> discoveryPrefix)
+{
+    std::vector<Message> out{{AvailabilityTopic(prefix, address), std::string(kOffline), true, 1}};
+    for (const std::string& topic : {StateTopic(prefix, address), AvailabilityTopic(prefix, address), AlarmsTopic(prefix, address)})
+        out.push_back({topic, "", true, 1});
+    if (discoveryPrefix)
+        for (std::string& topic : DiscoveryTopics(prefix, address, *discoveryPrefix))
+            out.push_back({std::move(topic), "", true, 1});
+    return out;
+}
+
 std::string_view AlarmEventKey(plant::AlarmEventType type)
 {
     switch (type) {

@@ -52,6 +52,16 @@ std::string StatePayload(const drying_log::Row& row, std::string_view name);
 // broker keeps the last good state.
 std::vector<Message> ScanMessages(std::string_view prefix, const plant::Chamber& chamber, const drying_log::Row& row);
 
+// The chamber a retained topic of serve's under `prefix` is about (its state,
+// availability or alarms, as written above), else nullopt.
+std::optional<int> ChamberOfTopic(std::string_view prefix, std::string_view topic);
+// What takes a chamber no longer listed off the broker: its availability
+// offline for whoever watches, then its state, availability and alarms no
+// longer retained (an empty retained payload) and, with discovery, its configs
+// emptied, which takes its device out of Home Assistant.
+std::vector<Message> UnlistedChamberMessages(std::string_view prefix, int address,
+                                             std::optional<std::string_view> discoveryPrefix);
+
 // "raised", "cleared", "acknowledged".
 std::string_view AlarmEventKey(plant::AlarmEventType type);
 // One event on the chamber's alarm topic, not retained: it happened once.

@@ -325,3 +325,50 @@ TEST(MqttPublisher, ACertificateFileThatCannotBeReadIsRefusedAtOnce)
     s.prefix = "torv/test";
     EXPECT_THROW(telemetry::MqttPublisher(s, [](const std::string&) {}), std::runtime_error);
 }
+
+TEST(MqttPublisher, AChamberTakenOffTheListLeavesTheBrokerAndAListedOneStaysLive)
+{
+    Broker broker;
+    Observer observer(broker.port());
+    const std::string prefix = "torv/test";
+    const auto serve = [&](const std::vector<int>& chambers) {
+        telemetry::MqttSettings s;
+        s.broker = {false, "", "127.0.0.1", broker.port()};
+        s.prefix = prefix;
+        s.discoveryPrefix = "ha";
+        s.chambers = chambers;
+        auto p = std::make_unique<telemetry::MqttPublisher>(s, [](const std::string&) {});
+        std::vector<Message> configs;
+        for (const int a : chambers)
+            for (Message& m : telemetry::DiscoveryMessages(prefix, {a, "Komora"}, "ha"))
+                configs.push_back(std::move(m));
+        p->setDiscovery(configs);
+        for (const int a : chambers)
+            for (const Message& m : {Message{telemetry::StateTopic(prefix, a), "{}", true, 1},
+                                     Message{telemetry::AvailabilityTopic(prefix, a), "online", true, 1},
+                                     Message{telemetry::AlarmsTopic(prefix, a), "[]", true, 1}})
+                p->publish(m);
+        return p;
+    };
+    const std::vector<std::string> configsOf3 = telemetry::DiscoveryTopics(prefix, 3, "ha");
+    const auto first = serve({1, 3});
+    ASSERT_TRUE(WaitUntil([&] { return observer.on("torv/test/3/alarms").size() == 1; }));
+    first->stop();
+    const auto second = serve({1});
+    ASSERT_TRUE(WaitUntil([&] { return second->connected(); }));
+    second->stop(); // once the clearing is done
+    ASSERT_TRUE(WaitUntil([&] { return observer.on(configsOf3.back()).size() == 2; }));
+    EXPECT_EQ(observer.on("torv/test/3/availability"), (std::vector<std::string>{"online", "offline", ""}));
+    EXPECT_EQ(observer.on("torv/test/1/availability"), (std::vector<std::string>{"online", "online"}))
+        << "a listed chamber is never cleared";
+
+    // What a subscriber coming now finds retained: chamber 1 whole, nothing of 3.
+    Observer late(broker.port(), "late", false);
+    const std::vector<std::string> configsOf1 = telemetry::DiscoveryTopics(prefix, 1, "ha");
+    ASSERT_TRUE(WaitUntil([&] { return late.on(configsOf1.back()).size() == 1 && late.on("torv/test/1/state").size() == 1; }));
+    EXPECT_EQ(late.on("torv/test/1/availability"), std::vector<std::string>{"online"});
+    for (const auto& seen : late.seen())
+        EXPECT_TRUE(telemetry::ChamberOfTopic(prefix, seen.topic) != 3 &&
+                    std::find(configsOf3.begin(), configsOf3.end(), seen.topic) == configsOf3.end())
+            << seen.topic << " is left";
+}
