@@ -293,7 +293,7 @@ InProcess PublishInProcess(int brokerPort, const std::string& subscriberFile, in
         chambers.push_back({a, "Komora " + std::to_string(a)});
 
     telemetry::MqttSettings settings{{false, {}, "127.0.0.1", brokerPort}, std::nullopt, {}, prefix,
-                                     std::string(telemetry::kDiscoveryPrefix)};
+                                     std::string(telemetry::kDiscoveryPrefix), std::nullopt};
     const std::uint64_t created = MonotonicNs();
     telemetry::MqttPublisher mqtt(settings, [&result, created](const std::string& text) {
         char at[32];

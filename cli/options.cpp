@@ -114,6 +114,18 @@ CommandLine Usage(std::string error)
     return c;
 }
 
+// Empty when `prefix` is fit to publish under, else what it lacks. Bytes that
+// were not UTF-8 reach us as U+FFFD: refused, rather than publishing under
+// another prefix than the one given.
+std::string PrefixProblem(const QString& prefix)
+{
+    if (prefix.contains(QChar::ReplacementCharacter))
+        return "UTF-8 text only";
+    std::string why;
+    telemetry::ValidTopicPrefix(prefix.toStdString(), &why);
+    return why;
+}
+
 // The broker's options: each of the others needs --mqtt, and each must fit it.
 std::optional<std::string> ParseMqtt(const Parser& p, const std::optional<std::string>& discoveryPrefix, Options& o)
 {
@@ -143,13 +155,19 @@ std::optional<std::string> ParseMqtt(const Parser& p, const std::optional<std::s
         if (!o.mqtt->tls)
             return std::string("--mqtt-cafile is for an mqtts:// broker");
     }
-    if (given(p.mqttPrefix, o.mqttPrefix) && !telemetry::ValidTopicPrefix(o.mqttPrefix))
-        return std::string("--mqtt-prefix takes topic levels without '+', '#' or an empty level");
+    if (given(p.mqttPrefix, o.mqttPrefix))
+        if (const std::string why = PrefixProblem(p.parser.value(p.mqttPrefix)); !why.empty())
+            return "--mqtt-prefix takes topic levels: " + why;
     if (p.parser.isSet(p.haDiscovery)) {
         o.haDiscovery = discoveryPrefix.value_or(std::string(telemetry::kDiscoveryPrefix));
-        if (!telemetry::ValidTopicPrefix(*o.haDiscovery))
-            return std::string("--ha-discovery takes topic levels without '+', '#' or an empty level");
+        if (const std::string why = PrefixProblem(QString::fromStdString(*o.haDiscovery)); !why.empty())
+            return "--ha-discovery takes topic levels: " + why;
     }
+    // Unless given, the prefix is torv/ and the host name, which has at most 255 bytes.
+    const std::string prefix = o.mqttPrefix.empty() ? telemetry::DefaultPrefix(std::string(255, 'h')) : o.mqttPrefix;
+    if (telemetry::LongestTopicSize(prefix, o.haDiscovery) > telemetry::kMaxTopicBytes)
+        return "--mqtt-prefix and --ha-discovery are too long: a topic under them would pass " +
+               std::to_string(telemetry::kMaxTopicBytes) + " bytes";
     return std::nullopt;
 }
 
@@ -168,8 +186,8 @@ std::optional<std::uint8_t> ComIndexOf(const std::string& port)
 namespace {
 
 // "--ha-discovery PREFIX" and "--ha-discovery=PREFIX" as the bare option, the
-// prefix kept aside. A word after it is its prefix unless it is an option or
-// a number (an address to serve).
+// prefix kept aside. A word after it is its prefix unless it is an option, a
+// number (an address to serve) or a command's name.
 QStringList TakeDiscoveryPrefix(const QStringList& arguments, std::optional<std::string>& prefix)
 {
     QStringList out;
@@ -188,7 +206,7 @@ QStringList TakeDiscoveryPrefix(const QStringList& arguments, std::optional<std:
             const QString& next = arguments[i + 1];
             bool number = false;
             next.toUInt(&number);
-            if (!next.startsWith('-') && !number) {
+            if (!next.startsWith('-') && !number && !Shapes().contains(next.toStdString())) {
                 prefix = next.toStdString();
                 ++i;
             }

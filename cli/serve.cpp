@@ -40,7 +40,6 @@ std::string HostName()
     return name;
 }
 
-// The password: the file's first line, without its line end.
 std::optional<std::string> ReadPassword(const std::string& path)
 {
     const files::Contents c = files::ReadRegularFile(path, 4096);
@@ -48,10 +47,7 @@ std::optional<std::string> ReadPassword(const std::string& path)
         Message(path + ": " + files::RefusalTextEnglish(c.refusal, c.type, c.error));
         return std::nullopt;
     }
-    std::string line = c.bytes.substr(0, c.bytes.find('\n'));
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return line;
+    return telemetry::PasswordOfFile(c.bytes);
 }
 
 } // namespace
@@ -106,8 +102,11 @@ Exit Serve(Bus& bus, const Options& options)
     // The broker is reached in the background; the bus never waits for it.
     std::unique_ptr<telemetry::MqttPublisher> mqtt;
     if (options.mqtt) {
+        std::vector<int> listed;
+        for (const plant::Chamber& c : options.chambers.chambers)
+            listed.push_back(c.address);
         telemetry::MqttSettings settings{*options.mqtt, options.mqttPassword, options.mqttCaFile, options.mqttPrefix,
-                                         options.haDiscovery};
+                                         options.haDiscovery, std::move(listed)};
         try {
             mqtt = std::make_unique<telemetry::MqttPublisher>(settings, report);
         } catch (const std::exception& e) {

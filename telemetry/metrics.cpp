@@ -138,11 +138,24 @@ std::string PlantMetrics::exposition() const
 
 std::shared_ptr<prometheus::Registry> PlantMetrics::registry() const { return registry_; }
 
+namespace {
+
+constexpr int kWorkers = 4;
+constexpr int kRequestTimeoutMs = 3000;
+
+} // namespace
+
 MetricsEndpoint::MetricsEndpoint(const std::string& host, int port, const PlantMetrics& metrics)
 {
     const std::string at = (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + std::to_string(port);
     try {
-        exposer_ = std::make_unique<prometheus::Exposer>(at, 1);
+        // A worker serves one connection at a time: a client that connects and
+        // says nothing holds one until the request timeout, so a scrape must
+        // find another free, and the timeout must leave a held worker free well
+        // within a scrape's own (Prometheus gives up after 10 s).
+        exposer_ = std::make_unique<prometheus::Exposer>(std::vector<std::string>{
+            "listening_ports", at, "num_threads", std::to_string(kWorkers), "request_timeout_ms",
+            std::to_string(kRequestTimeoutMs)});
     } catch (const std::exception& e) {
         throw std::runtime_error("cannot serve metrics on " + at + ": " + e.what());
     }

@@ -12,6 +12,7 @@
 #include <set>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 namespace torv::telemetry {
 
@@ -91,11 +92,86 @@ std::optional<BrokerUrl> ParseBrokerUrl(std::string_view text, std::string& erro
     return url;
 }
 
-bool ValidTopicPrefix(std::string_view prefix)
+namespace {
+
+// The code point of the UTF-8 sequence at the start of `s` and its length;
+// length 0 when it is not one (cut short, overlong, a surrogate, past U+10FFFF).
+std::pair<char32_t, std::size_t> DecodeUtf8(std::string_view s)
+{
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned lead = byte(0);
+    if (lead < 0x80)
+        return {lead, 1};
+    std::size_t length = 0;
+    unsigned low = 0x80, high = 0xBF; // the second byte's bounds
+    char32_t code = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, code = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3, code = lead & 0x0F;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, code = lead & 0x07;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    }
+    if (length == 0 || s.size() < length || byte(1) < low || byte(1) > high)
+        return {0, 0};
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0) != 0x80)
+            return {0, 0};
+        code = (code << 6) | (byte(i) & 0x3F);
+    }
+    return {code, length};
+}
+
+// What the broker refuses in a topic's text: C0, DEL and C1 controls, and
+// the noncharacters.
+bool RefusedCodePoint(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0xFDD0 && c <= 0xFDEF) || (c & 0xFFFE) == 0xFFFE;
+}
+
+std::string PrefixProblem(std::string_view prefix)
 {
     if (prefix.empty() || prefix.front() == '/' || prefix.back() == '/' || prefix.find("//") != std::string_view::npos)
-        return false;
-    return std::none_of(prefix.begin(), prefix.end(), [](char c) { return c == '+' || c == '#' || c == '\0'; });
+        return "no empty level (nothing between two '/', none at either end)";
+    if (prefix.find_first_of("+#") != std::string_view::npos)
+        return "no wildcard ('+' or '#')";
+    if (prefix.front() == '$')
+        return "no '$' at the start (the broker's own topics)";
+    if (prefix.size() > kMaxTopicBytes)
+        return "at most " + std::to_string(kMaxTopicBytes) + " bytes";
+    for (std::string_view rest = prefix; !rest.empty();) {
+        const auto [code, length] = DecodeUtf8(rest);
+        if (length == 0)
+            return "UTF-8 text only";
+        if (RefusedCodePoint(code))
+            return "no control character or noncharacter";
+        rest.remove_prefix(length);
+    }
+    return {};
+}
+
+} // namespace
+
+bool ValidTopicPrefix(std::string_view prefix, std::string* why)
+{
+    const std::string problem = PrefixProblem(prefix);
+    if (why)
+        *why = problem;
+    return problem.empty();
+}
+
+std::string PasswordOfFile(std::string_view contents)
+{
+    if (contents.starts_with("\xEF\xBB\xBF"))
+        contents.remove_prefix(3);
+    std::string_view line = contents.substr(0, contents.find('\n'));
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    return std::string(line);
 }
 
 namespace {
@@ -107,6 +183,12 @@ constexpr auto kFirstRetry = std::chrono::seconds(1);
 constexpr auto kLongestRetry = std::chrono::seconds(16);
 // Alarm events held for a broker that is away; the oldest go first.
 constexpr std::size_t kHeldEvents = 1000;
+// After connecting, the retained chamber topics under the prefix are read to
+// find chambers no longer listed: the broker sends them right after the
+// subscription's acknowledgement, so a pause without one ends the reading,
+// and a broker that keeps sending is cut short.
+constexpr auto kSweepQuiet = std::chrono::milliseconds(500);
+constexpr auto kSweepLongest = std::chrono::seconds(10);
 // Messages the broker has not acknowledged: more, and it is taken as stuck
 // and the connection is made anew (the current state goes out again then).
 constexpr std::size_t kUnacknowledged = 2000;
@@ -136,6 +218,8 @@ struct MqttPublisher::State {
         std::optional<int> connack;
         std::vector<int> acknowledged;
         bool homeAssistantOnline = false;
+        std::vector<std::pair<int, bool>> subscribed; // mid, granted
+        std::set<int> retainedChambers;
     };
     std::mutex seenMutex;
     Seen seen;
@@ -155,6 +239,15 @@ struct MqttPublisher::State {
     std::set<int> unacknowledged;
     int offlineMid = 0;
     bool offlineAcknowledged = false;
+    // Reading the retained chamber topics on this connection.
+    struct Sweep {
+        bool active = false;
+        int mid = 0;
+        bool subscribed = false;
+        std::chrono::steady_clock::time_point started, quietSince;
+        std::set<int> found;
+    };
+    Sweep sweep;
 
     std::thread thread;
 
@@ -163,6 +256,9 @@ struct MqttPublisher::State {
     int send(const Message& m);
     void sendAllLocked();
     void acknowledgedLocked(int mid);
+    std::string sweepTopic() const { return settings.prefix + "/+/+"; }
+    void startSweepLocked();
+    void continueSweepLocked(const Seen& now);
 
     static State* of(void* user) { return static_cast<State*>(user); }
     static void onConnect(mosquitto*, void* user, int rc)
@@ -177,11 +273,25 @@ struct MqttPublisher::State {
         std::lock_guard lock(s->seenMutex);
         s->seen.acknowledged.push_back(mid);
     }
+    static void onSubscribe(mosquitto*, void* user, int mid, int count, const int* granted)
+    {
+        State* s = of(user);
+        std::lock_guard lock(s->seenMutex);
+        s->seen.subscribed.emplace_back(mid, count > 0 && granted[0] <= 2);
+    }
     static void onMessage(mosquitto*, void* user, const mosquitto_message* m)
     {
         State* s = of(user);
-        if (!s->settings.discoveryPrefix || !m->topic ||
-            m->topic != HomeAssistantStatusTopic(*s->settings.discoveryPrefix))
+        if (!m->topic)
+            return;
+        if (m->retain && s->settings.chambers) {
+            if (const std::optional<int> address = ChamberOfTopic(s->settings.prefix, m->topic)) {
+                std::lock_guard lock(s->seenMutex);
+                s->seen.retainedChambers.insert(*address);
+                return;
+            }
+        }
+        if (!s->settings.discoveryPrefix || m->topic != HomeAssistantStatusTopic(*s->settings.discoveryPrefix))
             return;
         const std::string_view payload(static_cast<const char*>(m->payload), static_cast<std::size_t>(m->payloadlen));
         if (payload != kHomeAssistantOnline)
@@ -200,6 +310,7 @@ mosquitto* MqttPublisher::State::newClient()
     mosquitto_connect_callback_set(c, &State::onConnect);
     mosquitto_publish_callback_set(c, &State::onPublish);
     mosquitto_message_callback_set(c, &State::onMessage);
+    mosquitto_subscribe_callback_set(c, &State::onSubscribe);
     const Message will = ServiceStatus(settings.prefix, false);
     mosquitto_will_set(c, will.topic.c_str(), static_cast<int>(will.payload.size()), will.payload.data(), will.qos,
                        will.retained);
@@ -246,6 +357,54 @@ void MqttPublisher::State::sendAllLocked()
         send(m);
     for (HeldEvent& e : events)
         e.mid = send(e.message);
+    startSweepLocked();
+}
+
+// Chambers no longer listed are found by what the broker holds for them, on
+// every connection: it is the truth about what was published before, and a
+// clearing the last connection did not finish is done on the next.
+void MqttPublisher::State::startSweepLocked()
+{
+    sweep = {};
+    if (!settings.chambers)
+        return;
+    if (mosquitto_subscribe(client, &sweep.mid, sweepTopic().c_str(), 0) != MOSQ_ERR_SUCCESS)
+        return; // the connection is going; the next one reads them
+    sweep.active = true;
+    sweep.started = sweep.quietSince = std::chrono::steady_clock::now();
+}
+
+void MqttPublisher::State::continueSweepLocked(const Seen& now)
+{
+    const auto t = std::chrono::steady_clock::now();
+    if (!now.retainedChambers.empty()) {
+        sweep.found.insert(now.retainedChambers.begin(), now.retainedChambers.end());
+        sweep.quietSince = t;
+    }
+    for (const auto& [mid, granted] : now.subscribed) {
+        if (mid != sweep.mid)
+            continue;
+        if (!granted)
+            report("mqtt: the broker does not let " + sweepTopic() +
+                   " be read: chambers no longer listed are not taken off it");
+        sweep.subscribed = true;
+        sweep.quietSince = t;
+    }
+    if (!(sweep.subscribed && t - sweep.quietSince >= kSweepQuiet) && t - sweep.started < kSweepLongest)
+        return;
+    const std::vector<int>& listed = *settings.chambers;
+    for (const int address : sweep.found) {
+        if (std::find(listed.begin(), listed.end(), address) != listed.end())
+            continue;
+        const std::optional<std::string_view> discoveryPrefix =
+            settings.discoveryPrefix ? std::optional<std::string_view>(*settings.discoveryPrefix) : std::nullopt;
+        for (const Message& m : UnlistedChamberMessages(settings.prefix, address, discoveryPrefix))
+            send(m);
+        report("mqtt: chamber " + std::to_string(address) + " is no longer listed: taken off the broker");
+    }
+    mosquitto_unsubscribe(client, nullptr, sweepTopic().c_str());
+    sweep.active = false;
+    changed.notify_all();
 }
 
 void MqttPublisher::State::acknowledgedLocked(int mid)
@@ -303,6 +462,8 @@ void MqttPublisher::State::run()
                     report("mqtt: connected to " + address);
                     sendAllLocked();
                 }
+                if (sweep.active && up && !stopping)
+                    continueSweepLocked(now);
                 if (now.homeAssistantOnline && up && !stopping) {
                     for (const Message& m : discovery)
                         send(m);
@@ -409,6 +570,8 @@ void MqttPublisher::stop(std::chrono::milliseconds wait)
         if (s.stopped)
             return;
         s.stopped = true;
+        // Chambers no longer listed are taken off the broker before the goodbye.
+        s.changed.wait_for(lock, kSweepLongest, [&s] { return !s.sweep.active || !s.up; });
         if (s.up) {
             // Said by the service itself: the will is only for a crash or a lost connection.
             s.offlineMid = s.send(ServiceStatus(s.settings.prefix, false));

@@ -22,9 +22,16 @@ struct BrokerUrl {
 // nullopt with `error` set when `text` is not such an address. A password in
 // the address is refused: it belongs in a file, where `ps` cannot show it.
 std::optional<BrokerUrl> ParseBrokerUrl(std::string_view text, std::string& error);
-// True when `prefix` can stand before a topic's levels: not empty, no
-// wildcard, no empty level, no leading or trailing '/'.
-bool ValidTopicPrefix(std::string_view prefix);
+// True when `prefix` can stand before a topic's levels and the broker takes
+// it: not empty, no wildcard, no empty level, no leading or trailing '/', not
+// under '$' (the broker's own topics), UTF-8 without control characters or
+// noncharacters, no longer than a topic. Else false, and `why` (when given)
+// says what is wrong. The levels added after it are LongestTopicSize's.
+bool ValidTopicPrefix(std::string_view prefix, std::string* why = nullptr);
+
+// The password a password file holds: its first line, without the line end
+// or a byte order mark some editors put before it.
+std::string PasswordOfFile(std::string_view contents);
 
 struct MqttSettings {
     BrokerUrl broker;
@@ -32,6 +39,9 @@ struct MqttSettings {
     std::string caFile;                  // mqtts: the authority to trust; empty: the system's
     std::string prefix;                  // PREFIX of every topic
     std::optional<std::string> discoveryPrefix; // set: Home Assistant discovery
+    // Set: the chambers served. Those of others found retained under the
+    // prefix on connecting are taken off the broker (UnlistedChamberMessages).
+    std::optional<std::vector<int>> chambers;
 };
 
 // The plant on an MQTT broker, published from a network thread of its own:

@@ -1,5 +1,6 @@
 #include "telemetry/mqtt_messages.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -179,6 +180,40 @@ std::vector<Message> ScanMessages(std::string_view prefix, const plant::Chamber&
             {availability, std::string(kOnline), true, 1}};
 }
 
+std::optional<int> ChamberOfTopic(std::string_view prefix, std::string_view topic)
+{
+    if (!topic.starts_with(prefix) || topic.substr(prefix.size(), 1) != "/")
+        return std::nullopt;
+    topic.remove_prefix(prefix.size() + 1);
+    const std::size_t slash = topic.find('/');
+    if (slash == std::string_view::npos)
+        return std::nullopt;
+    const std::string_view number = topic.substr(0, slash), leaf = topic.substr(slash + 1);
+    int address = 0;
+    for (const char c : number.substr(0, 4)) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        address = address * 10 + (c - '0');
+    }
+    if (address < 1 || address > 250 || number != std::to_string(address))
+        return std::nullopt;
+    if (leaf != "state" && leaf != "availability" && leaf != "alarms")
+        return std::nullopt;
+    return address;
+}
+
+std::vector<Message> UnlistedChamberMessages(std::string_view prefix, int address,
+                                             std::optional<std::string_view> discoveryPrefix)
+{
+    std::vector<Message> out{{AvailabilityTopic(prefix, address), std::string(kOffline), true, 1}};
+    for (const std::string& topic : {StateTopic(prefix, address), AvailabilityTopic(prefix, address), AlarmsTopic(prefix, address)})
+        out.push_back({topic, "", true, 1});
+    if (discoveryPrefix)
+        for (std::string& topic : DiscoveryTopics(prefix, address, *discoveryPrefix))
+            out.push_back({std::move(topic), "", true, 1});
+    return out;
+}
+
 std::string_view AlarmEventKey(plant::AlarmEventType type)
 {
     switch (type) {
@@ -211,7 +246,8 @@ Message ChamberAlarmsMessage(std::string_view prefix, int address, const std::ve
     JsonWriter json;
     json.beginArray(Layout::Tight);
     for (const plant::Alarm& a : alarms) {
-        if (a.id.address != address)
+        // The list keeps a cleared alarm until it is acknowledged, which serve cannot do.
+        if (a.id.address != address || a.cleared)
             continue;
         json.beginObject(Layout::Tight)
             .key("kind").string(plant::AlarmKey(a.id.kind))
@@ -245,14 +281,37 @@ std::string DiscoveryId(std::string_view text)
 std::vector<Message> DiscoveryMessages(std::string_view prefix, const plant::Chamber& chamber,
                                        std::string_view discoveryPrefix)
 {
-    const std::string node = DiscoveryId(prefix);
+    const std::vector<std::string> topics = DiscoveryTopics(prefix, chamber.address, discoveryPrefix);
     std::vector<Message> out;
-    for (const Entity& e : kEntities) {
-        const std::string topic = std::string(discoveryPrefix) + "/" + std::string(e.component) + "/" + node + "/" +
-                                  std::to_string(chamber.address) + "_" + std::string(e.key) + "/config";
-        out.push_back({topic, configPayload(prefix, chamber, e), true, 1});
-    }
+    for (std::size_t i = 0; i < kEntities.size(); ++i)
+        out.push_back({topics[i], configPayload(prefix, chamber, kEntities[i]), true, 1});
     return out;
+}
+
+std::vector<std::string> DiscoveryTopics(std::string_view prefix, int address, std::string_view discoveryPrefix)
+{
+    const std::string node = DiscoveryId(prefix);
+    std::vector<std::string> out;
+    for (const Entity& e : kEntities)
+        out.push_back(std::string(discoveryPrefix) + "/" + std::string(e.component) + "/" + node + "/" +
+                      std::to_string(address) + "_" + std::string(e.key) + "/config");
+    return out;
+}
+
+std::size_t LongestTopicSize(std::string_view prefix, std::optional<std::string_view> discoveryPrefix)
+{
+    constexpr int address = 250;
+    std::vector<std::string> topics{StatusTopic(prefix), StateTopic(prefix, address), AvailabilityTopic(prefix, address),
+                                    AlarmTopic(prefix, address), AlarmsTopic(prefix, address)};
+    if (discoveryPrefix) {
+        topics.push_back(HomeAssistantStatusTopic(*discoveryPrefix));
+        for (std::string& t : DiscoveryTopics(prefix, address, *discoveryPrefix))
+            topics.push_back(std::move(t));
+    }
+    std::size_t longest = 0;
+    for (const std::string& t : topics)
+        longest = std::max(longest, t.size());
+    return longest;
 }
 
 } // namespace torv::telemetry

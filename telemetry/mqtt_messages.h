@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,9 @@ struct Message {
     int qos = 0; // 0 or 1
     bool operator==(const Message&) const = default;
 };
+
+// The most a topic may take, in bytes of UTF-8.
+inline constexpr std::size_t kMaxTopicBytes = 65535;
 
 inline constexpr std::string_view kOnline = "online";
 inline constexpr std::string_view kOffline = "offline";
@@ -48,12 +52,23 @@ std::string StatePayload(const drying_log::Row& row, std::string_view name);
 // broker keeps the last good state.
 std::vector<Message> ScanMessages(std::string_view prefix, const plant::Chamber& chamber, const drying_log::Row& row);
 
+// The chamber a retained topic of serve's under `prefix` is about (its state,
+// availability or alarms, as written above), else nullopt.
+std::optional<int> ChamberOfTopic(std::string_view prefix, std::string_view topic);
+// What takes a chamber no longer listed off the broker: its availability
+// offline for whoever watches, then its state, availability and alarms no
+// longer retained (an empty retained payload) and, with discovery, its configs
+// emptied, which takes its device out of Home Assistant.
+std::vector<Message> UnlistedChamberMessages(std::string_view prefix, int address,
+                                             std::optional<std::string_view> discoveryPrefix);
+
 // "raised", "cleared", "acknowledged".
 std::string_view AlarmEventKey(plant::AlarmEventType type);
 // One event on the chamber's alarm topic, not retained: it happened once.
 Message AlarmEventMessage(std::string_view prefix, const plant::AlarmEvent& event);
-// The alarms of chamber `address` on the monitor's list (others are skipped),
-// as a retained JSON array; [] when it has none.
+// The active alarms of chamber `address` on the monitor's list (others, and
+// cleared ones awaiting acknowledgement, are skipped), as a retained JSON
+// array; [] when it has none.
 Message ChamberAlarmsMessage(std::string_view prefix, int address, const std::vector<plant::Alarm>& alarms);
 
 // Home Assistant's MQTT discovery.
@@ -67,5 +82,12 @@ std::string DiscoveryId(std::string_view text);
 // with its sensors and binary sensors.
 std::vector<Message> DiscoveryMessages(std::string_view prefix, const plant::Chamber& chamber,
                                        std::string_view discoveryPrefix = kDiscoveryPrefix);
+// The topics of those configs.
+std::vector<std::string> DiscoveryTopics(std::string_view prefix, int address,
+                                         std::string_view discoveryPrefix = kDiscoveryPrefix);
+
+// The size of the longest topic published under these prefixes (chamber
+// 250's: the most digits), to be held to kMaxTopicBytes.
+std::size_t LongestTopicSize(std::string_view prefix, std::optional<std::string_view> discoveryPrefix);
 
 } // namespace torv::telemetry

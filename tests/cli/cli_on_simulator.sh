@@ -2,7 +2,7 @@
 # torv-cli against torv-sim on a pseudo-terminal: each command's result and
 # exit status, and the frames the simulator received (its --trace).
 # usage: cli_on_simulator.sh TORV_CLI TORV_SIM GROUP
-#   GROUP: read | bustest | clone | failures | log | readonly | serve | metrics | mqtt | reply
+#   GROUP: read | bustest | clone | failures | log | readonly | serve | metrics | mqtt | retained | reply
 set -u
 cli=$1 sim=$2 group=$3
 work=$(mktemp -d /tmp/torv-cli-XXXXXX)
@@ -32,6 +32,28 @@ frames() {
 block="r 60/08 r 68/08 r 70/08 r 78/08 r A0/08 r 80/08 r 88/08 r 90/08 r 98/08 "
 free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
 json_field() { python3 -c "import json,sys; d=json.load(open(sys.argv[1])); print(json.dumps((d$2), sort_keys=True))" "$1"; }
+
+# A mosquitto of the test's own on a free loopback port ($port, $broker).
+port=""
+broker_start() {
+  [ -n "$port" ] || port=$(free_port)
+  printf 'listener %s 127.0.0.1\nallow_anonymous true\n%s' "$port" "$([ "$(id -u)" -eq 0 ] && echo 'user root')" \
+    > mosquitto.conf
+  "$(command -v mosquitto || echo /usr/sbin/mosquitto)" -c mosquitto.conf > broker.log 2>&1 &
+  broker=$!
+  for _ in $(seq 200); do grep -q ' running' broker.log && return; sleep 0.05; done
+  fail "mosquitto did not start: $(cat broker.log)"
+}
+# The retained messages under the prefix and the discovery prefix, as "topic<TAB>payload" lines.
+retained() { mosquitto_sub -p "$port" -t 'torv/test/#' -t 'homeassistant/#' --retained-only -W 2 -F '%t	%p' 2>/dev/null; }
+# Waits up to a minute for the retained payload of TOPIC to match REGEX.
+until_retained() {
+  for _ in $(seq 150); do
+    [[ "$(mosquitto_sub -p "$port" -t "$1" --retained-only -C 1 -W 1 2>/dev/null)" =~ $2 ]] && return 0
+    sleep 0.2
+  done
+  return 1
+}
 
 case $group in
 read)
@@ -314,18 +336,6 @@ PY
 mqtt)
   # Two live chambers and a silent one, published to a real broker that goes away for a few rounds.
   serve --address 3 --address 4
-  port=$(free_port)
-  printf 'listener %s 127.0.0.1\nallow_anonymous true\n%s' "$port" "$([ "$(id -u)" -eq 0 ] && echo 'user root')" \
-    > mosquitto.conf
-  mosquitto=$(command -v mosquitto || echo /usr/sbin/mosquitto)
-  broker_start() {
-    "$mosquitto" -c mosquitto.conf > broker.log 2>&1 &
-    broker=$!
-    for _ in $(seq 200); do grep -q ' running' broker.log && return; sleep 0.05; done
-    fail "mosquitto did not start: $(cat broker.log)"
-  }
-  # The retained messages under the prefix and the discovery prefix, as "topic<TAB>payload" lines.
-  retained() { mosquitto_sub -p "$port" -t 'torv/test/#' -t 'homeassistant/#' --retained-only -W 2 -F '%t	%p' 2>/dev/null; }
   broker_start
   # The password only from a regular file: one missing, or a FIFO that could block, ends the run before a frame.
   mkfifo pipe
@@ -416,6 +426,51 @@ last = list(csv.DictReader(open(sys.argv[2], newline="")))[-1]
 state = json.loads(msgs["torv/test/3/state"])
 sys.exit(0 if state["time"] == last["time"] and str(state["TempDry"]) == last["TempDry"] else 1)
 PY
+  kill -TERM $broker; wait $broker 2>/dev/null
+  ;;
+retained)
+  # What serve leaves retained: nothing live of a chamber taken off the list, and a chamber's
+  # alarms back to [] once it answers again.
+  serve --address 1 --address 3
+  broker_start
+  mqtt=(--mqtt "mqtt://127.0.0.1:$port" --mqtt-prefix torv/test --ha-discovery)
+  run --baud 19200 serve 1 3 --every 1 --count 2 --dir logs "${mqtt[@]}"
+  expect 0 "serve 1 3"
+  retained > before
+  run --baud 19200 serve 1 --every 1 --count 2 --dir logs "${mqtt[@]}"
+  expect 0 "serve 1 after serve 1 3"
+  retained > after
+  python3 - before after <<'PY' || fail "chamber 3 taken off the list"
+import sys
+def read(name):
+    return dict(line.rstrip("\n").split("\t", 1) for line in open(name) if "\t" in line)
+before, after = read(sys.argv[1]), read(sys.argv[2])
+def of(msgs, a):
+    return {t: p for t, p in msgs.items() if t.startswith(f"torv/test/{a}/") or f"/torv_test/{a}_" in t}
+errors = []
+if before.get("torv/test/3/availability") != "online" or len(of(before, 3)) != 3 + 14:
+    errors.append(f"chamber 3 was not live to begin with: {sorted(of(before, 3))}")
+if of(after, 3) and set(of(after, 3).items()) != {("torv/test/3/availability", "offline")}:
+    errors.append(f"chamber 3 is left on the broker: {sorted(of(after, 3))}")
+if after.get("torv/test/1/availability") != "online" or len(of(after, 1)) != 3 + 14:
+    errors.append(f"chamber 1 is not live: {sorted(of(after, 1).items())}")
+for e in errors:
+    print("  " + e)
+sys.exit(1 if errors else 0)
+PY
+  grep -q 'chamber 3' err || fail "clearing chamber 3 is not told: $(cat err)"
+  # The line goes silent for the no-communication threshold, then answers again.
+  "$cli" --baud 19200 serve 1 --every 1 --dir logs "${mqtt[@]}" > out 2> err &
+  server=$!
+  until_retained torv/test/1/availability '^online$' || fail "chamber 1 is not online"
+  kill $simpid; wait $simpid 2>/dev/null
+  until_retained torv/test/1/alarms 'no-communication' || fail "the silent chamber's alarm is not retained"
+  serve --address 1
+  until_retained torv/test/1/availability '^online$' || fail "chamber 1 is not online again"
+  until_retained torv/test/1/alarms '^\[\]$' || fail "alarms once it answers again: $(retained | grep 1/alarms)"
+  kill -TERM $server
+  wait $server; rc=$?
+  expect 0 "serve stopped by SIGTERM"
   kill -TERM $broker; wait $broker 2>/dev/null
   ;;
 reply)

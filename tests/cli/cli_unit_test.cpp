@@ -84,6 +84,9 @@ TEST(CliCommandLine, EachCommandTakesItsArgumentsAndOptions)
     discovery({"serve", "--mqtt", "mqtt://b", "--ha-discovery", "3"}, "homeassistant", 3);
     discovery({"serve", "3", "--mqtt", "mqtt://b", "--ha-discovery", "ha2"}, "ha2", 3);
     discovery({"serve", "--ha-discovery=x/y", "--mqtt", "mqtt://b", "4"}, "x/y", 4);
+    // A command's name after it is the command, not a prefix.
+    discovery({"--mqtt", "mqtt://b", "--ha-discovery", "serve", "5"}, "homeassistant", 5);
+    discovery({"--ha-discovery", "serve", "--mqtt", "mqtt://b", "6"}, "homeassistant", 6);
     const Options mqtt = Parse({"serve", "3", "--mqtt", "mqtts://torv@b:8884", "--mqtt-password-file", "pw",
                                 "--mqtt-cafile", "ca.crt", "--mqtt-prefix", "plant/line1"}).options;
     ASSERT_TRUE(mqtt.mqtt);
@@ -94,11 +97,12 @@ TEST(CliCommandLine, EachCommandTakesItsArgumentsAndOptions)
 
 TEST(CliCommandLine, RefusalsSayWhatIsWrong)
 {
+    static const std::string kNearlyLongest(telemetry::kMaxTopicBytes - 10, 'x'), kHalf(telemetry::kMaxTopicBytes / 2, 'x');
     const struct {
         std::initializer_list<const char*> args;
         std::string says;
     } refused[] = {
-        {{}, "no command"},
+        {{"--ha-discovery", "read", "1"}, "read takes no --ha-discovery"},
         {{"erase", "1"}, "unknown command"},
         {{"read"}, "too few"},
         {{"bustest", "3"}, "too many"},
@@ -125,6 +129,14 @@ TEST(CliCommandLine, RefusalsSayWhatIsWrong)
         {{"serve", "3", "--mqtt", "mqtt://b", "--mqtt-cafile", "ca.crt"}, "for an mqtts:// broker"},
         {{"serve", "3", "--mqtt", "mqtt://b", "--mqtt-prefix", "torv/#"}, "--mqtt-prefix takes"},
         {{"serve", "3", "--mqtt", "mqtt://b", "--ha-discovery", "ha/"}, "--ha-discovery takes"},
+        {{"serve", "3", "--mqtt", "mqtt://b", "--mqtt-prefix", "$SYS/torv"}, "--mqtt-prefix takes"},
+        {{"serve", "3", "--mqtt", "mqtt://b", "--mqtt-prefix", "torv\tpc"}, "--mqtt-prefix takes"},
+        {{"serve", "3", "--mqtt", "mqtt://b", "--mqtt-prefix", "torv/\xc5"}, "--mqtt-prefix takes"},
+        {{"serve", "3", "--mqtt", "mqtt://b", "--ha-discovery=$ha"}, "--ha-discovery takes"},
+        // Room for the levels after it: PREFIX/250/availability, the discovery topics with the prefix as an id.
+        {{"serve", "3", "--mqtt", "mqtt://b", "--mqtt-prefix", kNearlyLongest.c_str()}, "too long"},
+        {{"serve", "3", "--mqtt", "mqtt://b", "--mqtt-prefix", kHalf.c_str(), "--ha-discovery", kHalf.c_str()}, "too long"},
+        {{"serve", "3", "--mqtt", "mqtt://b", "--ha-discovery", kNearlyLongest.c_str()}, "too long"},
         {{"log", "3", "--mqtt", "mqtt://b"}, "log takes no --mqtt"},
     };
     for (const auto& c : refused) {

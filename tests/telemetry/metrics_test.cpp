@@ -2,6 +2,13 @@
 // that stops answering keeps and loses.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include "support/free_port.h"
 #include "telemetry/metrics.h"
 
 using namespace torv;
@@ -25,6 +32,40 @@ drying_log::Row Answered(int address)
     r.ventOpen = 0;
     r.ventClose = 1;
     return r;
+}
+
+// A TCP connection to 127.0.0.1:port whose reads give up after `seconds`; -1 when refused.
+int Connect(int port, int seconds)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const timeval limit{seconds, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(static_cast<std::uint16_t>(port));
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&at), sizeof at) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// GET /metrics: the whole response, or what came before the reads gave up.
+std::string Scrape(int port, int seconds)
+{
+    const int fd = Connect(port, seconds);
+    if (fd < 0)
+        return {};
+    const std::string request = "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+    std::string response;
+    if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
+        char buffer[4096];
+        for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;)
+            response.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(fd);
+    return response;
 }
 
 bool Has(const std::string& text, const std::string& line) { return text.find("\n" + line + "\n") != std::string::npos; }
@@ -70,6 +111,22 @@ TEST(PlantMetrics, ValuesInBaseUnitsAndASilentChamberKeepsOnlyItsCountersAndUp)
     text = "\n" + m.exposition();
     EXPECT_TRUE(Has(text, "torv_temperature_celsius{address=\"3\",sensor=\"dry\"} 63.5"));
     EXPECT_EQ(text.find("torv_alarms_active{"), std::string::npos);
+}
+
+TEST(PlantMetrics, AScrapeIsAnsweredWhileAnotherClientSitsIdle)
+{
+    telemetry::PlantMetrics m;
+    m.scanned(Answered(3));
+    const int port = torv::testing::FreeLoopbackPort();
+    telemetry::MetricsEndpoint endpoint("127.0.0.1", port, m);
+    // Connected and never sending a request, as a stalled client or a port check does.
+    const int idle = Connect(port, 1);
+    ASSERT_GE(idle, 0);
+    // Far below how long the idle client could hold a lone worker.
+    const std::string response = Scrape(port, 5);
+    close(idle);
+    EXPECT_TRUE(response.starts_with("HTTP/1.1 200")) << response;
+    EXPECT_TRUE(Has(response, "torv_chamber_up{address=\"3\"} 1")) << response;
 }
 
 TEST(PlantMetrics, AnEndpointThatCannotBindSaysWhere)

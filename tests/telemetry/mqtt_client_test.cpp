@@ -52,10 +52,58 @@ TEST(BrokerUrl, TheAddressesOperatorsWriteAndThoseRefused)
         EXPECT_EQ(telemetry::ParseBrokerUrl(row.text, error), row.url) << row.text;
         EXPECT_NE(error.find(row.error), std::string::npos) << row.text << ": " << error;
     }
-    for (const char* good : {"torv/kiln-pc", "plant", "a/b/c"})
-        EXPECT_TRUE(telemetry::ValidTopicPrefix(good)) << good;
-    for (const char* bad : {"", "/torv", "torv/", "torv//x", "torv/+", "torv/#"})
-        EXPECT_FALSE(telemetry::ValidTopicPrefix(bad)) << bad;
+}
+
+TEST(BrokerPassword, TheFilesFirstLineAsEditorsSaveIt)
+{
+    for (const auto& [contents, password] : {std::pair{"s3cret", "s3cret"}, std::pair{"s3cret\n", "s3cret"},
+                                             std::pair{"s3cret\r\nsecond line\n", "s3cret"},
+                                             std::pair{"\xef\xbb\xbfs3cret\r\n", "s3cret"},
+                                             std::pair{" s3 cret \n", " s3 cret "}, std::pair{"\n", ""}})
+        EXPECT_EQ(telemetry::PasswordOfFile(contents), password) << contents;
+}
+
+TEST(TopicPrefix, WhatTheBrokerTakesAndWhatItWouldDrop)
+{
+    const std::string longest(telemetry::kMaxTopicBytes, 'x');
+    const struct {
+        std::string prefix;
+        bool valid;
+    } rows[] = {
+        {"torv/kiln-pc", true},
+        {"plant", true},
+        {"a/b/c", true},
+        {"torv/suszarnia-\xc5\x82\xc3\xb3" "d\xc5\xba", true}, // "łódź": UTF-8 beyond ASCII is text
+        {"torv/a$b", true},                                      // only a leading '$' is the broker's
+        {"torv/\xf0\x9f\x94\xa5", true},                     // a 4-byte sequence
+        {longest, true},
+        {"", false},
+        {"/torv", false},
+        {"torv/", false},
+        {"torv//x", false},
+        {"torv/+", false},
+        {"torv/#", false},
+        {"$SYS/torv", false},
+        {"$torv", false},
+        {std::string("torv\0x", 6), false},
+        {"torv\tx", false},
+        {"torv\x01x", false},
+        {"torv\x7fx", false},
+        {"torv\xc2\x85x", false},          // U+0085, a C1 control
+        {"torv\xc2\x9f", false},           // U+009F
+        {"torv\xef\xbf\xbf", false},      // U+FFFF, a noncharacter
+        {"torv\xc5", false},                // cut short
+        {"torv\xc0\xaf", false},           // an overlong '/'
+        {"torv\xed\xa0\x80", false},      // a surrogate
+        {"torv\xf4\x90\x80\x80", false}, // past U+10FFFF
+        {"torv\xff", false},
+        {longest + "x", false},
+    };
+    for (const auto& row : rows) {
+        std::string why;
+        EXPECT_EQ(telemetry::ValidTopicPrefix(row.prefix, &why), row.valid) << row.prefix.substr(0, 40);
+        EXPECT_EQ(why.empty(), row.valid) << row.prefix.substr(0, 40) << ": " << why;
+    }
 }
 
 namespace {
@@ -276,4 +324,51 @@ TEST(MqttPublisher, ACertificateFileThatCannotBeReadIsRefusedAtOnce)
     s.caFile = "/nonexistent/ca.crt";
     s.prefix = "torv/test";
     EXPECT_THROW(telemetry::MqttPublisher(s, [](const std::string&) {}), std::runtime_error);
+}
+
+TEST(MqttPublisher, AChamberTakenOffTheListLeavesTheBrokerAndAListedOneStaysLive)
+{
+    Broker broker;
+    Observer observer(broker.port());
+    const std::string prefix = "torv/test";
+    const auto serve = [&](const std::vector<int>& chambers) {
+        telemetry::MqttSettings s;
+        s.broker = {false, "", "127.0.0.1", broker.port()};
+        s.prefix = prefix;
+        s.discoveryPrefix = "ha";
+        s.chambers = chambers;
+        auto p = std::make_unique<telemetry::MqttPublisher>(s, [](const std::string&) {});
+        std::vector<Message> configs;
+        for (const int a : chambers)
+            for (Message& m : telemetry::DiscoveryMessages(prefix, {a, "Komora"}, "ha"))
+                configs.push_back(std::move(m));
+        p->setDiscovery(configs);
+        for (const int a : chambers)
+            for (const Message& m : {Message{telemetry::StateTopic(prefix, a), "{}", true, 1},
+                                     Message{telemetry::AvailabilityTopic(prefix, a), "online", true, 1},
+                                     Message{telemetry::AlarmsTopic(prefix, a), "[]", true, 1}})
+                p->publish(m);
+        return p;
+    };
+    const std::vector<std::string> configsOf3 = telemetry::DiscoveryTopics(prefix, 3, "ha");
+    const auto first = serve({1, 3});
+    ASSERT_TRUE(WaitUntil([&] { return observer.on("torv/test/3/alarms").size() == 1; }));
+    first->stop();
+    const auto second = serve({1});
+    ASSERT_TRUE(WaitUntil([&] { return second->connected(); }));
+    second->stop(); // once the clearing is done
+    ASSERT_TRUE(WaitUntil([&] { return observer.on(configsOf3.back()).size() == 2; }));
+    EXPECT_EQ(observer.on("torv/test/3/availability"), (std::vector<std::string>{"online", "offline", ""}));
+    EXPECT_EQ(observer.on("torv/test/1/availability"), (std::vector<std::string>{"online", "online"}))
+        << "a listed chamber is never cleared";
+
+    // What a subscriber coming now finds retained: chamber 1 whole, nothing of 3.
+    Observer late(broker.port(), "late", false);
+    const std::vector<std::string> configsOf1 = telemetry::DiscoveryTopics(prefix, 1, "ha");
+    ASSERT_TRUE(WaitUntil([&] { return late.on(configsOf1.back()).size() == 1 && late.on("torv/test/1/state").size() == 1; }));
+    EXPECT_EQ(late.on("torv/test/1/availability"), std::vector<std::string>{"online"});
+    for (const auto& seen : late.seen())
+        EXPECT_TRUE(telemetry::ChamberOfTopic(prefix, seen.topic) != 3 &&
+                    std::find(configsOf3.begin(), configsOf3.end(), seen.topic) == configsOf3.end())
+            << seen.topic << " is left";
 }

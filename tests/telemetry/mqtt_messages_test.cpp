@@ -49,6 +49,12 @@ TEST(MqttTopics, HostNameIsOneTopicLevel)
     EXPECT_EQ(DefaultPrefix(""), "torv/_");
     EXPECT_EQ(AlarmsTopic("torv/pc", 250), "torv/pc/250/alarms");
     EXPECT_EQ(HomeAssistantStatusTopic(), "homeassistant/status");
+    // Only the retained topics serve writes name a chamber to be cleared.
+    for (const auto& [topic, address] : std::initializer_list<std::pair<const char*, std::optional<int>>>{
+             {"torv/pc/3/state", 3}, {"torv/pc/250/availability", 250}, {"torv/pc/1/alarms", 1},
+             {"torv/pc/3/alarm", {}}, {"torv/pc/03/state", {}}, {"torv/pc/0/state", {}}, {"torv/pc/251/state", {}},
+             {"torv/pc/3x/state", {}}, {"torv/pcx/3/state", {}}, {"torv/pc/status", {}}, {"torv/pc/3/state/x", {}}})
+        EXPECT_EQ(ChamberOfTopic("torv/pc", topic), address) << topic;
 }
 
 TEST(MqttState, EveryColumnNameAndTheEstimatedEnd)
@@ -107,8 +113,11 @@ TEST(MqttAlarms, EventsAndTheChamberList)
         EXPECT_TRUE(o["value"].isNull());
     }
 
+    // A cleared alarm the window still shows for acknowledgement is not active.
     const std::vector<plant::Alarm> list{{{7, plant::AlarmKind::NoCommunication}, kNewYearsEve, "", false, false},
-                                         {{3, plant::AlarmKind::ProgrammeFinished}, kNewYearsEve, "krok 10", true, false}};
+                                         {{3, plant::AlarmKind::NoCommunication}, kNewYearsEve, "", false, true},
+                                         {{3, plant::AlarmKind::ProgrammeFinished}, kNewYearsEve, "krok 10", true, false},
+                                         {{5, plant::AlarmKind::SensorFault}, kNewYearsEve, "T1", true, true}};
     const Message three = ChamberAlarmsMessage("torv/pc", 3, list);
     EXPECT_EQ((std::pair{three.topic, three.retained}), (std::pair<std::string, bool>{"torv/pc/3/alarms", true}));
     EXPECT_EQ(Parse(three.payload).toArray(),
