@@ -69,9 +69,13 @@ for path in ./usr/bin/torv-tester ./usr/bin/torv-sim ./usr/share/applications/to
             ./usr/share/doc/torv-tester/examples/torv-cli-serve.service \
             ./usr/share/doc/torv-tester/examples/prometheus-torv.yml \
             ./usr/share/doc/torv-tester/examples/grafana/torv-dashboard.json \
-            ./usr/share/doc/torv-tester/examples/mosquitto-torv.acl; do
+            ./usr/share/doc/torv-tester/examples/mosquitto-torv.acl \
+            ./usr/share/doc/torv-tester/copyright; do
   printf '%s\n' "$contents" | grep -qx -- "$path" || fail "the package lacks $path"
 done
+# The licence the package says it is under, in the machine-readable form.
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/torv-tester/copyright | grep -qx 'License: GPL-3.0-or-later' \
+  || fail "the package's copyright file does not name GPL-3.0-or-later"
 
 if [ "${CI:-}" = true ]; then
   dpkg -i "$deb" > "$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log"; fail "dpkg -i failed"; }
