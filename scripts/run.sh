@@ -3,7 +3,8 @@
 # the window runs under Xvfb for a few seconds and a screenshot is saved.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+# Only what runs here: the tests and benchmarks are built by scripts/test.sh.
+scripts/setup.sh torv-tester torv-sim
 BUILD="$(pwd)/${BUILD_DIR:-build}"
 WORK="$BUILD/run"
 mkdir -p "$WORK"

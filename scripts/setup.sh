@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing (Debian 12), configures and builds into ./build.
+# Installs what is missing (Debian 12), configures and builds into ./build:
+# the targets named as arguments (and what they need), or everything.
 # Idempotent: quick when everything is in place and nothing changed.
+# usage: setup.sh [TARGET...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -44,4 +46,8 @@ BUILD_DIR="${BUILD_DIR:-build}"
 if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
   cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
-cmake --build "$BUILD_DIR" -j"$(nproc)"
+if (($#)); then
+  cmake --build "$BUILD_DIR" -j"$(nproc)" --target "$@"
+else
+  cmake --build "$BUILD_DIR" -j"$(nproc)"
+fi
