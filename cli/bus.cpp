@@ -55,7 +55,15 @@ void TellFailure(const Result& result)
 
 Exit Bus::open(const Options& options)
 {
-    if (std::filesystem::exists(kSettingsFileName)) {
+    // A name that cannot even be examined (a link loop) is no missing file:
+    // with no line settings to trust, nothing is sent.
+    std::error_code error;
+    const bool present = std::filesystem::exists(kSettingsFileName, error);
+    if (error) {
+        Message(std::string(kSettingsFileName) + ": " + error.message());
+        return kUsage;
+    }
+    if (present) {
         settingsFile.LoadSettings(settings);
         // A missing file is the normal case here: defaults, no message.
         if (settingsFile.SettingsBad)
