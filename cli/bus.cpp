@@ -102,6 +102,10 @@ bool Bus::openPort()
             Message("port " + portName_ + " " + why);
         return false;
     }
+    if (port->parityLeftOff() && !parityLeftOffTold_) {
+        Message("port " + portName_ + " is a pseudo-terminal, which carries no parity: opened without it");
+        parityLeftOffTold_ = true;
+    }
     link.attachPort(std::move(port));
     // The window's settling pause after opening, before the first request.
     link.DelayMs(20);

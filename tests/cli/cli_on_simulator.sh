@@ -47,6 +47,12 @@ read)
     || fail "programme step 3: $(json_field out "['programme'][2]")"
   [ "$(json_field out "['measurements']['TempDry'] > 0, d['parameters']['HumidifyPause']")" = '[true, "1:00"]' ] \
     || fail "measurements or parameters: $(cat out)"
+  # A pty carries no parity: asked for, it is left off and said once, on every run alike.
+  for _ in 1 2; do
+    run --parity even read 4 --json
+    expect 0 "read with parity on the simulator's pty"
+    [ "$(grep -c 'pseudo-terminal, which carries no parity' err)" -eq 1 ] || fail "parity on a pty: $(cat err)"
+  done
   run read 4
   expect 0 "read"
   grep -q '^  SetTemperature  *60  Temperatura zadana$' out || fail "read table: $(cat out)"
