@@ -43,7 +43,7 @@ public:
     int fd() const { return fd_; }
     // True when parity was asked for but the device is a pseudo-terminal,
     // which carries none (and may refuse it): the line was set without it.
-    bool parityLeftOff() const { return parityLeftOff_; }
+    bool parityLeftOff() const override { return parityLeftOff_; }
 
 private:
     explicit SerialPort(int fd) : fd_(fd) {}
