@@ -55,7 +55,15 @@ void TellFailure(const Result& result)
 
 Exit Bus::open(const Options& options)
 {
-    if (std::filesystem::exists(kSettingsFileName)) {
+    // A name that cannot even be examined (a link loop) is no missing file:
+    // with no line settings to trust, nothing is sent.
+    std::error_code error;
+    const bool present = std::filesystem::exists(kSettingsFileName, error);
+    if (error) {
+        Message(std::string(kSettingsFileName) + ": " + error.message());
+        return kUsage;
+    }
+    if (present) {
         settingsFile.LoadSettings(settings);
         // A missing file is the normal case here: defaults, no message.
         if (settingsFile.SettingsBad)
@@ -93,6 +101,10 @@ bool Bus::openPort()
         if (!portLost_)
             Message("port " + portName_ + " " + why);
         return false;
+    }
+    if (port->parityLeftOff() && !parityLeftOffTold_) {
+        Message("port " + portName_ + " is a pseudo-terminal, which carries no parity: opened without it");
+        parityLeftOffTold_ = true;
     }
     link.attachPort(std::move(port));
     // The window's settling pause after opening, before the first request.

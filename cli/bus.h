@@ -60,6 +60,7 @@ private:
     bool openPort();
     std::string device_, portName_;
     bool portLost_ = false;
+    bool parityLeftOffTold_ = false; // once a run, not at every reopening
 };
 
 } // namespace torv::cli

@@ -225,7 +225,7 @@ Exit Prepare(Options& options)
     // A backup that could only be refused at the end must not ask the line first.
     if (options.command == "backup") {
         const files::Target target = files::SaveTarget(options.file);
-        if (target.refusal != files::Refusal::NotRegular)
+        if (target.ok())
             return kDone;
         Message(options.file + ": " + files::RefusalText(target.refusal, target.type, target.error));
         return kUsage;

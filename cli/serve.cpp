@@ -62,8 +62,10 @@ Exit PrepareServe(Options& options)
     if (options.mqtt && options.mqttPrefix.empty())
         options.mqttPrefix = telemetry::DefaultPrefix(HostName());
     if (!options.chambersFile.empty()) {
-        if (!std::filesystem::exists(options.chambersFile)) {
-            Message(options.chambersFile + ": no such file");
+        // A name that cannot be examined (a link loop, too long) is refused as a missing one is.
+        std::error_code error;
+        if (!std::filesystem::exists(options.chambersFile, error)) {
+            Message(options.chambersFile + ": " + (error ? error.message() : std::string("no such file")));
             return kUsage;
         }
         const plant::ChamberListResult read = plant::ReadChamberListFile(options.chambersFile);

@@ -57,15 +57,22 @@ std::string LogAppender::makeDirectory() const
     return {};
 }
 
-bool LogAppender::problem(const std::string& cause, const std::string& text)
+bool LogAppender::problem(const std::string& where, const std::string& cause, const std::string& text)
 {
     anyFailed_ = true;
-    if (cause != failingCause_) {
-        failingCause_ = cause;
+    lastFailed_ = true;
+    if (std::string& told = failing_[where]; told != cause) {
+        told = cause;
         lastProblem_ = logName_ + ": " + text;
         reporter_(lastProblem_);
     }
     return false;
+}
+
+void LogAppender::writtenAgain(const std::string& where)
+{
+    if (failing_.erase(where) != 0)
+        reporter_(logName_ + ": writing again to " + where);
 }
 
 bool LogAppender::append(const std::string& fileName, std::string_view header, std::string_view line)
@@ -75,7 +82,7 @@ bool LogAppender::append(const std::string& fileName, std::string_view header, s
     // Lines go only to a regular file: a device, a FIFO or a folder under the
     // file's name (directly or through a link) is neither opened nor written.
     if (const files::Target target = files::SaveTarget(path); target.refusal == files::Refusal::NotRegular)
-        return problem("target " + path,
+        return problem(path, "target",
                        path + " " + files::RefusalTextEnglish(target.refusal, target.type, target.error));
     // Read access too: the last byte tells whether the file ends in a torn line.
     const int flags = O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
@@ -83,22 +90,22 @@ bool LogAppender::append(const std::string& fileName, std::string_view header, s
     if (file.fd < 0 && errno == ENOENT) {
         if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
             const int e = errno;
-            return problem("mkdir " + std::to_string(e), "cannot make " + dir + ": " + errnoText(e));
+            return problem(dir, "mkdir " + std::to_string(e), "cannot make " + dir + ": " + errnoText(e));
         }
         file.fd = ::open(path.c_str(), flags, 0666);
     }
     if (file.fd < 0) {
         const int e = errno;
-        return problem("open " + std::to_string(e), "cannot open " + path + ": " + errnoText(e));
+        return problem(path, "open " + std::to_string(e), "cannot open " + path + ": " + errnoText(e));
     }
 
     struct stat st {};
     if (::fstat(file.fd, &st) != 0) {
         const int e = errno;
-        return problem("fstat " + std::to_string(e), "cannot examine " + path + ": " + errnoText(e));
+        return problem(path, "fstat " + std::to_string(e), "cannot examine " + path + ": " + errnoText(e));
     }
     if (!S_ISREG(st.st_mode)) // swapped in after the look above
-        return problem("target " + path, path + " is not a regular file");
+        return problem(path, "target", path + " is not a regular file");
     std::string data;
     if (st.st_size == 0) {
         data.append(header).append(kLineBreak);
@@ -106,7 +113,7 @@ bool LogAppender::append(const std::string& fileName, std::string_view header, s
         char last = 0;
         if (::pread(file.fd, &last, 1, st.st_size - 1) != 1) {
             const int e = errno;
-            return problem("read " + std::to_string(e), "cannot read " + path + ": " + errnoText(e));
+            return problem(path, "read " + std::to_string(e), "cannot read " + path + ": " + errnoText(e));
         }
         // Keep a line torn by a crash or a full disk on its own.
         if (last != '\n')
@@ -120,13 +127,13 @@ bool LogAppender::append(const std::string& fileName, std::string_view header, s
     while (n < 0 && errno == EINTR);
     if (n < 0) {
         const int e = errno;
-        return problem("write " + std::to_string(e), "cannot write " + path + ": " + errnoText(e));
+        return problem(path, "write " + std::to_string(e), "cannot write " + path + ": " + errnoText(e));
     }
     if (static_cast<std::size_t>(n) != data.size())
-        return problem("short write", "only part of a line reached " + path + " (disk full?)");
+        return problem(path, "short write", "only part of a line reached " + path + " (disk full?)");
     if (::fdatasync(file.fd) != 0) {
         const int e = errno;
-        return problem("fdatasync " + std::to_string(e), "cannot flush " + path + ": " + errnoText(e));
+        return problem(path, "fdatasync " + std::to_string(e), "cannot flush " + path + ": " + errnoText(e));
     }
     if (st.st_size == 0) {
         // A new file's name must survive a power cut as well as its lines.
@@ -140,12 +147,11 @@ bool LogAppender::append(const std::string& fileName, std::string_view header, s
     file.fd = -1;
     if (::close(fd) != 0) {
         const int e = errno;
-        return problem("close " + std::to_string(e), "cannot close " + path + ": " + errnoText(e));
+        return problem(path, "close " + std::to_string(e), "cannot close " + path + ": " + errnoText(e));
     }
-    if (!failingCause_.empty()) {
-        failingCause_.clear();
-        reporter_(logName_ + ": writing again to " + path);
-    }
+    lastFailed_ = false;
+    writtenAgain(dir);
+    writtenAgain(path);
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -10,8 +11,9 @@ namespace torv {
 // disk (fdatasync) before append() returns, so a kill loses at most the line
 // being written. The file is opened per line, so a removed folder is made
 // again and a freed disk takes the next line. Problems never stop the caller:
-// each is reported once (the same cause again stays quiet until a line has
-// been written) and kept for a later look.
+// each file's (or the folder's) is reported once when it starts, and once
+// more when that file takes a line again; the lines of other files meanwhile
+// say nothing. The last is kept for a later look.
 class LogAppender {
 public:
     using Reporter = std::function<void(const std::string& text)>;
@@ -30,19 +32,22 @@ public:
     // The last problem reported, empty when none has been yet.
     const std::string& lastProblem() const { return lastProblem_; }
     // True while the last line could not be written.
-    bool failing() const { return !failingCause_.empty(); }
+    bool failing() const { return lastFailed_; }
     // True once any line could not be written, though later ones were.
     bool anyFailed() const { return anyFailed_; }
     const std::string& directory() const { return directory_; }
 
 private:
-    bool problem(const std::string& cause, const std::string& text);
+    // `where` is the file, or the folder when it cannot be made.
+    bool problem(const std::string& where, const std::string& cause, const std::string& text);
+    void writtenAgain(const std::string& where);
 
     std::string directory_;
     std::string logName_;
     Reporter reporter_;
     std::string lastProblem_;
-    std::string failingCause_;
+    std::map<std::string, std::string> failing_; // where -> the cause last told
+    bool lastFailed_ = false;
     bool anyFailed_ = false;
 };
 

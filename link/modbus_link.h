@@ -126,6 +126,8 @@ public:
     std::string workDir = ".";
     // The device that the last Ustaw_COM resolved (for diagnostics).
     const std::string& deviceName() const { return device_; }
+    // The open port was set without the parity of the settings (a pseudo-terminal).
+    bool PortParityLeftOff() const { return port_ && port_->parityLeftOff(); }
 
     Clock& clock() { return clock_; }
     Notifier& notifier() { return notifier_; }

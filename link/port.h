@@ -16,6 +16,8 @@ public:
     // Reads up to n waiting bytes without blocking; returns how many were read.
     virtual std::size_t read(std::uint8_t* buffer, std::size_t n) = 0;
     virtual void close() = 0;
+    // True when the line was set without the parity asked for (a device that carries none).
+    virtual bool parityLeftOff() const { return false; }
 };
 
 } // namespace torv

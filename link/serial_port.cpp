@@ -2,9 +2,13 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -19,6 +23,21 @@ speed_t speedOf(int baud)
     case 9600: return B9600;
     default: return B19200;
     }
+}
+
+// Told by the device opened, whatever name or link led to it: the slaves of
+// Unix98 ptys are majors 136..143, the old BSD ones major 3; a pty node made
+// elsewhere still lives on devpts.
+bool pseudoTerminal(int fd)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode)) {
+        const unsigned m = major(st.st_rdev);
+        if ((m >= 136 && m <= 143) || m == 3)
+            return true;
+    }
+    struct statfs fs {};
+    return ::fstatfs(fd, &fs) == 0 && fs.f_type == DEVPTS_SUPER_MAGIC;
 }
 
 bool configure(int fd, const LineSettings& line)
@@ -74,7 +93,13 @@ std::unique_ptr<SerialPort> SerialPort::open(const std::string& device, const Li
     if (flock(fd, LOCK_EX | LOCK_NB) != 0)
         return failed(fd, errno);
     ioctl(fd, TIOCEXCL);
-    if (!configure(fd, line)) {
+    // A pty has no wire to carry parity, and some kernels refuse it there on
+    // every open after the first: set without it; real ports keep it.
+    LineSettings set = line;
+    const bool leaveParityOff = line.parity != Parity::None && pseudoTerminal(fd);
+    if (leaveParityOff)
+        set.parity = Parity::None;
+    if (!configure(fd, set)) {
         const int why = errno;
         ioctl(fd, TIOCNXCL);
         return failed(fd, why);
@@ -84,7 +109,9 @@ std::unique_ptr<SerialPort> SerialPort::open(const std::string& device, const Li
     // control (a pseudo-terminal) refuses, and that is no fault.
     const int modemLines = TIOCM_DTR | TIOCM_RTS;
     ioctl(fd, TIOCMBIC, &modemLines);
-    return std::unique_ptr<SerialPort>(new SerialPort(fd));
+    std::unique_ptr<SerialPort> port(new SerialPort(fd));
+    port->parityLeftOff_ = leaveParityOff;
+    return port;
 }
 
 SerialPort::~SerialPort() { close(); }

@@ -41,6 +41,9 @@ public:
 
     bool failed() const { return failed_; }
     int fd() const { return fd_; }
+    // True when parity was asked for but the device is a pseudo-terminal,
+    // which carries none (and may refuse it): the line was set without it.
+    bool parityLeftOff() const override { return parityLeftOff_; }
 
 private:
     explicit SerialPort(int fd) : fd_(fd) {}
@@ -48,6 +51,7 @@ private:
 
     int fd_ = -1;
     bool failed_ = false;
+    bool parityLeftOff_ = false;
 };
 
 } // namespace torv

@@ -1,6 +1,8 @@
 #include "plant/chamber_list.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <map>
 #include <optional>
 
@@ -42,6 +44,45 @@ bool known(std::string_view key, const auto& keys)
 
 QString keyString(std::string_view key) { return QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())); }
 
+// Line and paragraph separators break a row as a line break does; bidi
+// controls turn the text after them round, so a name could show as another.
+constexpr char32_t kRefusedAnywhere[][2] = {{0x061C, 0x061C}, {0x200E, 0x200F}, {0x2028, 0x202E}, {0x2066, 0x2069}};
+// Letters and symbols that draw nothing.
+constexpr char32_t kBlankLetters[] = {0x115F, 0x1160, 0x2800, 0x3164, 0xFFA0};
+
+bool refusedAnywhere(char32_t c)
+{
+    for (const auto& [first, last] : kRefusedAnywhere)
+        if (c >= first && c <= last)
+            return true;
+    return false;
+}
+
+bool visible(char32_t c)
+{
+    for (const char32_t blank : kBlankLetters)
+        if (c == blank)
+            return false;
+    switch (QChar::category(c)) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Other_NotAssigned:
+    case QChar::Separator_Space:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_Enclosing: return false;
+    default: return !QChar::isSpace(c);
+    }
+}
+
+std::string codePoint(char32_t c)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(c));
+    return text;
+}
+
 // What is wrong with a name as given (before trimming), if anything. A
 // control character is refused anywhere: a tab or a line break would break
 // the overview's row and the log's columns.
@@ -50,9 +91,16 @@ std::optional<std::string> nameProblem(const QString& name)
     for (const QChar c : name)
         if (c.category() == QChar::Other_Control)
             return "nazwa " + QuotedText(name.toStdString()) + " zawiera znak sterujący";
+    // Told by its number: quoted, the name would turn the message round too.
+    const auto characters = name.toUcs4();
+    for (const char32_t c : characters)
+        if (refusedAnywhere(c))
+            return "nazwa zawiera znak sterujący " + codePoint(c);
     const QString trimmed = name.trimmed();
     if (trimmed.isEmpty())
         return std::string("nazwa jest pusta");
+    if (std::none_of(characters.begin(), characters.end(), visible))
+        return std::string("nazwa nie ma żadnego widocznego znaku");
     const auto length = trimmed.toUcs4().size();
     if (length > kMaxChamberNameLength)
         return "nazwa " + QuotedText(trimmed.toStdString()) + " ma " + std::to_string(length) + " znaków (najwyżej " +

@@ -24,7 +24,7 @@ inline constexpr int kMaxChamberNameLength = 40;
 
 struct Chamber {
     int address = 0;  // 1..250, once in a list
-    std::string name; // UTF-8, trimmed, 1..40 characters, no control characters
+    std::string name; // UTF-8, trimmed, 1..40 characters, one visible; no control, separator or bidi characters
     bool operator==(const Chamber&) const = default;
 };
 
@@ -51,8 +51,8 @@ std::string ChamberListJson(const ChamberList& list);
 // The list in `bytes`, nothing of it taken when anything is wrong: size,
 // syntax, format and version (each told alone), then every other problem:
 // unknown or repeated keys, a value of the wrong kind or out of its range,
-// an address given twice, a name empty, too long or with a control
-// character. Missing keys take their defaults; names are trimmed.
+// an address given twice, a name empty, invisible, too long or with a
+// control, line separator or bidi character. Missing keys take their defaults; names are trimmed.
 ChamberListResult ParseChamberList(std::string_view bytes);
 
 // Why a list built in the program would not read back as it is, in the

@@ -1,11 +1,14 @@
 #include "app/console/console.h"
 
+#include <cstdio>
+
 #include "controller/colours.h"
 #include "controller/number_format.h"
 #include "controller/read_blk.h"
 #include "controller/status_indicators.h"
 #include "controller/view_data.h"
 #include "controller/view_temp.h"
+#include "link/com_device.h"
 
 namespace torv {
 
@@ -111,6 +114,7 @@ void Console::OpenCommClick()
                   SetValue(controls::UpDown(1), Property::SpinnerPosition, s.ModuleAddress)});
     panel_.apply({SetText(controls::Edit(1), std::to_string(panel_.spinnerPosition(controls::UpDown(1))))});
     link_.Ustaw_COM();
+    tellParityLeftOff();
     link_.DelayMs(20);
     Read_Data_Modul();
     ScanOn = link_.ReplyOk;
@@ -141,6 +145,16 @@ void Console::SaveAndReopenPort()
     settingsFile_.SaveSettings(settings());
     link_.CloseHandle();
     link_.Ustaw_COM();
+    tellParityLeftOff();
+}
+
+void Console::tellParityLeftOff()
+{
+    if (parityLeftOffTold_ || !link_.PortParityLeftOff())
+        return;
+    parityLeftOffTold_ = true;
+    std::fprintf(stderr, "port %s (%s) is a pseudo-terminal, which carries no parity: opened without it\n",
+                 ComPortName(settings().ComIndex).c_str(), link_.deviceName().c_str());
 }
 
 void Console::Button5Click()

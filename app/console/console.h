@@ -132,6 +132,8 @@ private:
     const ImageRow& row() const { return link_.image.row(ActiveAddress); }
     // The end of every port, baud or parity change: remember it, reopen the port.
     void SaveAndReopenPort();
+    // Once a run, on stderr: a port opened without the parity chosen.
+    void tellParityLeftOff();
     void scannerIndicators();
     void linkIndicator(const char* failureText);
     void errorCounterDisplay(const char* prefix, bool counting);
@@ -144,6 +146,7 @@ private:
     Notifier& notifier_;
     Panel& panel_;
     bool started_ = false;
+    bool parityLeftOffTold_ = false;
 };
 
 } // namespace torv

@@ -69,6 +69,12 @@ read)
     || fail "programme step 3: $(json_field out "['programme'][2]")"
   [ "$(json_field out "['measurements']['TempDry'] > 0, d['parameters']['HumidifyPause']")" = '[true, "1:00"]' ] \
     || fail "measurements or parameters: $(cat out)"
+  # A pty carries no parity: asked for, it is left off and said once, on every run alike.
+  for _ in 1 2; do
+    run --parity even read 4 --json
+    expect 0 "read with parity on the simulator's pty"
+    [ "$(grep -c 'pseudo-terminal, which carries no parity' err)" -eq 1 ] || fail "parity on a pty: $(cat err)"
+  done
   run read 4
   expect 0 "read"
   grep -q '^  SetTemperature  *60  Temperatura zadana$' out || fail "read table: $(cat out)"
@@ -135,6 +141,7 @@ failures)
   echo '{ "format": "torv-lcd-parameters", "version": 1, "parameters": { "SetTemperature": 70 } }' > set.json
   echo '{ "format": "torv-lcd-parameters", "version": 1, "parameters": { "SetTemperature": 700 } }' > range.json
   mkfifo fifo.json; mknod device.json c 1 3 2>/dev/null || ln -s /dev/null device.json
+  ln -s loop.json loop.json; long=$(printf 'k%.0s' $(seq 300)) # past any file system's name limit
   exec 9<> COM1 && flock 9 # the port held as the window holds it, for the first row only
   while read -r status message args; do
     run --baud 19200 $args
@@ -142,7 +149,7 @@ failures)
     expect "$status" "$args"
     grep -q -- "$message" err || fail "$args: stderr lacks '$message': $(cat err)"
     [ ! -s out ] || fail "$args printed a result on failure: $(cat out)"
-  done <<'EOF'
+  done <<EOF
 3 COM1.*in.use.by.another.program read 1
 3 does.not.exist --port /nonexistent/tty read 1
 1 komora.9:.Brak.komunikacji read 9
@@ -156,7 +163,18 @@ failures)
 2 unknown.command erase 1
 2 restore.takes.no.--json restore set.json 1 --json
 2 --baud.takes --baud 1200 read 1
+2 loop.json:.Too.many.levels.of.symbolic.links serve --chambers loop.json
+2 :.File.name.too.long serve --chambers $long.json
+2 loop.json:.nie.można.ustalić.pliku.docelowego backup 1 loop.json
 EOF
+  # A settings file that cannot even be examined is no missing one: every command stops before the port.
+  ln -s Torv_LCD.set Torv_LCD.set
+  for args in "read 1" "bustest"; do
+    run $args
+    expect 2 "$args with Torv_LCD.set a link loop"
+    grep -q 'Torv_LCD.set: Too many levels of symbolic links' err || fail "$args, the settings loop: $(cat err)"
+  done
+  rm Torv_LCD.set
   [ "$(frames 0 01)" = "" ] || fail "a refused command sent to controller 1: $(frames 0 01)"
 
   # Silent after the alarm tick and one ZAPIS row were written and read back:

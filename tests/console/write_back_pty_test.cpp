@@ -123,6 +123,27 @@ TEST_F(PtyConsole, BaudChangeMovesControllerAndTesterToTheNewSpeed)
     EXPECT_EQ(bus.take(), Strings{"1:R96x2"});
 }
 
+// A pty takes no parity: every reopening after a parity change still opens
+// the port and the line still answers; stderr says why, once.
+TEST_F(PtyConsole, ParityChangesOnThePtyKeepThePortOpenAndAreToldOnce)
+{
+    ASSERT_NO_FATAL_FAILURE(serve(1));
+    link.Ustaw_COM();
+    notifier.answerOk = false; // the tester alone changes parity
+    ::testing::internal::CaptureStderr();
+    for (const int parity : {1, 1, 2}) {
+        panel.at("ComboBox3").listIndex = parity;
+        console.ComboBox3Change();
+        ASSERT_TRUE(link.PortOpen) << "parity " << parity;
+    }
+    const std::string told = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(told, "port COM1 (" + link.deviceName() + ") is a pseudo-terminal, which carries no parity: opened without it\n");
+    EXPECT_EQ(saved().ParityIndex, 2);
+    link.Read_Modbus_Byte(1, 96, 2, false);
+    EXPECT_TRUE(link.ReplyOk);
+    EXPECT_EQ(notifier.boxes.size(), 3u) << "the three questions, no port error";
+}
+
 TEST_F(PtyConsole, BaudChangeCancelledMovesOnlyTheTester)
 {
     ASSERT_NO_FATAL_FAILURE(serve(1));

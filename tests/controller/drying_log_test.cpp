@@ -256,4 +256,23 @@ TEST(DryingLogWriter, WriteErrorIsReportedOnceAndWritingResumes)
     EXPECT_EQ(f.reports.size(), 3u) << "a new failure after writing again is told";
 }
 
+// Each file's trouble is its own: the files written meanwhile neither repeat
+// it nor claim to be writing again.
+TEST(DryingLogWriter, OneFileFailingIsToldOnceWhileTheOthersAreWritten)
+{
+    WriterFixture f;
+    f.times.assign(13, kMorning);
+    fs::create_directories(f.file(kMorning));
+    for (int round = 0; round < 4; ++round)
+        for (const int address : {4, 5, 6})
+            EXPECT_EQ(f.writer.record(address, kRow, Status::Ok), address != 5);
+    ASSERT_EQ(f.reports.size(), 1u) << f.reports.back();
+    EXPECT_NE(f.reports[0].find(f.file(kMorning).string()), std::string::npos) << f.reports[0];
+
+    fs::remove(f.file(kMorning));
+    EXPECT_TRUE(f.writer.record(5, kRow, Status::Ok));
+    ASSERT_EQ(f.reports.size(), 2u);
+    EXPECT_EQ(f.reports[1], "drying log: writing again to " + f.file(kMorning).string());
+}
+
 } // namespace

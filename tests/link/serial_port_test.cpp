@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <poll.h>
@@ -13,6 +14,7 @@
 
 #include "link/modbus_link.h"
 #include "link/serial_port.h"
+#include "sim/pty_server.h"
 #include "support/recording_notifier.h"
 #include "support/scripted_port.h"
 
@@ -110,6 +112,29 @@ TEST(SerialPort, OpensTheWorkDirLinkRawAtTheChosenSpeed)
         EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG), 0u);
         EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL | INLCR), 0u);
         EXPECT_EQ(tio.c_oflag & OPOST, 0u);
+    }
+}
+
+// A pty carries no parity, and a kernel may refuse it there on any open after
+// the first: it is left off, and the port says so for its caller to tell.
+TEST(SerialPort, SimulatorsPtyOpensWithParityAskedEveryTime)
+{
+    WorkDir dir;
+    torv::sim::Line line;
+    torv::sim::PtyServer server{line, torv::sim::PtyOptions{"COM1", dir.path.string(), true}};
+    std::string why;
+    ASSERT_TRUE(server.open(why)) << why;
+    const std::string com1 = (dir.path / "COM1").string();
+    for (const torv::Parity parity : {torv::Parity::Even, torv::Parity::Even, torv::Parity::Odd, torv::Parity::None}) {
+        int error = 0;
+        const auto port = torv::SerialPort::open(com1, {9600, parity}, &error);
+        ASSERT_TRUE(port) << "parity " << int(parity) << ": " << std::strerror(error);
+        EXPECT_EQ(port->parityLeftOff(), parity != torv::Parity::None);
+        termios tio{};
+        ASSERT_EQ(tcgetattr(port->fd(), &tio), 0);
+        EXPECT_EQ(tio.c_cflag & (PARENB | PARODD), 0u);
+        EXPECT_EQ(tio.c_iflag & INPCK, 0u);
+        EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B9600)) << "the rest of the line as asked";
     }
 }
 

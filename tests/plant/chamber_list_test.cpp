@@ -150,6 +150,22 @@ TEST(ChamberList, BrokenFilesAreRefusedWholeWithEveryProblem)
           "chambers, pozycja 11, \"address\": adres 7 podany już w pozycji 6"}},
         {File(R"(, "chambers": [{"address": 1, "name": "  "}, {"address": 2, "name": ""}])"),
          {"chambers, pozycja 1, \"name\": nazwa jest pusta", "chambers, pozycja 2, \"name\": nazwa jest pusta"}},
+        // Names that show as nothing, break the row or turn the text round; an invisible character
+        // inside a visible name is harmless (8).
+        {File(R"(, "chambers": [{"address": 1, "name": "\u2028"}, {"address": 2, "name": "\u202e"},
+              {"address": 3, "name": "\u200b"}, {"address": 4, "name": "\u2060\ufeff\u200d\u00ad"},
+              {"address": 5, "name": "Sosna\u2029"}, {"address": 6, "name": "A\u202eB"},
+              {"address": 7, "name": " \u2066 "}, {"address": 8, "name": "Sosna\u200b2"},
+              {"address": 9, "name": "\u3164\u0301"}, {"address": 10, "name": "Buk\u200f"}])"),
+         {"chambers, pozycja 1, \"name\": nazwa zawiera znak sterujący U+2028",
+          "chambers, pozycja 2, \"name\": nazwa zawiera znak sterujący U+202E",
+          "chambers, pozycja 3, \"name\": nazwa nie ma żadnego widocznego znaku",
+          "chambers, pozycja 4, \"name\": nazwa nie ma żadnego widocznego znaku",
+          "chambers, pozycja 5, \"name\": nazwa zawiera znak sterujący U+2029",
+          "chambers, pozycja 6, \"name\": nazwa zawiera znak sterujący U+202E",
+          "chambers, pozycja 7, \"name\": nazwa zawiera znak sterujący U+2066",
+          "chambers, pozycja 9, \"name\": nazwa nie ma żadnego widocznego znaku",
+          "chambers, pozycja 10, \"name\": nazwa zawiera znak sterujący U+200F"}},
         // A repeated key: readers differ on which one counts, so none does.
         {File(R"(, "roundSeconds": 60, "alarms": {"deviationMinutes": 30, "deviation\u004dinutes": 31},
               "chambers": [{"address": 3, "name": "A", "name": "B"}], "roundSeconds": 90)"),

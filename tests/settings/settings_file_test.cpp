@@ -77,6 +77,7 @@ struct LoadCase {
     PortSettings expected;
     bool bad;
     std::vector<RecordingNotifier::Box> boxes;
+    bool fileIsLinkLoop = false;
 };
 
 void PrintTo(const LoadCase& c, std::ostream* os) { *os << c.name; }
@@ -89,6 +90,8 @@ TEST_P(LoadSettingsTest, LoadsOrFallsBackToDefaults)
     TempDir dir;
     if (c.fileIsDirectory)
         fs::create_directory(dir.file());
+    else if (c.fileIsLinkLoop)
+        fs::create_symlink(torv::kSettingsFileName, dir.file());
     else if (c.file)
         writeFile(dir.file(), *c.file);
 
@@ -129,7 +132,9 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"address_255", Bytes{0x00, 0x01, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x01}, false, kDefaults, true,
                  {kDamagedBox}},
         LoadCase{"missing", std::nullopt, false, kDefaults, true, {kMissingBox}},
-        LoadCase{"unreadable_directory", std::nullopt, true, kDefaults, true, {kMissingBox}}),
+        LoadCase{"unreadable_directory", std::nullopt, true, kDefaults, true, {kMissingBox}},
+        // A name that cannot be examined is unreadable like any other, not a crash.
+        LoadCase{"link_loop", std::nullopt, false, kDefaults, true, {kMissingBox}, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct SaveCase {
