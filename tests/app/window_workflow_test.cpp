@@ -146,6 +146,25 @@ struct Line {
     }
 };
 
+// A working directory of its own with the chamber list `komory.json`,
+// current while it lives.
+struct PlantDir {
+    QTemporaryDir dir;
+    QString previous = QDir::currentPath();
+    explicit PlantDir(const QByteArray& list)
+    {
+        QDir::setCurrent(dir.path());
+        write(list);
+    }
+    ~PlantDir() { QDir::setCurrent(previous); }
+    static void write(const QByteArray& list)
+    {
+        QFile file("komory.json");
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(list);
+    }
+};
+
 struct Tool {
     TForm1 form;
     Session session{form};
@@ -479,15 +498,9 @@ void WindowWorkflowTest::plantOverviewScansGivesWayAndRaisesAlarms()
     line.add(1);
     line.add(3);
     BoxAnswerer boxes;
-    QTemporaryDir work;
-    const QString previousDir = QDir::currentPath();
-    QDir::setCurrent(work.path());
-    QFile list("komory.json");
-    QVERIFY(list.open(QIODevice::WriteOnly));
-    list.write(R"({"format": "torv-lcd-chambers", "version": 1, "roundSeconds": 10,
-                   "alarms": {"noCommunicationScans": 1},
-                   "chambers": [{"address": 1}, {"address": 3, "name": "Suszarnia 3 – buk"}, {"address": 9}]})");
-    list.close();
+    PlantDir work(R"({"format": "torv-lcd-chambers", "version": 1, "roundSeconds": 10,
+                      "alarms": {"noCommunicationScans": 1},
+                      "chambers": [{"address": 1}, {"address": 3, "name": "Suszarnia 3 – buk"}, {"address": 9}]})");
     InProcessTool<TForm1, torv::VirtualClock> tool(line, 1);
     auto& form = tool.form;
     std::vector<std::pair<int, bool>> logged;
@@ -565,7 +578,6 @@ void WindowWorkflowTest::plantOverviewScansGivesWayAndRaisesAlarms()
     overview->scanNow();
     QCOMPARE(line.find(1)->requests() + line.find(3)->requests(), sent);
     QCOMPARE(boxes.seen.size(), 1);
-    QDir::setCurrent(previousDir);
 }
 
 void WindowWorkflowTest::plantOverviewRefusesABrokenListAndSendsNothing()
@@ -622,13 +634,7 @@ void WindowWorkflowTest::plantOverviewHandsAKeptClickOverWhole()
     line.add(1);
     line.add(3);
     BoxAnswerer boxes;
-    QTemporaryDir work;
-    const QString previousDir = QDir::currentPath();
-    QDir::setCurrent(work.path());
-    QFile list("komory.json");
-    QVERIFY(list.open(QIODevice::WriteOnly));
-    list.write(R"({"format": "torv-lcd-chambers", "version": 1, "chambers": [{"address": 1}, {"address": 3}]})");
-    list.close();
+    PlantDir work(R"({"format": "torv-lcd-chambers", "version": 1, "chambers": [{"address": 1}, {"address": 3}]})");
     InProcessTool<TForm1, torv::VirtualClock> tool(line, 1);
     auto& form = tool.form;
     form.show();
@@ -661,7 +667,6 @@ void WindowWorkflowTest::plantOverviewHandsAKeptClickOverWhole()
     form.Button2Click();
     QCOMPARE(boxes.seen, QStringList());
     QTRY_COMPARE(boxes.seen.size(), 1);
-    QDir::setCurrent(previousDir);
 }
 
 // A scan that shortens and re-sorts the alarm list under the operator's
@@ -721,15 +726,10 @@ void WindowWorkflowTest::plantOverviewReadsTheListAgainAndNeverSavesOverAnEdit()
     torv::sim::Line line;
     line.add(1);
     BoxAnswerer boxes;
-    QTemporaryDir work;
-    const QString previousDir = QDir::currentPath();
-    QDir::setCurrent(work.path());
-    const auto writeList = [](const QByteArray& chambers) {
-        QFile list("komory.json");
-        QVERIFY(list.open(QIODevice::WriteOnly));
-        list.write(R"({"format": "torv-lcd-chambers", "version": 1, "chambers": [)" + chambers + "]}");
+    const auto listOf = [](const QByteArray& chambers) {
+        return R"({"format": "torv-lcd-chambers", "version": 1, "chambers": [)" + chambers + "]}";
     };
-    writeList(R"({"address": 251})");
+    PlantDir work(listOf(R"({"address": 251})"));
     InProcessTool<TForm1, torv::VirtualClock> tool(line, 1);
     auto& form = tool.form;
     form.show();
@@ -738,13 +738,13 @@ void WindowWorkflowTest::plantOverviewReadsTheListAgainAndNeverSavesOverAnEdit()
     action->trigger();
     PlantOverviewWindow* overview = form.plantOverviewWindow();
     QVERIFY(!overview->listProblems().isEmpty());
-    writeList(R"({"address": 1})"); // mended
+    PlantDir::write(listOf(R"({"address": 1})")); // mended
     overview->close();
     action->trigger();
     QCOMPARE(overview->listProblems(), QString());
     QVERIFY(overview->tile(1));
 
-    writeList(R"({"address": 1}, {"address": 7, "name": "Dopisana"})"); // by hand, the overview open
+    PlantDir::write(listOf(R"({"address": 1}, {"address": 7, "name": "Dopisana"})")); // by hand, the overview open
     overview->addChamber(5, "Nowa");
     QCOMPARE(boxes.seen.size(), 1);
     QVERIFY(boxes.seen.value(0).contains("komory.json"));
@@ -759,7 +759,6 @@ void WindowWorkflowTest::plantOverviewReadsTheListAgainAndNeverSavesOverAnEdit()
     QCOMPARE(chambers[2].name, std::string("Nowa"));
     overview->renameChamber(5, "Nowa 2"); // its own save is no edit of someone else's
     QCOMPARE(boxes.seen.size(), 1);
-    QDir::setCurrent(previousDir);
 }
 
 QTEST_MAIN(WindowWorkflowTest)
