@@ -142,7 +142,12 @@ PlantOverviewWindow::PlantOverviewWindow(Station& station, Hooks hooks, std::str
     load();
 }
 
-PlantOverviewWindow::~PlantOverviewWindow() = default;
+PlantOverviewWindow::~PlantOverviewWindow()
+{
+    // Closing the widget on its way out takes the focus from a field, whose
+    // editingFinished would otherwise call into this half-destroyed window.
+    QObject::disconnect(roundSeconds_, nullptr, this, nullptr);
+}
 
 ChamberTileWidget* PlantOverviewWindow::tile(int address) const
 {
