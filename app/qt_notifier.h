@@ -1,5 +1,5 @@
 #pragma once
-#include "link/notifier.h"
+#include "texts/notifier.h"
 
 class QWidget;
 

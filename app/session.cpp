@@ -6,7 +6,7 @@
 
 Session::Session(TForm1& form)
     : notifier(&form)
-    , link(settings, clock, notifier)
+    , link(settings, clock)
     , settingsFile(notifier)
     , dryingLog(".", torv::drying_log::SystemLocalTime)
     , console(link, settingsFile, notifier, form)

@@ -104,7 +104,7 @@ int main(int argc, char** argv)
         torv::PortSettings settings;
         torv::SteadyClock clock;
         torv::testing::RecordingNotifier notifier;
-        torv::ModbusLink link(settings, clock, notifier);
+        torv::ModbusLink link(settings, clock);
         link.workDir = dir.path();
         link.Ustaw_COM();
         torv::SettingsFile settingsFile(notifier, dir.path());

@@ -41,12 +41,12 @@ public:
     // One transaction; its floor is 8 paced bytes plus the polls it waited.
     void read(std::uint8_t address, std::uint8_t start, std::uint8_t count, Result& r)
     {
-        link_.Read_Modbus_Byte(address, start, count, false);
+        link_.Read_Modbus_Byte(address, start, count);
         account(r, torv::kReadPollMs);
     }
     void write(std::uint8_t address, std::uint8_t start, Result& r)
     {
-        link_.Load_Modbus_Byte(address, start, false);
+        link_.Load_Modbus_Byte(address, start, link_.imageWord(address, start));
         account(r, torv::kWritePollMs);
     }
     void delay(unsigned ms, Result& r)

@@ -76,7 +76,7 @@ struct Window {
     torv::PortSettings settings;
     ServingClock clock;
     RecordingNotifier notifier;
-    torv::ModbusLink link{settings, clock, notifier};
+    torv::ModbusLink link{settings, clock};
     torv::SettingsFile settingsFile;
     torv::Console console{link, settingsFile, notifier, form};
 

@@ -125,7 +125,7 @@ int main(int argc, char** argv)
         settings.BaudIndex = s.index;
         ServingClock clock;
         RecordingNotifier notifier;
-        torv::ModbusLink link(settings, clock, notifier);
+        torv::ModbusLink link(settings, clock);
         link.workDir = dir.path();
         torv::SettingsFile settingsFile(notifier, dir.path());
         settingsFile.SaveSettings(settings);

@@ -40,7 +40,7 @@ struct SimulatorLink {
     PortSettings settings;
     SteadyClock clock;
     testing::RecordingNotifier notifier;
-    ModbusLink link{settings, clock, notifier};
+    ModbusLink link{settings, clock};
     // Opens `dir`/COM1 at the speed of `baudIndex`; false, said on stderr, when it cannot.
     bool open(const std::string& dir, std::uint8_t baudIndex);
 };

@@ -50,7 +50,7 @@ std::string Chamber(std::uint8_t address) { return "komora " + std::to_string(ad
 void TellFailure(const Result& result)
 {
     if (const Exchange* failure = result.reportedFailure())
-        Message(Chamber(failure->address) + ": " + FailureText(*failure));
+        Message(Chamber(failure->address) + ": " + FailureText(failure->function, failure->outcome));
 }
 
 Exit Bus::open(const Options& options)

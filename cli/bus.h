@@ -7,8 +7,8 @@
 #include "link/clock.h"
 #include "link/modbus_link.h"
 #include "settings/settings_file.h"
-#include "station/quiet_notifier.h"
 #include "station/station.h"
+#include "texts/transaction_boxes.h"
 
 namespace torv::cli {
 
@@ -40,8 +40,7 @@ void TellFailure(const Result& result);
 struct Bus {
     PortSettings settings;
     SteadyClock clock;
-    QuietNotifier notifier;
-    ModbusLink link{settings, clock, notifier};
+    ModbusLink link{settings, clock};
     Station station{link};
     SettingsProblems settingsProblems; // the settings file is read, never written, here
     SettingsFile settingsFile{settingsProblems};

@@ -139,7 +139,7 @@ Exit BusTest(Bus& bus, const Options& options)
     // A controller that answered the probe but not its block read.
     for (const Exchange& e : result.exchanges)
         if (e.reported && !e.ok())
-            Message(Chamber(e.address) + ": " + FailureText(e));
+            Message(Chamber(e.address) + ": " + FailureText(e.function, e.outcome));
     if (result.found.empty()) {
         Message(texts::kBusTestNone);
         return kController;

@@ -2,14 +2,15 @@
 
 namespace torv {
 
-void Read_Blk(ModbusLink& link, std::uint8_t ActiveAddress, bool showErrors)
+bool Read_Blk(ModbusLink& link, std::uint8_t ActiveAddress)
 {
-    link.Read_Modbus_Byte(ActiveAddress, kBlockReadStarts[0], kBlockReadRegisters, showErrors);
+    bool ok = link.Read_Modbus_Byte(ActiveAddress, kBlockReadStarts[0], kBlockReadRegisters).ok();
     for (std::size_t i = 1; i < kBlockReadStarts.size(); ++i) {
         link.DelayMs(kBlockReadPauseMs);
-        if (link.ReplyOk)
-            link.Read_Modbus_Byte(ActiveAddress, kBlockReadStarts[i], kBlockReadRegisters, showErrors);
+        if (ok)
+            ok = link.Read_Modbus_Byte(ActiveAddress, kBlockReadStarts[i], kBlockReadRegisters).ok();
     }
+    return ok;
 }
 
 } // namespace torv

@@ -13,9 +13,8 @@ inline constexpr std::uint8_t kBlockReadRegisters = 8;
 inline constexpr unsigned kBlockReadPauseMs = 5;
 
 // Reads the whole memory window 96..168 of `ActiveAddress` into the image.
-// Stops sending at the first failed read (its notice, unless `showErrors` is
-// off, is the only one) but still lets the pauses elapse; afterwards
-// link.ReplyOk tells whether every read succeeded.
-void Read_Blk(ModbusLink& link, std::uint8_t ActiveAddress, bool showErrors = true);
+// Stops sending at the first failed read but still lets the pauses elapse;
+// true when every read was answered.
+bool Read_Blk(ModbusLink& link, std::uint8_t ActiveAddress);
 
 } // namespace torv

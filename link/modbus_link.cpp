@@ -8,8 +8,8 @@
 
 namespace torv {
 
-ModbusLink::ModbusLink(PortSettings& settings, Clock& clock, Notifier& notifier)
-    : settings_(settings), clock_(clock), notifier_(notifier)
+ModbusLink::ModbusLink(PortSettings& settings, Clock& clock)
+    : settings_(settings), clock_(clock)
 {
     opener = [](const std::string& device, std::uint8_t baudIndex, std::uint8_t parityIndex) -> std::unique_ptr<Port> {
         return SerialPort::open(device, LineSettingsOf(baudIndex, parityIndex));
@@ -35,21 +35,19 @@ void ModbusLink::attachPort(std::unique_ptr<Port> port)
     PortOpen = port_ != nullptr;
 }
 
-void ModbusLink::Ustaw_COM()
+bool ModbusLink::Ustaw_COM()
 {
-    const std::string name = ComPortName(settings_.ComIndex);
     device_ = ResolveComDevice(settings_.ComIndex, workDir);
     port_.reset();
     late_.possible = false;
     auto port = opener(device_, settings_.BaudIndex, settings_.ParityIndex);
     if (!port) {
-        notifier_.beep();
         PortOpen = false;
-        notifier_.errorDialog("Niewłaściwa nazwa portu " + name + "\r lub jest on aktywny !!!", texts::kCaptionError);
-        return;
+        return false;
     }
     port_ = std::move(port);
     PortOpen = true;
+    return true;
 }
 
 void ModbusLink::DelayMs(unsigned ms) { torv::IdleMs(clock_, ms); }
@@ -232,29 +230,32 @@ void ModbusLink::collectReply()
     rxCount_ = port_->read(RxBuffer.data(), waiting);
 }
 
-void ModbusLink::report(std::uint8_t function, std::uint8_t address, std::uint8_t start, std::uint8_t count,
-                        Outcome outcome)
+ModbusLink::Reply ModbusLink::report(std::uint8_t function, std::uint8_t address, std::uint8_t start,
+                                     std::uint8_t count, Outcome outcome)
 {
-    if (!onTransaction)
-        return;
     if (outcome == Outcome::BadHeader && noise_)
         outcome = Outcome::Noise;
     else if (outcome == Outcome::BadHeader && rxCount_ == 0)
         outcome = Outcome::NoReply;
-    Transaction t{};
-    t.function = function;
-    t.address = address;
-    t.start = start;
-    t.count = count;
-    t.ok = ReplyOk;
-    t.outcome = outcome;
-    t.request = request_;
-    t.reply = noise_ ? std::span<const std::uint8_t>(dropped_.data(), std::min(droppedTotal_, dropped_.size()))
-                     : std::span<const std::uint8_t>(RxBuffer.data(), rxCount_);
-    t.replyBytes = noise_ ? droppedTotal_ : rxCount_;
-    t.sentUs = sentUs_;
-    t.judgedUs = clock_.nowUs();
-    onTransaction(t);
+    const std::span<const std::uint8_t> reply =
+        noise_ ? std::span<const std::uint8_t>(dropped_.data(), std::min(droppedTotal_, dropped_.size()))
+               : std::span<const std::uint8_t>(RxBuffer.data(), rxCount_);
+    if (onTransaction) {
+        Transaction t{};
+        t.function = function;
+        t.address = address;
+        t.start = start;
+        t.count = count;
+        t.ok = ReplyOk;
+        t.outcome = outcome;
+        t.request = request_;
+        t.reply = reply;
+        t.replyBytes = noise_ ? droppedTotal_ : rxCount_;
+        t.sentUs = sentUs_;
+        t.judgedUs = clock_.nowUs();
+        onTransaction(t);
+    }
+    return {true, outcome, reply};
 }
 
 void ModbusLink::sendRequest(const std::uint8_t (&request)[6])
@@ -272,11 +273,11 @@ void ModbusLink::sendRequest(const std::uint8_t (&request)[6])
     sentUs_ = clock_.nowUs();
 }
 
-void ModbusLink::Read_Modbus_Byte(std::uint8_t address, std::uint8_t start, std::uint8_t count, bool showErrors)
+ModbusLink::Reply ModbusLink::Read_Modbus_Byte(std::uint8_t address, std::uint8_t start, std::uint8_t count)
 {
     if (!PortOpen || !port_ || !IsSlaveAddress(address)) {
         ReplyOk = false;
-        return;
+        return {};
     }
     awaitLateReply(address, 0x03, count);
     const std::uint8_t request[6] = {address, 0x03, 0x00, start, 0x00, count};
@@ -295,17 +296,11 @@ void ModbusLink::Read_Modbus_Byte(std::uint8_t address, std::uint8_t start, std:
     ReplyOk = false;
     if (!rxIs(0, address) || !rxIs(1, 0x03) || !rxIs(2, static_cast<std::uint8_t>(2u * count))) {
         notePossibleLateReply(address, 0x03, count, headerAndData + 2, kReadPollMs);
-        report(0x03, address, start, count, Outcome::BadHeader);
-        if (showErrors)
-            notifier_.notice(texts::kNoCommunication, texts::kCaptionWarning);
-        return;
+        return report(0x03, address, start, count, Outcome::BadHeader);
     }
     if (!rxIs(headerAndData, FrameBuffer[headerAndData]) || !rxIs(headerAndData + 1, FrameBuffer[headerAndData + 1])) {
         notePossibleLateReply(address, 0x03, count, headerAndData + 2, kReadPollMs);
-        report(0x03, address, start, count, Outcome::BadCrc);
-        if (showErrors)
-            notifier_.notice(texts::kReadCrcError, texts::kCaptionWarning);
-        return;
+        return report(0x03, address, start, count, Outcome::BadCrc);
     }
     ReplyOk = true;
     for (std::size_t i = 0; i < dataBytes; ++i) {
@@ -313,23 +308,25 @@ void ModbusLink::Read_Modbus_Byte(std::uint8_t address, std::uint8_t start, std:
         if (MemoryImage::holds(address, byteAddress))
             image.at(address, byteAddress) = RxBuffer[3 + i];
     }
-    report(0x03, address, start, count, Outcome::Ok);
+    return report(0x03, address, start, count, Outcome::Ok);
 }
 
-void ModbusLink::Load_Modbus_Byte(std::uint8_t address, std::uint8_t start, bool showResult)
+std::uint16_t ModbusLink::imageWord(std::uint8_t address, std::uint8_t start) const
+{
+    if (!MemoryImage::holds(address, start) || !MemoryImage::holds(address, start + 1))
+        return 0;
+    return static_cast<std::uint16_t>(image.at(address, start) << 8 | image.at(address, start + 1));
+}
+
+ModbusLink::Reply ModbusLink::Load_Modbus_Byte(std::uint8_t address, std::uint8_t start, std::uint16_t value)
 {
     if (!PortOpen || !port_ || !IsSlaveAddress(address)) {
         ReplyOk = false;
-        return;
+        return {};
     }
     awaitLateReply(address, 0x06, start);
-    const bool inImage = MemoryImage::holds(address, start) && MemoryImage::holds(address, start + 1);
-    const std::uint8_t request[6] = {address,
-                                     0x06,
-                                     0x00,
-                                     start,
-                                     inImage ? image.at(address, start) : std::uint8_t{0},
-                                     inImage ? image.at(address, start + 1) : std::uint8_t{0}};
+    const std::uint8_t request[6] = {address, 0x06, 0x00, start, static_cast<std::uint8_t>(value >> 8),
+                                     static_cast<std::uint8_t>(value & 0xFF)};
     sendRequest(request);
 
     awaitReply(kWritePollMs, 8, 0x06);
@@ -341,22 +338,14 @@ void ModbusLink::Load_Modbus_Byte(std::uint8_t address, std::uint8_t start, bool
     ReplyOk = false;
     if (!rxIs(0, address) || !rxIs(1, 0x06) || !rxIs(3, start)) {
         notePossibleLateReply(address, 0x06, start, 8, kWritePollMs);
-        report(0x06, address, start, 1, Outcome::BadHeader);
-        if (showResult)
-            notifier_.notice(texts::kNoWriteAck, texts::kCaptionWarning);
-        return;
+        return report(0x06, address, start, 1, Outcome::BadHeader);
     }
     if (!rxIs(6, FrameBuffer[6]) || !rxIs(7, FrameBuffer[7])) {
         notePossibleLateReply(address, 0x06, start, 8, kWritePollMs);
-        report(0x06, address, start, 1, Outcome::BadCrc);
-        if (showResult)
-            notifier_.notice(texts::kWriteCrcError, texts::kCaptionWarning);
-        return;
+        return report(0x06, address, start, 1, Outcome::BadCrc);
     }
     ReplyOk = true;
-    report(0x06, address, start, 1, Outcome::Ok);
-    if (showResult)
-        notifier_.notice(texts::kWriteOk, texts::kCaptionReply);
+    return report(0x06, address, start, 1, Outcome::Ok);
 }
 
 } // namespace torv

@@ -9,23 +9,10 @@
 
 #include "clock.h"
 #include "memory_image.h"
-#include "notifier.h"
 #include "port.h"
 #include "port_settings.h"
 
 namespace torv {
-
-// Notice texts of the transactions (caption first where there is one).
-namespace texts {
-inline constexpr const char* kCaptionWarning = "Uwaga !";
-inline constexpr const char* kCaptionReply = "Odpowiedź...";
-inline constexpr const char* kNoCommunication = "Brak komunikacji z modułem !!!";
-inline constexpr const char* kReadCrcError = "Błąd CRC ramki !!!";
-inline constexpr const char* kNoWriteAck = "Brak potwierdzenia zapisu !!!";
-inline constexpr const char* kWriteCrcError = "Błąd CRC ramki odpowiedzi !!!";
-inline constexpr const char* kWriteOk = "Zapis danych poprawny !!!";
-inline constexpr const char* kCaptionError = "Error";
-} // namespace texts
 
 // Timing of the transactions.
 inline constexpr unsigned kReadPollMs = 150;
@@ -50,28 +37,48 @@ enum class ReplyRule : std::uint8_t {
 // One thread; every call runs to its end.
 class ModbusLink {
 public:
-    ModbusLink(PortSettings& settings, Clock& clock, Notifier& notifier);
+    ModbusLink(PortSettings& settings, Clock& clock);
     ~ModbusLink();
     ModbusLink(const ModbusLink&) = delete;
     ModbusLink& operator=(const ModbusLink&) = delete;
 
     // Opens "COM" + (ComIndex + 1) with the line settings of BaudIndex and
-    // ParityIndex; on failure beeps, shows the port error and leaves PortOpen false.
-    void Ustaw_COM();
+    // ParityIndex; false (and PortOpen false) when the port cannot be had.
+    bool Ustaw_COM();
     // Closes the port handle; harmless when none is open.
     void CloseHandle();
     // Uses an already open port (tests, in-process simulator).
     void attachPort(std::unique_ptr<Port> port);
 
-    // Read `count` registers at byte address `start` of slave `address`.
-    // Without an open port, or for an address outside 1..250 (0 would reach
-    // every controller of the line at once), nothing is sent and the
-    // transaction counts as failed, silently: an earlier success must not
-    // make unsent work look done.
-    void Read_Modbus_Byte(std::uint8_t address, std::uint8_t start, std::uint8_t count, bool showErrors);
-    // Write image bytes start, start+1 of slave `address` as one register;
-    // refused as a read is.
-    void Load_Modbus_Byte(std::uint8_t address, std::uint8_t start, bool showResult);
+    // How the link judged a reply.
+    enum class Outcome : std::uint8_t {
+        Ok,
+        NoReply,   // not a byte came
+        BadHeader, // address, function or length not the request's
+        BadCrc,
+        Noise,     // more bytes than any reply has: drained and dropped
+    };
+    // What a transaction did: how its reply was judged and the reply's bytes
+    // (valid until the next transaction). Nothing sent: not ok, no bytes.
+    struct Reply {
+        bool sent = false;
+        Outcome outcome = Outcome::NoReply;
+        std::span<const std::uint8_t> bytes;
+        bool ok() const { return sent && outcome == Outcome::Ok; }
+    };
+
+    // Read `count` registers at byte address `start` of slave `address`; an
+    // answered read fills the image. Without an open port, or for an address
+    // outside 1..250 (0 would reach every controller of the line at once),
+    // nothing is sent and the transaction counts as failed: an earlier
+    // success must not make unsent work look done.
+    Reply Read_Modbus_Byte(std::uint8_t address, std::uint8_t start, std::uint8_t count);
+    // Write `value` (high byte first on the line) to register `start` of
+    // slave `address`; refused as a read is.
+    Reply Load_Modbus_Byte(std::uint8_t address, std::uint8_t start, std::uint16_t value);
+    // The register the image holds at bytes start, start+1 of `address`, as a
+    // write sends it; 0 where the image holds no such bytes.
+    std::uint16_t imageWord(std::uint8_t address, std::uint8_t start) const;
     // CRC of the first `length` frame-buffer bytes, stored low byte first right behind them.
     void CRC16(std::size_t length);
     // A pause between transactions or a reply poll: an idle wait of the clock.
@@ -89,14 +96,6 @@ public:
                                                            std::uint8_t parityIndex)>;
     PortOpener opener;
 
-    // How the link judged a reply.
-    enum class Outcome : std::uint8_t {
-        Ok,
-        NoReply,   // not a byte came
-        BadHeader, // address, function or length not the request's
-        BadCrc,
-        Noise,     // more bytes than any reply has: drained and dropped
-    };
     // Told of every transaction that went on the line, after its checks: for
     // bus monitors and for tests that hold the controller to what the tool saw.
     struct Transaction {
@@ -130,7 +129,6 @@ public:
     bool PortParityLeftOff() const { return port_ && port_->parityLeftOff(); }
 
     Clock& clock() { return clock_; }
-    Notifier& notifier() { return notifier_; }
     PortSettings& settings() { return settings_; }
 
     // Buffers of the last transaction, visible for tests.
@@ -148,8 +146,9 @@ private:
     void awaitLateReply(std::uint8_t address, std::uint8_t function, std::uint8_t tag);
     void notePossibleLateReply(std::uint8_t address, std::uint8_t function, std::uint8_t tag,
                                std::size_t replyLength, unsigned pollMs);
-    void report(std::uint8_t function, std::uint8_t address, std::uint8_t start, std::uint8_t count,
-                Outcome outcome);
+    // Tells the observer of the transaction just judged; returns what it did.
+    Reply report(std::uint8_t function, std::uint8_t address, std::uint8_t start, std::uint8_t count,
+                 Outcome outcome);
     void sendByte(std::size_t index, std::uint8_t byte);
     // The six header bytes and their CRC, byte by byte.
     void sendRequest(const std::uint8_t (&request)[6]);
@@ -169,7 +168,6 @@ private:
 
     PortSettings& settings_;
     Clock& clock_;
-    Notifier& notifier_;
     std::unique_ptr<Port> port_;
     std::string device_;
     std::array<std::uint8_t, 64> FrameBuffer{};

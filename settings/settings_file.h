@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "link/notifier.h"
+#include "texts/notifier.h"
 #include "link/port_settings.h"
 #include "settings/settings_record.h"
 

@@ -26,12 +26,4 @@ bool Result::writeUnconfirmed() const
     return std::any_of(exchanges.begin(), exchanges.end(), [](const Exchange& e) { return e.isWrite() && !e.ok(); });
 }
 
-std::string FailureText(const Exchange& exchange)
-{
-    const bool crc = exchange.outcome == LinkOutcome::BadCrc;
-    if (exchange.isWrite())
-        return crc ? texts::kWriteCrcError : texts::kNoWriteAck;
-    return crc ? texts::kReadCrcError : texts::kNoCommunication;
-}
-
 } // namespace torv

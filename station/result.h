@@ -49,7 +49,4 @@ struct Result {
     bool writeUnconfirmed() const;
 };
 
-// The operator's text for a failed exchange (the window's box text).
-std::string FailureText(const Exchange& exchange);
-
 } // namespace torv

@@ -22,7 +22,8 @@ using bytes::kTempDry;
 class Station::Recording {
 public:
     Recording(Station& station, Result& result, std::uint8_t address)
-        : station_(station), result_(result), previous_(std::move(station.link_.onTransaction))
+        : station_(station), result_(result), previous_(std::move(station.link_.onTransaction)),
+          outermost_(station.recordings_++ == 0)
     {
         result_.address = address;
         station_.link_.onTransaction = [this](const ModbusLink::Transaction& t) {
@@ -39,11 +40,15 @@ public:
             result_.exchanges.push_back(e);
             if (previous_)
                 previous_(t);
+            // Told once, by the operation the caller started.
+            if (outermost_ && e.reported && !e.ok() && station_.onReportedFailure)
+                station_.onReportedFailure(e);
         };
     }
     ~Recording()
     {
         station_.link_.onTransaction = std::move(previous_);
+        --station_.recordings_;
         result_.ok = station_.link_.ReplyOk;
         result_.row = station_.link_.image.row(result_.address);
     }
@@ -54,6 +59,7 @@ private:
     Station& station_;
     Result& result_;
     std::function<void(const ModbusLink::Transaction&)> previous_;
+    bool outermost_;
 };
 
 // Runs `work` with its exchanges recorded; the recording is finished (the
@@ -72,19 +78,23 @@ R Station::recorded(std::uint8_t address, Work&& work)
 void Station::read(std::uint8_t address, int start, int count, bool reported)
 {
     reporting_ = reported;
-    link_.Read_Modbus_Byte(address, static_cast<std::uint8_t>(start), static_cast<std::uint8_t>(count), reported);
+    link_.Read_Modbus_Byte(address, static_cast<std::uint8_t>(start), static_cast<std::uint8_t>(count));
     reporting_ = false;
 }
 
-void Station::write(std::uint8_t address, int byte) { link_.Load_Modbus_Byte(address, static_cast<std::uint8_t>(byte), false); }
+void Station::write(std::uint8_t address, int byte)
+{
+    const auto start = static_cast<std::uint8_t>(byte);
+    link_.Load_Modbus_Byte(address, start, link_.imageWord(address, start));
+}
 
 void Station::blockRead(std::uint8_t address, bool reported)
 {
     // Only its first failure is boxed: it stops sending there.
     reporting_ = reported;
-    Read_Blk(link_, address, reported);
+    const bool whole = Read_Blk(link_, address);
     reporting_ = false;
-    if (link_.ReplyOk)
+    if (whole)
         wholeRead_[address] = true;
 }
 

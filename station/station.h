@@ -10,11 +10,6 @@
 
 namespace torv {
 
-namespace texts {
-inline constexpr const char* kBusTestOk = "Test Sieci ModBUS poprawny, aktywnych urządzeń = ";
-inline constexpr const char* kBusTestNone = "Test Sieci ModBUS nieaktywny, brak wykrytych urządzeń na linii !!!";
-} // namespace texts
-
 // One step of the bus test: an address asked, and whether a controller
 // answered there and gave its whole memory (then `row` holds it).
 struct BusTestStep {
@@ -58,14 +53,17 @@ struct WriteBackResult : Result {
 // The tester station's work on the line, as operations on one controller
 // that return what happened. Every frame, pause and reply wait is the
 // window's; failures the window shows in a box are marked `reported` in the
-// result and also raised by the link's notifier, so a caller without a window
-// gives the link a notifier that keeps quiet and reads the results.
+// result and handed to `onReportedFailure` the moment they are judged, before
+// the next pause or transaction: the window boxes them there, a caller
+// without a window leaves it empty and reads the results.
 // One thread; every call runs to its end.
 class Station {
 public:
     explicit Station(ModbusLink& link) : link_(link) {}
 
     ModbusLink& link() { return link_; }
+
+    std::function<void(const Exchange&)> onReportedFailure;
 
     // The module read: the whole memory window, 8 registers at a time,
     // stopping at the first failure (reported, unless `reported` is off).
@@ -123,6 +121,7 @@ private:
     void write(std::uint8_t address, int byte);
 
     ModbusLink& link_;
+    int recordings_ = 0;     // operations in progress, an outer one first
     bool reporting_ = false; // the transaction in flight is one the window reports
     std::array<bool, 256> wholeRead_{};
 };

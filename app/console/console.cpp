@@ -9,6 +9,7 @@
 #include "controller/view_data.h"
 #include "controller/view_temp.h"
 #include "link/com_device.h"
+#include "texts/transaction_boxes.h"
 
 namespace torv {
 
@@ -19,6 +20,7 @@ constexpr Control kContactLink = controls::Label(11);
 Console::Console(ModbusLink& link, SettingsFile& settingsFile, Notifier& notifier, Panel& panel)
     : separator(systemDecimalSeparator()), link_(link), settingsFile_(settingsFile), notifier_(notifier), panel_(panel)
 {
+    station_.onReportedFailure = [this](const Exchange& e) { ShowTransactionBox(notifier_, e.function, e.outcome); };
 }
 
 // ---- display updates -------------------------------------------------------
@@ -113,7 +115,7 @@ void Console::OpenCommClick()
                   SetValue(controls::ComboBox(3), Property::ListIndex, s.ParityIndex),
                   SetValue(controls::UpDown(1), Property::SpinnerPosition, s.ModuleAddress)});
     panel_.apply({SetText(controls::Edit(1), std::to_string(panel_.spinnerPosition(controls::UpDown(1))))});
-    link_.Ustaw_COM();
+    openPort();
     tellParityLeftOff();
     link_.DelayMs(20);
     Read_Data_Modul();
@@ -144,8 +146,14 @@ void Console::SaveAndReopenPort()
 {
     settingsFile_.SaveSettings(settings());
     link_.CloseHandle();
-    link_.Ustaw_COM();
+    openPort();
     tellParityLeftOff();
+}
+
+void Console::openPort()
+{
+    if (!link_.Ustaw_COM())
+        ShowPortOpenFailure(notifier_, ComPortName(settings().ComIndex));
 }
 
 void Console::tellParityLeftOff()

@@ -8,10 +8,11 @@
 #include "controller/memory_map.h"
 #include "controller/parameter_set.h"
 #include "link/modbus_link.h"
-#include "link/notifier.h"
 #include "link/port_settings.h"
 #include "settings/settings_file.h"
 #include "station/station.h"
+#include "texts/bus_texts.h"
+#include "texts/notifier.h"
 
 namespace torv {
 
@@ -132,6 +133,8 @@ private:
     const ImageRow& row() const { return link_.image.row(ActiveAddress); }
     // The end of every port, baud or parity change: remember it, reopen the port.
     void SaveAndReopenPort();
+    // Opens the settings' port; one that cannot be had is beeped and boxed.
+    void openPort();
     // Once a run, on stderr: a port opened without the parity chosen.
     void tellParityLeftOff();
     void scannerIndicators();

@@ -423,7 +423,7 @@ struct InProcessTool {
     BusTime busTime;
     ServingClock clock{&busTime};
     QtNotifier notifier{&form};
-    torv::ModbusLink link{settings, clock, notifier};
+    torv::ModbusLink link{settings, clock};
     QTemporaryDir dir;
     torv::SettingsFile settingsFile{notifier, dir.path().toStdString()};
     torv::Console console{link, settingsFile, notifier, form};

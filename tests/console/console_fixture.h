@@ -19,7 +19,7 @@ struct ConsoleFixture {
     sim::Line line;
     RecordingNotifier notifier;
     PortSettings settings;
-    ModbusLink link{settings, clock, notifier};
+    ModbusLink link{settings, clock};
     SettingsFile settingsFile{notifier, dir.path()};
     RecordedPanel panel;
     Console console{link, settingsFile, notifier, panel};

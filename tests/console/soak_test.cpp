@@ -29,7 +29,7 @@ struct PtyConsole {
     RecordingNotifier notifier;
     torv::PortSettings settings;
     torv::SteadyClock clock;
-    torv::ModbusLink link{settings, clock, notifier};
+    torv::ModbusLink link{settings, clock};
     torv::SettingsFile settingsFile{notifier, dir.path()};
     RecordedPanel panel;
     torv::Console console{link, settingsFile, notifier, panel};

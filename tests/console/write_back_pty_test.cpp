@@ -9,6 +9,7 @@
 #include "sim/pty_server.h"
 #include "support/child_process.h"
 #include "support/recording_notifier.h"
+#include "support/shown_link.h"
 
 using namespace torv::testing;
 using Box = RecordingNotifier::Box;
@@ -76,7 +77,7 @@ protected:
     torv::SteadyClock clock;
     RecordingNotifier notifier;
     torv::PortSettings settings;
-    torv::ModbusLink link{settings, clock, notifier};
+    torv::ModbusLink link{settings, clock};
     torv::SettingsFile settingsFile{notifier, dir.path()};
     RecordedPanel panel;
     torv::Console console{link, settingsFile, notifier, panel};
@@ -118,7 +119,7 @@ TEST_F(PtyConsole, BaudChangeMovesControllerAndTesterToTheNewSpeed)
     EXPECT_EQ(saved().BaudIndex, 0);
 
     // The line checks speeds: only a tester at 19200 baud is heard now.
-    link.Read_Modbus_Byte(1, 96, 2, true);
+    torv::testing::ReadShown(link, notifier, 1, 96, 2, true);
     EXPECT_TRUE(link.ReplyOk);
     EXPECT_EQ(bus.take(), Strings{"1:R96x2"});
 }
@@ -139,7 +140,7 @@ TEST_F(PtyConsole, ParityChangesOnThePtyKeepThePortOpenAndAreToldOnce)
     const std::string told = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(told, "port COM1 (" + link.deviceName() + ") is a pseudo-terminal, which carries no parity: opened without it\n");
     EXPECT_EQ(saved().ParityIndex, 2);
-    link.Read_Modbus_Byte(1, 96, 2, false);
+    link.Read_Modbus_Byte(1, 96, 2);
     EXPECT_TRUE(link.ReplyOk);
     EXPECT_EQ(notifier.boxes.size(), 3u) << "the three questions, no port error";
 }
@@ -153,7 +154,7 @@ TEST_F(PtyConsole, BaudChangeCancelledMovesOnlyTheTester)
     console.ComboBox1Change();
     EXPECT_EQ(saved().BaudIndex, 2);
     // The controller stays at 9600 baud and cannot make out a frame at 4800.
-    link.Read_Modbus_Byte(1, 96, 2, false);
+    link.Read_Modbus_Byte(1, 96, 2);
     EXPECT_FALSE(link.ReplyOk);
     EXPECT_EQ(bus.take(), Strings{"1:R96x2"}) << "the cancelled change sent nothing";
     EXPECT_EQ(memory(99), 2);

@@ -9,7 +9,9 @@
 #include "sim/controller.h"
 #include "sim/line.h"
 #include "sim/sim_port.h"
+#include "station/station.h"
 #include "support/recording_notifier.h"
+#include "texts/transaction_boxes.h"
 
 namespace {
 
@@ -43,7 +45,17 @@ private:
 
 class BlockReadTest : public ::testing::Test {
 protected:
-    BlockReadTest() : controller(line.add(1)), link(settings, clock, notifier)
+    // The block read as the window runs it, its failure boxed.
+    void BlockRead(std::uint8_t address)
+    {
+        torv::Station station(link);
+        station.onReportedFailure = [&](const torv::Exchange& e) {
+            torv::ShowTransactionBox(notifier, e.function, e.outcome);
+        };
+        station.readModule(address);
+    }
+
+    BlockReadTest() : controller(line.add(1)), link(settings, clock)
     {
         // Distinct bytes everywhere, so a byte stored at the wrong place shows.
         for (int a = 0; a < 256; ++a)
@@ -80,7 +92,7 @@ protected:
 TEST_F(BlockReadTest, ReadsTheWholeWindowInOrder)
 {
     link.image.row(2).fill(0x11); // another controller's row
-    torv::Read_Blk(link, 1);
+    BlockRead(1);
 
     EXPECT_TRUE(link.ReplyOk);
     EXPECT_TRUE(notifier.boxes.empty());
@@ -105,7 +117,7 @@ TEST_F(BlockReadTest, ReadsTheWholeWindowInOrder)
 TEST_F(BlockReadTest, StopsAtTheThirdReadWithOneNotice)
 {
     controller.faults().failFrom = 3;
-    torv::Read_Blk(link, 1);
+    BlockRead(1);
 
     EXPECT_FALSE(link.ReplyOk);
     EXPECT_EQ(requestedStarts(), (std::vector<int>{96, 104, 112}));
@@ -124,7 +136,7 @@ TEST_F(BlockReadTest, BadCrcOnTheFirstReadSendsNothingMore)
 {
     controller.faults().badCrc = true;
     link.image.at(1, 100) = 0x77;
-    torv::Read_Blk(link, 1);
+    BlockRead(1);
 
     EXPECT_FALSE(link.ReplyOk);
     EXPECT_EQ(requestedStarts(), std::vector<int>{96});
@@ -136,7 +148,7 @@ TEST_F(BlockReadTest, BadCrcOnTheFirstReadSendsNothingMore)
 
 TEST_F(BlockReadTest, ASilentAddressFillsNothing)
 {
-    torv::Read_Blk(link, 2);
+    BlockRead(2);
     EXPECT_FALSE(link.ReplyOk);
     EXPECT_EQ(notifier.boxes.size(), 1u);
     EXPECT_EQ(sent.size(), 8u);

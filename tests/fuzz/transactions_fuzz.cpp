@@ -19,6 +19,7 @@
 #include "link/crc16.h"
 #include "link/modbus_link.h"
 #include "support/recording_notifier.h"
+#include "support/shown_link.h"
 #include "timed_port.h"
 
 namespace {
@@ -108,9 +109,9 @@ void runCall(torv::ModbusLink& link, torv::VirtualClock& clock, TimedPort& port,
     link.PortOpen = !call.portClosed;
 
     if (call.write)
-        link.Load_Modbus_Byte(call.address, call.start, call.showBoxes);
+        torv::testing::LoadShown(link, notifier, call.address, call.start, call.showBoxes);
     else
-        link.Read_Modbus_Byte(call.address, call.start, call.count, call.showBoxes);
+        torv::testing::ReadShown(link, notifier, call.address, call.start, call.count, call.showBoxes);
 
     // A closed port, or an address no single controller answers at (0 is
     // the broadcast): nothing goes on the line.
@@ -208,7 +209,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     torv::PortSettings settings;
     torv::VirtualClock clock;
     torv::testing::RecordingNotifier notifier;
-    torv::ModbusLink link(settings, clock, notifier);
+    torv::ModbusLink link(settings, clock);
     auto owned = std::make_unique<TimedPort>(clock);
     TimedPort& port = *owned;
     link.attachPort(std::move(owned));

@@ -12,6 +12,7 @@
 #include "link/modbus_link.h"
 #include "support/child_process.h"
 #include "support/recording_notifier.h"
+#include "support/shown_link.h"
 
 using namespace torv::testing;
 
@@ -64,7 +65,7 @@ public:
     torv::PortSettings settings;
     torv::SteadyClock clock;
     RecordingNotifier notifier;
-    torv::ModbusLink link{settings, clock, notifier};
+    torv::ModbusLink link{settings, clock};
 
 private:
     TempDir dir_;
@@ -82,7 +83,7 @@ TEST_P(Peers, ReadsWhatThePeerHoldsAndWritesWhatItStores)
     auto& link = line.link;
 
     for (int start : {96, 104, 160, 152}) {
-        link.Read_Modbus_Byte(17, static_cast<std::uint8_t>(start), 8, true);
+        torv::testing::ReadShown(link, line.notifier, 17, static_cast<std::uint8_t>(start), 8, true);
         ASSERT_TRUE(link.ReplyOk) << peer.name << " read at " << start;
         for (int reg = start; reg < start + 8; ++reg) {
             const std::uint16_t v = peer.initial(reg);
@@ -99,19 +100,19 @@ TEST_P(Peers, ReadsWhatThePeerHoldsAndWritesWhatItStores)
     // Write register 119 from image bytes 119 (high) and 120 (low).
     link.image.at(17, 119) = 0x01;
     link.image.at(17, 120) = 0x2A;
-    link.Load_Modbus_Byte(17, 119, true);
+    torv::testing::LoadShown(link, line.notifier, 17, 119, true);
     EXPECT_TRUE(link.ReplyOk) << peer.name;
     ASSERT_EQ(line.notifier.boxes.size(), 1u);
     EXPECT_EQ(line.notifier.boxes[0].text, "Zapis danych poprawny !!!");
 
-    link.Read_Modbus_Byte(17, 119, 1, true);
+    torv::testing::ReadShown(link, line.notifier, 17, 119, 1, true);
     EXPECT_TRUE(link.ReplyOk);
     EXPECT_EQ(link.image.at(17, 119), 0x01);
     EXPECT_EQ(link.image.at(17, 120), 0x2A);
     EXPECT_NE(line.peerLog().find("SET 119 298"), std::string::npos) << peer.name << ": " << line.peerLog();
 
     // Another slave id on the same line stays silent.
-    link.Read_Modbus_Byte(18, 96, 1, false);
+    link.Read_Modbus_Byte(18, 96, 1);
     EXPECT_FALSE(link.ReplyOk);
 }
 

@@ -16,6 +16,7 @@
 #include "link/serial_port.h"
 #include "sim/pty_server.h"
 #include "support/recording_notifier.h"
+#include "support/shown_link.h"
 #include "support/scripted_port.h"
 
 namespace fs = std::filesystem;
@@ -82,7 +83,7 @@ struct Tester {
     torv::PortSettings settings;
     torv::SteadyClock clock;
     RecordingNotifier notifier;
-    torv::ModbusLink link{settings, clock, notifier};
+    torv::ModbusLink link{settings, clock};
     explicit Tester(const fs::path& dir) { link.workDir = dir.string(); }
 };
 
@@ -98,7 +99,7 @@ TEST(SerialPort, OpensTheWorkDirLinkRawAtTheChosenSpeed)
         dir.link("COM1", pty.slave);
         Tester t(dir.path);
         t.settings.BaudIndex = c.baudIndex;
-        t.link.Ustaw_COM();
+        torv::testing::OpenShown(t.link, t.notifier);
         ASSERT_TRUE(t.link.PortOpen);
         EXPECT_TRUE(t.notifier.boxes.empty());
         EXPECT_EQ(t.link.deviceName(), (dir.path / "COM1").string());
@@ -144,10 +145,10 @@ TEST(SerialPort, SecondOpenerIsRefusedUntilTheFirstCloses)
     WorkDir dir;
     dir.link("COM1", pty.slave);
     Tester first(dir.path), second(dir.path);
-    first.link.Ustaw_COM();
+    torv::testing::OpenShown(first.link, first.notifier);
     ASSERT_TRUE(first.link.PortOpen);
 
-    second.link.Ustaw_COM();
+    torv::testing::OpenShown(second.link, second.notifier);
     EXPECT_FALSE(second.link.PortOpen);
     EXPECT_EQ(second.notifier.beeps, 1);
     ASSERT_EQ(second.notifier.boxes.size(), 1u);
@@ -156,7 +157,7 @@ TEST(SerialPort, SecondOpenerIsRefusedUntilTheFirstCloses)
 
     first.link.CloseHandle();
     EXPECT_FALSE(first.link.PortOpen);
-    second.link.Ustaw_COM();
+    torv::testing::OpenShown(second.link, second.notifier);
     EXPECT_TRUE(second.link.PortOpen) << "closing must release both the lock and TIOCEXCL";
 }
 
@@ -166,11 +167,11 @@ TEST(SerialPort, MissingPortGivesThePortErrorWithItsName)
     Tester t(dir.path);
     t.settings.ComIndex = 200; // nothing named COM201, /dev/ttyUSB200 or /dev/ttyS200
     t.link.ReplyOk = true;
-    t.link.Ustaw_COM();
+    torv::testing::OpenShown(t.link, t.notifier);
     EXPECT_FALSE(t.link.PortOpen);
     ASSERT_EQ(t.notifier.boxes.size(), 1u);
     EXPECT_EQ(t.notifier.boxes[0].text, "Niewłaściwa nazwa portu COM201\r lub jest on aktywny !!!");
-    t.link.Read_Modbus_Byte(1, 96, 1, true);
+    torv::testing::ReadShown(t.link, t.notifier, 1, 96, 1, true);
     EXPECT_FALSE(t.link.ReplyOk) << "nothing was sent, so nothing succeeded";
     EXPECT_EQ(t.notifier.boxes.size(), 1u);
 }
@@ -180,7 +181,7 @@ TEST(SerialPort, NonTerminalIsNotAPort)
     WorkDir dir;
     dir.link("COM1", "/dev/null");
     Tester t(dir.path);
-    t.link.Ustaw_COM();
+    torv::testing::OpenShown(t.link, t.notifier);
     EXPECT_FALSE(t.link.PortOpen);
 }
 
@@ -213,7 +214,7 @@ TEST(SerialPort, ReadAndWriteThroughTheKernel)
     dir.link("COM1", pty.slave);
     Tester t(dir.path);
     t.settings.BaudIndex = 0;
-    t.link.Ustaw_COM();
+    torv::testing::OpenShown(t.link, t.notifier);
     ASSERT_TRUE(t.link.PortOpen);
 
     std::thread controller([&] {
@@ -225,12 +226,12 @@ TEST(SerialPort, ReadAndWriteThroughTheKernel)
         const Bytes write = pty.readFrame(8);
         (void)!::write(pty.master, write.data(), write.size()); // echo
     });
-    t.link.Read_Modbus_Byte(3, 120, 2, true);
+    torv::testing::ReadShown(t.link, t.notifier, 3, 120, 2, true);
     EXPECT_TRUE(t.link.ReplyOk);
     EXPECT_EQ(t.link.image.at(3, 120), 11);
     EXPECT_EQ(t.link.image.at(3, 123), 44);
     t.link.image.at(3, 125) = 1;
-    t.link.Load_Modbus_Byte(3, 125, false);
+    torv::testing::LoadShown(t.link, t.notifier, 3, 125, false);
     EXPECT_TRUE(t.link.ReplyOk);
     controller.join();
     EXPECT_TRUE(t.notifier.boxes.empty());
@@ -242,25 +243,25 @@ TEST(SerialPort, LineVanishingMidTransactionFailsQuietlyAndReopens)
     Tester t(dir.path);
     auto pty = std::make_unique<Pty>();
     dir.link("COM1", pty->slave);
-    t.link.Ustaw_COM();
+    torv::testing::OpenShown(t.link, t.notifier);
     ASSERT_TRUE(t.link.PortOpen);
 
     std::thread unplug([&] {
         pty->readFrame(3); // the request has started
         pty->closeMaster();
     });
-    t.link.Read_Modbus_Byte(1, 96, 8, true);
+    torv::testing::ReadShown(t.link, t.notifier, 1, 96, 8, true);
     unplug.join();
     EXPECT_FALSE(t.link.ReplyOk);
     EXPECT_EQ(t.notifier.boxes.size(), 1u);
-    t.link.Load_Modbus_Byte(1, 96, false);
+    torv::testing::LoadShown(t.link, t.notifier, 1, 96, false);
     EXPECT_FALSE(t.link.ReplyOk);
 
     // The adapter is back (a new device behind the same name) and reselected.
     Pty back;
     dir.link("COM1", back.slave);
     t.link.CloseHandle();
-    t.link.Ustaw_COM();
+    torv::testing::OpenShown(t.link, t.notifier);
     ASSERT_TRUE(t.link.PortOpen);
     std::thread controller([&] {
         if (back.readFrame(8).size() == 8) {
@@ -268,7 +269,7 @@ TEST(SerialPort, LineVanishingMidTransactionFailsQuietlyAndReopens)
             (void)!::write(back.master, reply.data(), reply.size());
         }
     });
-    t.link.Read_Modbus_Byte(1, 96, 1, false);
+    t.link.Read_Modbus_Byte(1, 96, 1);
     controller.join();
     EXPECT_TRUE(t.link.ReplyOk);
     EXPECT_EQ(t.link.image.at(1, 97), 1);

@@ -7,6 +7,7 @@
 
 #include "link/modbus_link.h"
 #include "support/recording_notifier.h"
+#include "support/shown_link.h"
 #include "support/scripted_port.h"
 
 using torv::testing::RecordingNotifier;
@@ -22,7 +23,7 @@ struct Bench {
     torv::PortSettings settings;
     torv::VirtualClock clock;
     RecordingNotifier notifier;
-    torv::ModbusLink link{settings, clock, notifier};
+    torv::ModbusLink link{settings, clock};
     ScriptedPort* port = nullptr;
 
     Bench()
@@ -64,7 +65,7 @@ TEST(Frames, ReadRequestIsSentByteByByteWithPerBytePause)
     for (std::uint8_t baudIndex : {0, 1, 2}) {
         Bench b;
         b.settings.BaudIndex = baudIndex;
-        b.link.Read_Modbus_Byte(7, 104, 4, false);
+        b.link.Read_Modbus_Byte(7, 104, 4);
         EXPECT_EQ(b.port->sentBytes(), withCrc({7, 0x03, 0x00, 104, 0x00, 4}));
         ASSERT_EQ(b.port->sent.size(), 8u);
         for (std::size_t i = 1; i < 8; ++i)
@@ -77,7 +78,7 @@ TEST(Frames, WriteRequestCarriesTheTwoImageBytes)
     Bench b;
     b.link.image.at(3, 119) = 1;
     b.link.image.at(3, 120) = 15;
-    b.link.Load_Modbus_Byte(3, 119, false);
+    torv::testing::LoadShown(b.link, b.notifier, 3, 119, false);
     EXPECT_EQ(b.port->sentBytes(), withCrc({3, 0x06, 0x00, 119, 1, 15}));
     EXPECT_EQ(b.link.image.at(3, 119), 1) << "a write leaves the image alone";
 }
@@ -85,7 +86,7 @@ TEST(Frames, WriteRequestCarriesTheTwoImageBytes)
 TEST(Frames, Crc16StoresLowByteFirstBehindTheFrame)
 {
     Bench b;
-    b.link.Read_Modbus_Byte(1, 0, 10, false); // request 01 03 00 00 00 0A
+    b.link.Read_Modbus_Byte(1, 0, 10); // request 01 03 00 00 00 0A
     EXPECT_EQ(b.port->sentBytes(), (Bytes{1, 3, 0, 0, 0, 10, 0xC5, 0xCD}));
 }
 
@@ -93,7 +94,7 @@ TEST(Read, GoodReplyFillsTheImageAndSetsReplyOk)
 {
     Bench b;
     b.replyOnce(Bench::readReply(5, counting(16, 40)));
-    b.link.Read_Modbus_Byte(5, 96, 8, true);
+    torv::testing::ReadShown(b.link, b.notifier, 5, 96, 8, true);
     EXPECT_TRUE(b.link.ReplyOk);
     for (int i = 0; i < 16; ++i)
         EXPECT_EQ(b.link.image.at(5, 96 + i), 40 + i);
@@ -106,7 +107,7 @@ TEST(Read, ReadAt160KeepsOnlyBytesUpTo168)
 {
     Bench b;
     b.replyOnce(Bench::readReply(1, counting(16, 1)));
-    b.link.Read_Modbus_Byte(1, 160, 8, false);
+    b.link.Read_Modbus_Byte(1, 160, 8);
     ASSERT_TRUE(b.link.ReplyOk);
     for (int a = 160; a <= 168; ++a)
         EXPECT_EQ(b.link.image.at(1, a), a - 159);
@@ -154,7 +155,7 @@ TEST(Read, EveryFailureLeavesImageAndReportsTheRightNotice)
                 request.assign(t.request.begin(), t.request.end());
                 reply.assign(t.reply.begin(), t.reply.end());
             };
-            b.link.Read_Modbus_Byte(9, 120, 2, show);
+            torv::testing::ReadShown(b.link, b.notifier, 9, 120, 2, show);
             EXPECT_FALSE(b.link.ReplyOk) << c.what;
             EXPECT_EQ(outcomes, std::vector<Outcome>{c.outcome}) << c.what;
             EXPECT_EQ(request, withCrc({9, 0x03, 0, 120, 0, 2})) << c.what;
@@ -173,10 +174,10 @@ TEST(Read, StaleReplyOfEarlierTransactionNeverPasses)
 {
     Bench b;
     b.replyOnce(Bench::readReply(2, counting(4)));
-    b.link.Read_Modbus_Byte(2, 104, 2, false);
+    b.link.Read_Modbus_Byte(2, 104, 2);
     ASSERT_TRUE(b.link.ReplyOk);
     b.port->onRequest = nullptr; // the controller goes silent
-    b.link.Read_Modbus_Byte(2, 104, 2, false);
+    b.link.Read_Modbus_Byte(2, 104, 2);
     EXPECT_FALSE(b.link.ReplyOk);
 }
 
@@ -186,7 +187,7 @@ TEST(Read, LateReplyOfAnEarlierRequestIsDiscardedNotTakenAsData)
     // The 104 x 8 reply comes after its wait gave up; the same address,
     // function and count would pass every check of the next read.
     b.port->onRequest = [](const Bytes&, ScriptedPort& p) { p.arriveIn(160 * ms, Bench::readReply(2, counting(16, 104))); };
-    b.link.Read_Modbus_Byte(2, 104, 8, false);
+    b.link.Read_Modbus_Byte(2, 104, 8);
     EXPECT_FALSE(b.link.ReplyOk);
     b.replyOnce(Bench::readReply(2, counting(16, 96)));
     std::vector<Bytes> dropped;
@@ -195,7 +196,7 @@ TEST(Read, LateReplyOfAnEarlierRequestIsDiscardedNotTakenAsData)
         dropped.emplace_back(d.bytes.begin(), d.bytes.end());
         droppedAt.push_back(d.atUs);
     };
-    b.link.Read_Modbus_Byte(2, 96, 8, false);
+    b.link.Read_Modbus_Byte(2, 96, 8);
     EXPECT_TRUE(b.link.ReplyOk);
     EXPECT_EQ(dropped, std::vector<Bytes>{Bench::readReply(2, counting(16, 104))}) << "the late reply, reported once";
     ASSERT_EQ(droppedAt.size(), 1u);
@@ -216,9 +217,9 @@ TEST(LateReply, SameShapeRequestWaitsForItToComeAndGo)
         else
             p.arriveIn(20 * ms, Bench::readReply(2, counting(16, 96)));
     };
-    b.link.Read_Modbus_Byte(2, 104, 8, false);
+    b.link.Read_Modbus_Byte(2, 104, 8);
     EXPECT_FALSE(b.link.ReplyOk);
-    b.link.Read_Modbus_Byte(2, 96, 8, false);
+    b.link.Read_Modbus_Byte(2, 96, 8);
     EXPECT_TRUE(b.link.ReplyOk);
     for (int a = 96; a < 112; ++a)
         EXPECT_EQ(b.link.image.at(2, a), a) << "byte " << a;
@@ -231,9 +232,9 @@ TEST(LateReply, OtherRequestsAreNotDelayed)
 {
     for (const auto& next : std::vector<std::pair<int, int>>{{3, 8}, {2, 4}}) { // other address; other count
         Bench b;
-        b.link.Read_Modbus_Byte(2, 104, 8, false); // silent
+        b.link.Read_Modbus_Byte(2, 104, 8); // silent
         const std::uint64_t failedAt = b.clock.nowUs();
-        b.link.Read_Modbus_Byte(static_cast<std::uint8_t>(next.first), 96, static_cast<std::uint8_t>(next.second), false);
+        b.link.Read_Modbus_Byte(static_cast<std::uint8_t>(next.first), 96, static_cast<std::uint8_t>(next.second));
         EXPECT_EQ(b.clock.nowUs() - failedAt, (8 * 2 + 150) * ms);
     }
 }
@@ -241,14 +242,14 @@ TEST(LateReply, OtherRequestsAreNotDelayed)
 TEST(LateReply, SilentControllerAskedTheSameAgainWaitsOutTheReplyWindowOnce)
 {
     Bench b;
-    b.link.Read_Modbus_Byte(2, 96, 8, false);
+    b.link.Read_Modbus_Byte(2, 96, 8);
     const std::uint64_t failedAt = b.clock.nowUs();
-    b.link.Read_Modbus_Byte(2, 96, 8, false);
+    b.link.Read_Modbus_Byte(2, 96, 8);
     ASSERT_EQ(b.port->sent.size(), 16u);
     EXPECT_GE(b.port->sent[8].atUs, failedAt + 11 * 150 * ms);
     EXPECT_LE(b.port->sent[8].atUs, failedAt + 12 * 150 * ms);
     const std::uint64_t secondFailedAt = b.clock.nowUs();
-    b.link.Read_Modbus_Byte(2, 104, 8, false); // a new window only after a new failure
+    b.link.Read_Modbus_Byte(2, 104, 8); // a new window only after a new failure
     EXPECT_GE(b.port->sent[16].atUs, secondFailedAt + 11 * 150 * ms);
 }
 
@@ -262,10 +263,10 @@ TEST(LateReply, LateEchoNeverAcknowledgesALaterWriteOfTheSameRegister)
         // the second write is lost on the line: no echo of its own
     };
     b.link.image.at(1, 125) = 1;
-    b.link.Load_Modbus_Byte(1, 125, false);
+    torv::testing::LoadShown(b.link, b.notifier, 1, 125, false);
     EXPECT_FALSE(b.link.ReplyOk);
     b.link.image.at(1, 125) = 0;
-    b.link.Load_Modbus_Byte(1, 125, false);
+    torv::testing::LoadShown(b.link, b.notifier, 1, 125, false);
     EXPECT_FALSE(b.link.ReplyOk) << "the old echo must not pass for this write's";
 }
 
@@ -278,14 +279,14 @@ TEST(Read, NoiseBurstOverRxBufferIsDrainedSoTheNextReadWorks)
         seen.emplace_back(t.outcome, t.replyBytes);
         EXPECT_EQ(t.reply.size(), 64u) << "the first bytes of the noise, bounded";
     };
-    b.link.Read_Modbus_Byte(1, 96, 1, true);
+    torv::testing::ReadShown(b.link, b.notifier, 1, 96, 1, true);
     EXPECT_FALSE(b.link.ReplyOk);
     EXPECT_EQ(seen, (std::vector<std::pair<Outcome, std::size_t>>{{Outcome::Noise, 1500}}));
     b.link.onTransaction = nullptr;
     EXPECT_EQ(b.texts(), std::vector<std::string>{"Brak komunikacji z modułem !!! / Uwaga !"});
     EXPECT_EQ(b.port->queued(), 0u);
     b.replyOnce(Bench::readReply(1, {0, 1}));
-    b.link.Read_Modbus_Byte(1, 96, 1, false);
+    b.link.Read_Modbus_Byte(1, 96, 1);
     EXPECT_TRUE(b.link.ReplyOk);
 }
 
@@ -295,7 +296,7 @@ TEST(Read, ReplyOf1025BytesIsStillReadAndJudged)
     Bytes reply = Bench::readReply(1, {0, 7});
     reply.resize(1025, 0xAA); // trailing noise after a good frame
     b.replyOnce(reply);
-    b.link.Read_Modbus_Byte(1, 96, 1, false);
+    b.link.Read_Modbus_Byte(1, 96, 1);
     EXPECT_TRUE(b.link.ReplyOk);
     EXPECT_EQ(b.link.image.at(1, 97), 7);
 }
@@ -332,7 +333,7 @@ TEST(Write, EchoChecksAndNotices)
         b.link.image.at(4, 113) = 9;
         if (!c.reply.empty())
             b.replyOnce(c.reply);
-        b.link.Load_Modbus_Byte(4, 112, true);
+        torv::testing::LoadShown(b.link, b.notifier, 4, 112, true);
         EXPECT_EQ(b.link.ReplyOk, c.ok) << c.what;
         EXPECT_EQ(b.texts(), std::vector<std::string>{std::string(c.notice) + " / " + c.caption}) << c.what;
 
@@ -341,7 +342,7 @@ TEST(Write, EchoChecksAndNotices)
             quiet.replyOnce(c.reply);
         quiet.link.image.at(4, 112) = 30;
         quiet.link.image.at(4, 113) = 9;
-        quiet.link.Load_Modbus_Byte(4, 112, false);
+        torv::testing::LoadShown(quiet.link, quiet.notifier, 4, 112, false);
         EXPECT_EQ(quiet.link.ReplyOk, c.ok) << c.what;
         EXPECT_TRUE(quiet.notifier.boxes.empty()) << c.what;
     }
@@ -352,12 +353,12 @@ TEST(ClosedPort, TransactionsSendNothingAndCountAsFailed)
     torv::PortSettings settings;
     torv::VirtualClock clock;
     RecordingNotifier notifier;
-    torv::ModbusLink link(settings, clock, notifier); // no port attached: PortOpen false
+    torv::ModbusLink link(settings, clock); // no port attached: PortOpen false
     link.ReplyOk = true;                              // left over from an earlier success
-    link.Read_Modbus_Byte(1, 96, 8, true);
+    torv::testing::ReadShown(link, notifier, 1, 96, 8, true);
     EXPECT_FALSE(link.ReplyOk);
     link.ReplyOk = true;
-    link.Load_Modbus_Byte(1, 96, true);
+    torv::testing::LoadShown(link, notifier, 1, 96, true);
     EXPECT_FALSE(link.ReplyOk) << "a write that never left must not look acknowledged";
     EXPECT_EQ(clock.nowUs(), 0u) << "no pauses either";
     EXPECT_TRUE(notifier.boxes.empty()) << "the port error was already shown when the open failed";
@@ -365,7 +366,7 @@ TEST(ClosedPort, TransactionsSendNothingAndCountAsFailed)
     Bench b;
     b.link.CloseHandle();
     EXPECT_FALSE(b.link.PortOpen);
-    b.link.Read_Modbus_Byte(1, 96, 8, true);
+    torv::testing::ReadShown(b.link, b.notifier, 1, 96, 8, true);
     EXPECT_FALSE(b.link.ReplyOk);
 }
 
@@ -375,10 +376,10 @@ TEST(ClosedPort, AddressesOutsideTheLineSendNothingAndCountAsFailed)
     for (std::uint8_t address : {0, 251, 255}) {
         Bench b;
         b.link.ReplyOk = true;
-        b.link.Read_Modbus_Byte(address, 96, 8, true);
+        torv::testing::ReadShown(b.link, b.notifier, address, 96, 8, true);
         EXPECT_FALSE(b.link.ReplyOk) << int(address);
         b.link.ReplyOk = true;
-        b.link.Load_Modbus_Byte(address, 125, true);
+        torv::testing::LoadShown(b.link, b.notifier, address, 125, true);
         EXPECT_FALSE(b.link.ReplyOk) << int(address);
         EXPECT_TRUE(b.port->sent.empty()) << int(address);
         EXPECT_TRUE(b.notifier.boxes.empty()) << int(address);
@@ -395,12 +396,12 @@ TEST(QuietLine, SilentControllerCostsExactlyOnePollPeriod)
     for (std::uint8_t baudIndex : {0, 1, 2}) {
         Bench b;
         b.settings.BaudIndex = baudIndex;
-        b.link.Read_Modbus_Byte(1, 96, 8, false);
+        b.link.Read_Modbus_Byte(1, 96, 8);
         EXPECT_EQ(b.clock.nowUs(), (8u * (baudIndex + 1u) + 150u) * ms);
 
         Bench w;
         w.settings.BaudIndex = baudIndex;
-        w.link.Load_Modbus_Byte(1, 96, false);
+        torv::testing::LoadShown(w.link, w.notifier, 1, 96, false);
         EXPECT_EQ(w.clock.nowUs(), (8u * (baudIndex + 1u) + 50u) * ms);
     }
 }
@@ -416,7 +417,7 @@ TEST(QuietLine, ReplyArrivingInPiecesExtendsTheWait)
             p.arriveIn((10 + 140 * piece) * ms, Bytes(reply.begin() + from, reply.begin() + to));
         }
     };
-    b.link.Read_Modbus_Byte(1, 96, 8, false);
+    b.link.Read_Modbus_Byte(1, 96, 8);
     EXPECT_TRUE(b.link.ReplyOk);
     // Periods end at 150, 300, 450, 600 (bytes still coming), 750 (quiet).
     EXPECT_EQ(b.clock.nowUs() - 8 * 2 * ms, 750 * ms);
@@ -429,7 +430,7 @@ TEST(QuietLine, EndlessTrickleStopsAfterElevenPeriods)
         for (int i = 0; i < 100; ++i)
             p.arriveIn(static_cast<std::uint64_t>(10 + 40 * i) * ms, Bytes{0x00});
     };
-    b.link.Read_Modbus_Byte(1, 96, 8, false);
+    b.link.Read_Modbus_Byte(1, 96, 8);
     EXPECT_FALSE(b.link.ReplyOk);
     EXPECT_EQ(b.clock.nowUs() - 8 * 2 * ms, 11 * 150 * ms);
 
@@ -438,7 +439,7 @@ TEST(QuietLine, EndlessTrickleStopsAfterElevenPeriods)
         for (int i = 0; i < 100; ++i)
             p.arriveIn(static_cast<std::uint64_t>(5 + 20 * i) * ms, Bytes{0x00});
     };
-    w.link.Load_Modbus_Byte(1, 96, false);
+    torv::testing::LoadShown(w.link, w.notifier, 1, 96, false);
     EXPECT_EQ(w.clock.nowUs() - 8 * 2 * ms, 11 * 50 * ms);
 }
 
@@ -488,9 +489,9 @@ TEST(FrameRule, AWholeReplyEndsTheWaitAtItsLastByte)
             std::uint64_t judged = 0;
             b.link.onTransaction = [&](const torv::ModbusLink::Transaction& t) { judged = t.judgedUs; };
             if (c.write)
-                b.link.Load_Modbus_Byte(1, 96, false);
+                torv::testing::LoadShown(b.link, b.notifier, 1, 96, false);
             else
-                b.link.Read_Modbus_Byte(1, 96, 8, false);
+                b.link.Read_Modbus_Byte(1, 96, 8);
             const std::uint64_t lastByte = b.port->sent.back().atUs + 20 * ms + (c.reply.size() - 1) * ch;
             EXPECT_EQ(b.link.ReplyOk, c.ok) << c.what;
             EXPECT_EQ(b.link.received(), c.reply.size()) << c.what;
@@ -501,7 +502,7 @@ TEST(FrameRule, AWholeReplyEndsTheWaitAtItsLastByte)
     Bench b;
     b.link.replyRule = torv::ReplyRule::Frame;
     b.replyOnce(Bench::readReply(1, counting(16)));
-    b.link.Read_Modbus_Byte(1, 96, 8, false);
+    b.link.Read_Modbus_Byte(1, 96, 8);
     EXPECT_EQ(b.link.image.at(1, 96), 1);
     EXPECT_EQ(b.link.image.at(1, 111), 16);
 }
@@ -538,7 +539,7 @@ TEST(FrameRule, ShortChoppedAndSilentRepliesAreWaitedForAsUnderTheQuietRule)
             Bench b;
             b.link.replyRule = rule;
             b.port->onRequest = c.script;
-            b.link.Read_Modbus_Byte(1, 96, 8, false);
+            b.link.Read_Modbus_Byte(1, 96, 8);
             const int i = rule == torv::ReplyRule::Frame;
             took[i] = b.clock.nowUs();
             ok[i] = b.link.ReplyOk;
@@ -551,7 +552,7 @@ TEST(FrameRule, ShortChoppedAndSilentRepliesAreWaitedForAsUnderTheQuietRule)
     // A silent controller costs one period under either rule, read and write.
     Bench w;
     w.link.replyRule = torv::ReplyRule::Frame;
-    w.link.Load_Modbus_Byte(1, 96, false);
+    torv::testing::LoadShown(w.link, w.notifier, 1, 96, false);
     EXPECT_EQ(w.clock.nowUs(), (8u * 2u + 50u) * ms);
 }
 
@@ -577,11 +578,11 @@ TEST(FrameRule, BytesAfterAWholeReplyAreDrainedBeforeTheNextRequestWhichIsSentAs
             if (t.function == 0x03)
                 replyJudged = t.judgedUs;
         };
-        b.link.Read_Modbus_Byte(1, 96, 8, false);
+        b.link.Read_Modbus_Byte(1, 96, 8);
         EXPECT_TRUE(b.link.ReplyOk);
         const std::uint64_t readEnded = b.clock.nowUs();
         b.link.image.at(1, 96) = 7;
-        b.link.Load_Modbus_Byte(1, 96, false);
+        torv::testing::LoadShown(b.link, b.notifier, 1, 96, false);
         EXPECT_TRUE(b.link.ReplyOk);
         const bool frame = rule == torv::ReplyRule::Frame;
         // Under the quiet rule the noise rode in with the reply; under the frame

@@ -22,7 +22,7 @@ struct Plant {
     sim::Line line;
     torv::testing::RecordingNotifier notifier;
     PortSettings settings;
-    ModbusLink link{settings, clock, notifier};
+    ModbusLink link{settings, clock};
     Station station{link};
     Rounds rounds;
 

@@ -8,6 +8,7 @@
 #include "sim/sim_port.h"
 #include "sim_frames.h"
 #include "support/recording_notifier.h"
+#include "support/shown_link.h"
 
 using namespace torv::sim;
 using namespace torv::sim::testing;
@@ -116,7 +117,7 @@ struct LinkBench {
     Line line;
     torv::PortSettings settings;
     torv::testing::RecordingNotifier notifier;
-    torv::ModbusLink link{settings, clock, notifier};
+    torv::ModbusLink link{settings, clock};
 
     LinkBench() { link.attachPort(std::make_unique<SimPort>(line, clock)); }
 };
@@ -128,7 +129,7 @@ TEST(SimPortWithLink, BlockOfReadsFillsTheImageUntilTheControllerFails)
     c.faults().failFrom = 3;
     const unsigned starts[] = {96, 104, 112};
     for (unsigned start : starts)
-        bench.link.Read_Modbus_Byte(1, static_cast<std::uint8_t>(start), 8, true);
+        torv::testing::ReadShown(bench.link, bench.notifier, 1, static_cast<std::uint8_t>(start), 8, true);
     EXPECT_FALSE(bench.link.ReplyOk);
     for (unsigned at = 96; at < 120; ++at)
         EXPECT_EQ(bench.link.image.at(1, static_cast<int>(at)), c.memory()[at]) << at;
@@ -154,7 +155,7 @@ TEST(SimPortWithLink, WriteIsAcknowledgedOrReportedAsTheFaultsSay)
         bench.line.add(4).faults() = k.faults;
         bench.link.image.at(4, 116) = 25;
         bench.link.image.at(4, 117) = 12;
-        bench.link.Load_Modbus_Byte(4, 116, true);
+        torv::testing::LoadShown(bench.link, bench.notifier, 4, 116, true);
         EXPECT_EQ(bench.link.ReplyOk, k.ok) << k.name;
         ASSERT_EQ(bench.notifier.boxes.size(), 1u) << k.name;
         EXPECT_EQ(bench.notifier.boxes[0].text, k.text) << k.name;

@@ -9,6 +9,7 @@
 #include "link/modbus_link.h"
 #include "support/child_process.h"
 #include "support/recording_notifier.h"
+#include "support/shown_link.h"
 
 namespace {
 
@@ -25,11 +26,11 @@ TEST(TorvSimCommand, AnswersTheTesterAtItsBaudAndCleansUp)
     settings.BaudIndex = 0; // 19200
     torv::SteadyClock clock;
     torv::testing::RecordingNotifier notifier;
-    torv::ModbusLink bus(settings, clock, notifier);
+    torv::ModbusLink bus(settings, clock);
     bus.workDir = dir.path();
     bus.Ustaw_COM();
     ASSERT_TRUE(bus.PortOpen);
-    bus.Read_Modbus_Byte(3, 96, 2, true);
+    torv::testing::ReadShown(bus, notifier, 3, 96, 2, true);
     EXPECT_TRUE(bus.ReplyOk);
     EXPECT_EQ(bus.image.at(3, 97), 3);
     EXPECT_EQ(bus.image.at(3, 99), 1) << "baud code of 19200";
@@ -39,7 +40,7 @@ TEST(TorvSimCommand, AnswersTheTesterAtItsBaudAndCleansUp)
     settings.BaudIndex = 1;
     bus.Ustaw_COM();
     ASSERT_TRUE(bus.PortOpen);
-    bus.Read_Modbus_Byte(3, 96, 2, true);
+    torv::testing::ReadShown(bus, notifier, 3, 96, 2, true);
     EXPECT_FALSE(bus.ReplyOk);
     ASSERT_FALSE(notifier.boxes.empty());
     EXPECT_EQ(notifier.boxes.back().text, "Brak komunikacji z modułem !!!");

@@ -2,11 +2,15 @@
 // what each result says of its exchanges, and the chains that ask the caller.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+
 #include "console/bus_log.h"
 #include "sim/line.h"
 #include "sim/sim_port.h"
 #include "station/station.h"
 #include "support/recording_notifier.h"
+#include "texts/transaction_boxes.h"
 
 using namespace torv;
 using namespace torv::testing;
@@ -19,7 +23,7 @@ struct StationFixture {
     sim::Line line;
     RecordingNotifier notifier;
     PortSettings settings;
-    ModbusLink link{settings, clock, notifier};
+    ModbusLink link{settings, clock};
     Station station{link};
     BusLog bus;
 
@@ -27,6 +31,8 @@ struct StationFixture {
     {
         link.attachPort(std::make_unique<sim::SimPort>(line, clock));
         bus.attach(line);
+        // The window's presenter: a reported failure is boxed.
+        station.onReportedFailure = [this](const Exchange& e) { ShowTransactionBox(notifier, e.function, e.outcome); };
     }
 };
 
@@ -59,14 +65,15 @@ TEST(StationResults, EachOperationTellsItsExchangesTheirJudgementAndTheRowAfterw
     EXPECT_EQ(read.reportedFailure(), nullptr);
 
     // A silent controller: the first read fails, is the one reported, and the
-    // link still raises the window's box for it.
+    // window's box is raised for it.
     const Result silent = f.station.readModule(6);
     EXPECT_FALSE(silent.ok);
     ASSERT_EQ(Starts(silent), (Strings{"R96x8 failed reported"}));
     EXPECT_EQ(silent.exchanges[0].outcome, LinkOutcome::NoReply);
-    EXPECT_EQ(FailureText(*silent.reportedFailure()), texts::kNoCommunication);
+    EXPECT_EQ(FailureText(silent.reportedFailure()->function, silent.reportedFailure()->outcome), texts::kNoCommunication);
     EXPECT_EQ(f.notifier.boxes.size(), 1u);
-    EXPECT_EQ(FailureText(*f.station.readModule(7).reportedFailure()), texts::kReadCrcError);
+    const Result crc = f.station.readModule(7);
+    EXPECT_EQ(FailureText(crc.reportedFailure()->function, crc.reportedFailure()->outcome), texts::kReadCrcError);
 
     // The scan is silent about failures and stops before the measurements.
     f.notifier.boxes.clear();
@@ -91,6 +98,52 @@ TEST(StationResults, EachOperationTellsItsExchangesTheirJudgementAndTheRowAfterw
     EXPECT_EQ(c.memory()[bytes::kAlarmBuzzer], 0);
 }
 
+TEST(StationResults, EachReportedFailureIsHandedOnOnceTheMomentItIsJudged)
+{
+    struct Case {
+        const char* what;
+        std::function<void(Station&)> run;
+        Strings handed; // start, text, transactions judged by then
+    };
+    const Case cases[] = {
+        {"a block read failing at its third read", [](Station& s) { s.readModule(3); },
+         {"112 Brak komunikacji z modułem !!! after 3"}},
+        {"a block read with a bad CRC", [](Station& s) { s.readModule(7); }, {"96 Błąd CRC ramki !!! after 1"}},
+        {"an unreported block read", [](Station& s) { s.readModule(6, false); }, {}},
+        {"a scan", [](Station& s) { s.scan(6); }, {}},
+        {"a restart request", [](Station& s) { s.reset(6); }, {"100 Brak komunikacji z modułem !!! after 1"}},
+        {"a programme state", [](Station& s) { s.readProgrammeState(7); }, {"104 Błąd CRC ramki !!! after 1"}},
+        {"reads in a row", [](Station& s) {
+             s.readProgramme(6);
+             s.readModule(5);
+             s.programmeCommand(7);
+         },
+         {"104 Brak komunikacji z modułem !!! after 1", "119 Błąd CRC ramki !!! after 11"}},
+        {"a bus test: a controller answering its probe but not its block read",
+         [](Station& s) { s.busTest(); }, {"96 Brak komunikacji z modułem !!! after 4"}},
+    };
+    for (const Case& c : cases) {
+        StationFixture f;
+        const bool busTest = std::string(c.what).starts_with("a bus test");
+        f.line.add(3).faults().failFrom = busTest ? 2 : 3;
+        if (!busTest) {
+            f.line.add(5);
+            f.line.add(6).faults().silent = true;
+            f.line.add(7).faults().badCrc = true;
+        }
+        int judged = 0;
+        std::uint64_t judgedUs = 0;
+        f.link.onTransaction = [&](const ModbusLink::Transaction& t) { ++judged, judgedUs = t.judgedUs; };
+        Strings handed;
+        f.station.onReportedFailure = [&](const Exchange& e) {
+            handed.push_back(std::to_string(e.start) + " " + FailureText(e.function, e.outcome) + " after " +
+                             std::to_string(judged) + (f.clock.nowUs() == judgedUs ? "" : " late"));
+        };
+        c.run(f.station);
+        EXPECT_EQ(handed, c.handed) << c.what;
+    }
+}
+
 TEST(StationResults, AWatcherOfTheLineKeepsSeeingEveryTransactionAndKeepsItsPlace)
 {
     StationFixture f;
@@ -102,7 +155,7 @@ TEST(StationResults, AWatcherOfTheLineKeepsSeeingEveryTransactionAndKeepsItsPlac
     const Result baud = f.station.changeBaud(5, 2);
     EXPECT_EQ(Starts(baud), (Strings{"W98x1", "R98x2", "W100x1"}));
     EXPECT_EQ(seen, 9 + 3);
-    f.link.Read_Modbus_Byte(5, 96, 1, false);
+    f.link.Read_Modbus_Byte(5, 96, 1);
     EXPECT_EQ(seen, 13) << "the watcher is back in place after the operations";
 }
 

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "link/notifier.h"
+#include "texts/notifier.h"
 
 namespace torv::testing {
 

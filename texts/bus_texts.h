@@ -1,0 +1,19 @@
+#pragma once
+
+namespace torv::texts {
+
+// What the operator is told of the line's transactions (caption first where there is one).
+inline constexpr const char* kCaptionWarning = "Uwaga !";
+inline constexpr const char* kCaptionReply = "Odpowiedź...";
+inline constexpr const char* kNoCommunication = "Brak komunikacji z modułem !!!";
+inline constexpr const char* kReadCrcError = "Błąd CRC ramki !!!";
+inline constexpr const char* kNoWriteAck = "Brak potwierdzenia zapisu !!!";
+inline constexpr const char* kWriteCrcError = "Błąd CRC ramki odpowiedzi !!!";
+inline constexpr const char* kWriteOk = "Zapis danych poprawny !!!";
+inline constexpr const char* kCaptionError = "Error";
+
+// The bus test's outcome.
+inline constexpr const char* kBusTestOk = "Test Sieci ModBUS poprawny, aktywnych urządzeń = ";
+inline constexpr const char* kBusTestNone = "Test Sieci ModBUS nieaktywny, brak wykrytych urządzeń na linii !!!";
+
+} // namespace torv::texts
