@@ -110,15 +110,6 @@ public:
     void View_Temp();
     void View_Data();
     void Load_CheckBox();
-    // Writes WorkValue mod 256 to byte a when it differs and the last
-    // transaction succeeded, then reads it back.
-    void Load_Value(std::uint8_t a);
-    // Byte 100 + 1, written as register 100: the controller restarts.
-    void ResetRequest();
-
-    // The number Load_Value writes next; only its low 8 bits reach the controller.
-    std::int16_t WorkValue = 0;
-
     // Told of every measurement scan, answered (`ok`) or not, and of every
     // block read that succeeded, with the controller's image row; the drying
     // log hangs here. It must not touch the bus.

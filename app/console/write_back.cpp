@@ -62,10 +62,6 @@ std::optional<std::int16_t> AddressFieldValue(const Panel& panel, const std::str
 
 } // namespace
 
-void Console::Load_Value(std::uint8_t a) { station_.setByte(ActiveAddress, a, static_cast<std::uint8_t>(WorkValue & 0xFF)); }
-
-void Console::ResetRequest() { station_.requestReset(ActiveAddress); }
-
 void Console::Button3Click()
 {
     if (!DataLoaded) {
