@@ -7,6 +7,7 @@
 
 #include "link/com_device.h"
 #include "link/serial_port.h"
+#include "texts/bus_texts.h"
 
 namespace torv::cli {
 
@@ -103,7 +104,7 @@ bool Bus::openPort()
         return false;
     }
     if (port->parityLeftOff() && !parityLeftOffTold_) {
-        Message("port " + portName_ + " is a pseudo-terminal, which carries no parity: opened without it");
+        Message("port " + portName_ + texts::kParityLeftOff);
         parityLeftOffTold_ = true;
     }
     link.attachPort(std::move(port));

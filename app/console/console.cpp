@@ -161,8 +161,8 @@ void Console::tellParityLeftOff()
     if (parityLeftOffTold_ || !link_.PortParityLeftOff())
         return;
     parityLeftOffTold_ = true;
-    std::fprintf(stderr, "port %s (%s) is a pseudo-terminal, which carries no parity: opened without it\n",
-                 ComPortName(settings().ComIndex).c_str(), link_.deviceName().c_str());
+    std::fprintf(stderr, "port %s (%s)%s\n", ComPortName(settings().ComIndex).c_str(), link_.deviceName().c_str(),
+                 texts::kParityLeftOff);
 }
 
 void Console::Button5Click()
