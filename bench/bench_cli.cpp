@@ -123,7 +123,7 @@ int main(int argc, char** argv)
         for (int i = 0; i < scans; ++i)
             console.Timer1Timer();
         windowScanMs = static_cast<double>(clock.nowUs() - t0) / 1000.0 / scans;
-        if (!link.ReplyOk) {
+        if (!console.station().lastAnswered()) {
             std::fprintf(stderr, "the window's scan failed\n");
             return 1;
         }

@@ -27,11 +27,11 @@ Console::Console(ModbusLink& link, SettingsFile& settingsFile, Notifier& notifie
 
 void Console::scannerIndicators() { panel_.apply(ScannerIndicators(ScanOn)); }
 
-void Console::linkIndicator(const char* failureText) { panel_.apply(LinkIndicator(link_.ReplyOk, failureText)); }
+void Console::linkIndicator(const char* failureText) { panel_.apply(LinkIndicator(station_.lastAnswered(), failureText)); }
 
 void Console::errorCounterDisplay(const char* prefix, bool counting)
 {
-    if (counting && !link_.ReplyOk)
+    if (counting && !station_.lastAnswered())
         ++ErrorCount; // 16-bit: 65535 + 1 wraps to 0
     panel_.apply(ErrorCounterDisplay(prefix, ErrorCount));
 }
@@ -53,7 +53,7 @@ void Console::View_Data()
     // The check box at the end of the fields may write the alarm byte; the
     // status controls then show that write's outcome.
     panel_.apply(View_Data_Fields(row(), separator));
-    panel_.apply(View_Data_Status({ScanOn, link_.ReplyOk, ErrorCount}));
+    panel_.apply(View_Data_Status({ScanOn, station_.lastAnswered(), ErrorCount}));
 }
 
 // ---- shared routines -------------------------------------------------------
@@ -80,7 +80,7 @@ void Console::Read_Data_Modul()
     Scan_ModBus();
     linkIndicator(texts::kLinkError);
     errorCounterDisplay(texts::kErrorsPrefixRead, true);
-    addressIndicator(link_.ReplyOk);
+    addressIndicator(station_.lastAnswered());
 }
 
 void Console::Scan_ModBus()
@@ -119,7 +119,7 @@ void Console::OpenCommClick()
     tellParityLeftOff();
     link_.DelayMs(20);
     Read_Data_Modul();
-    ScanOn = link_.ReplyOk;
+    ScanOn = station_.lastAnswered();
     scannerIndicators();
 }
 
@@ -128,7 +128,7 @@ void Console::Button2Click()
     Read_Data_Modul();
     if (ScanOn)
         ScanOn = false;
-    else if (link_.ReplyOk)
+    else if (station_.lastAnswered())
         ScanOn = true;
     scannerIndicators();
     Scan_ModBus();

@@ -128,7 +128,7 @@ TEST(BusTest, NothingFoundKeepsTheEarlierColourAndTestsAgainOnNextAddress)
     EXPECT_FALSE(f.console.BusTested);
     EXPECT_EQ(f.ctl("Label26").text, "Test Sieci ModBUS nieaktywny, brak wykrytych urządzeń na linii !!!");
     EXPECT_EQ(f.ctl("Label26").fontColor, colours::kBlue);
-    EXPECT_FALSE(f.link.ReplyOk);
+    EXPECT_FALSE(f.console.station().lastAnswered());
 
     f.line.find(2)->faults().silent = false;
     BusLog bus;

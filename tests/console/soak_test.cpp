@@ -155,8 +155,8 @@ TEST(Soak, RandomFaultsNeverLeaveTheToolWrongOrStuck)
     if (t.console.ScanOn)
         t.console.Button2Click();
     t.console.Button2Click();
-    ASSERT_TRUE(t.link.ReplyOk) << "the tool must still answer; last notice: "
-                                << (t.notifier.boxes.empty() ? "" : t.notifier.boxes.back().text);
+    ASSERT_TRUE(t.console.station().lastAnswered())
+        << "the tool must still answer; last notice: " << (t.notifier.boxes.empty() ? "" : t.notifier.boxes.back().text);
     const auto memory = t.memory();
     for (int byte = 96; byte <= 157; ++byte) {
         if (byte == 127) // actuator lamps follow the chamber from moment to moment

@@ -39,22 +39,21 @@ protected:
         RecordingNotifier quiet;
         torv::SettingsFile(quiet, dir.path()).SaveSettings(s);
     }
-    // The state a module read leaves, without spending a real-time block
-    // read on it: port open, image and fields from the controller's memory.
+    // Start-up at `address`, then scanning stopped: the state ZAPIS works in.
+    // Its reads take the frame rule, so they spend no real-time quiet
+    // periods; what the test does afterwards takes the window's rule.
     void loaded(std::uint8_t address)
     {
-        link.Ustaw_COM();
+        link.replyRule = torv::ReplyRule::Frame;
+        console.OpenCommClick();
+        console.Button2Click(); // STOP
+        link.replyRule = torv::ReplyRule::Quiet;
         ASSERT_TRUE(link.PortOpen);
-        {
-            std::lock_guard<std::mutex> lock(server.mutex());
-            for (int b = torv::kFirstByte; b <= torv::kLastByte; ++b)
-                link.image.at(address, b) = controller->memory()[static_cast<std::size_t>(b)];
-        }
-        console.ActiveAddress = address;
-        settings.ModuleAddress = address;
-        link.ReplyOk = true;
-        console.View_Data();
-        console.DataLoaded = true;
+        ASSERT_TRUE(console.DataLoaded);
+        ASSERT_FALSE(console.ScanOn);
+        ASSERT_EQ(console.ActiveAddress, address);
+        bus.clear();
+        notifier.boxes.clear();
     }
     std::uint8_t memory(int byte)
     {
@@ -119,8 +118,7 @@ TEST_F(PtyConsole, BaudChangeMovesControllerAndTesterToTheNewSpeed)
     EXPECT_EQ(saved().BaudIndex, 0);
 
     // The line checks speeds: only a tester at 19200 baud is heard now.
-    torv::testing::ReadShown(link, notifier, 1, 96, 2, true);
-    EXPECT_TRUE(link.ReplyOk);
+    EXPECT_TRUE(torv::testing::ReadShown(link, notifier, 1, 96, 2, true).ok());
     EXPECT_EQ(bus.take(), Strings{"1:R96x2"});
 }
 
@@ -140,8 +138,7 @@ TEST_F(PtyConsole, ParityChangesOnThePtyKeepThePortOpenAndAreToldOnce)
     const std::string told = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(told, "port COM1 (" + link.deviceName() + ") is a pseudo-terminal, which carries no parity: opened without it\n");
     EXPECT_EQ(saved().ParityIndex, 2);
-    link.Read_Modbus_Byte(1, 96, 2);
-    EXPECT_TRUE(link.ReplyOk);
+    EXPECT_TRUE(link.Read_Modbus_Byte(1, 96, 2).ok());
     EXPECT_EQ(notifier.boxes.size(), 3u) << "the three questions, no port error";
 }
 
@@ -154,8 +151,7 @@ TEST_F(PtyConsole, BaudChangeCancelledMovesOnlyTheTester)
     console.ComboBox1Change();
     EXPECT_EQ(saved().BaudIndex, 2);
     // The controller stays at 9600 baud and cannot make out a frame at 4800.
-    link.Read_Modbus_Byte(1, 96, 2);
-    EXPECT_FALSE(link.ReplyOk);
+    EXPECT_FALSE(link.Read_Modbus_Byte(1, 96, 2).ok());
     EXPECT_EQ(bus.take(), Strings{"1:R96x2"}) << "the cancelled change sent nothing";
     EXPECT_EQ(memory(99), 2);
 }

@@ -237,7 +237,7 @@ TEST(StationBusTest, EveryAddressIsAskedAndAControllerCountsOnlyWhenReadWhole)
     EXPECT_EQ(steps, (std::vector<int>{3, -12}));
     ASSERT_NE(r.reportedFailure(), nullptr);
     EXPECT_EQ(r.reportedFailure()->address, 12);
-    EXPECT_TRUE(f.link.ReplyOk) << "a line that answered lets the next setting change be written";
+    EXPECT_TRUE(f.station.lastAnswered()) << "a line that answered lets the next setting change be written";
 }
 
 TEST(StationProgramme, TheStateIsReadAfreshAndACommandWithoutItsFirstReadIsNotSent)
