@@ -12,21 +12,10 @@
 #include "settings/settings_file.h"
 #include "station/station.h"
 #include "texts/bus_texts.h"
+#include "texts/console_texts.h"
 #include "texts/notifier.h"
 
 namespace torv {
-
-namespace texts {
-inline constexpr const char* kAddressActive = "Adr.aktywny";
-inline constexpr const char* kAddressInactive = "Adr.nieaktywny";
-inline constexpr const char* kExitQuestion = "Czy zakończyć program?";
-inline constexpr const char* kExitCaption = "Koniec pracy...";
-inline constexpr const char* kBusTestRunning = "Trwa test sieci MODBUS, proszę czekać....";
-inline constexpr const char* kWaitBox = "Automatyczne testowanie magistrali ModBUS...";
-inline constexpr const char* kWaitCaption = "Proszę czekać !!!";
-inline constexpr const char* kNotLoaded = "Nie wczytano danych z modułu !!!";
-inline constexpr const char* kScanningOn = "Wyłącz skanowanie wyników pomiarów !!!";
-} // namespace texts
 
 // The operator console without the widget toolkit: the program-wide state of
 // the main window and its handlers. A handler gathers what the controls
