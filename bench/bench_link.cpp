@@ -177,12 +177,12 @@ int main(int argc, char** argv)
                     ++r.transactions;
                     r.ok += t.ok ? 1 : 0;
                 };
-                console.Button6Click();
-                r.floorMs += 40.0 * console.FoundCount;
+                console.testBus();
+                r.floorMs += 40.0 * console.foundAddresses().size();
                 link.onTransaction = nullptr;
             });
             print(s.name, "bus test (TEST MBUS), 3 controllers", busTest);
-            allOk = allOk && console.FoundCount == 3;
+            allOk = allOk && console.foundAddresses().size() == 3;
         }
         allOk = allOk && blockRead.ok == blockRead.transactions && write.ok == write.transactions && probe.ok == 3;
     }

@@ -51,13 +51,12 @@ public:
     RECORD(TrendChartClick)
     RECORD(BusMonitorClick)
 #undef RECORD
-#define RECORD_SPIN(name) \
-    void name(UpDown::Button b) override { calls << #name; TForm1::name(b); }
-    RECORD_SPIN(UpDown2Click)
-    RECORD_SPIN(UpDown4Click)
-    RECORD_SPIN(UpDown5Click)
-    RECORD_SPIN(UpDown7Click)
-#undef RECORD_SPIN
+    // Under the name of the spinner whose field the click rewrites: "UpDown2Click".
+    void UpDownClick(torv::Control spinner) override
+    {
+        calls << QString::fromStdString(spinner.name()) + "Click";
+        TForm1::UpDownClick(spinner);
+    }
     void UpDown1Click(UpDown::Button) override { calls << "UpDown1Click"; }
 };
 

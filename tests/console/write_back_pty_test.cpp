@@ -31,9 +31,9 @@ protected:
         std::string error;
         ASSERT_TRUE(server.open(error)) << error;
         server.start();
-        console.separator = ",";
+        console.useSeparator(",");
         link.workDir = dir.path();
-        panel.onCheckBoxClick = [this] { console.CheckBox1Click(); };
+        panel.onCheckBoxClick = [this] { console.switchAlarm(); };
         torv::PortSettings s;
         s.ModuleAddress = address;
         RecordingNotifier quiet;
@@ -45,13 +45,13 @@ protected:
     void loaded(std::uint8_t address)
     {
         link.replyRule = torv::ReplyRule::Frame;
-        console.OpenCommClick();
-        console.Button2Click(); // STOP
+        console.start();
+        console.toggleScanning(); // STOP
         link.replyRule = torv::ReplyRule::Quiet;
         ASSERT_TRUE(link.PortOpen);
-        ASSERT_TRUE(console.DataLoaded);
-        ASSERT_FALSE(console.ScanOn);
-        ASSERT_EQ(console.ActiveAddress, address);
+        ASSERT_TRUE(console.dataLoaded());
+        ASSERT_FALSE(console.scanning());
+        ASSERT_EQ(console.activeAddress(), address);
         bus.clear();
         notifier.boxes.clear();
     }
@@ -87,12 +87,12 @@ TEST_F(PtyConsole, AddressChangeAndAFieldInOneWriteBack)
     ASSERT_NO_FATAL_FAILURE(serve(5));
     ASSERT_NO_FATAL_FAILURE(loaded(5));
     panel.stepAddressSpinner(2);
-    console.UpDown1Click(); // nobody at 7 yet
+    console.chooseAddress(); // nobody at 7 yet
     panel.at("Edit7").text = "0,1";
     bus.clear();
     notifier.boxes.clear();
 
-    console.Button3Click();
+    console.writeBack();
     Strings expected{"5:R96x1", "5:W96=0,7", "7:R96x2", "7:W120=1,10", "7:R120x2"};
     for (int start : {96, 104, 112, 120, 160, 128, 136, 144, 152})
         expected.push_back("7:R" + std::to_string(start) + "x8");
@@ -104,7 +104,7 @@ TEST_F(PtyConsole, AddressChangeAndAFieldInOneWriteBack)
     EXPECT_EQ(memory(97), 7);
     EXPECT_EQ(memory(120), 1);
     EXPECT_EQ(saved().ModuleAddress, 7);
-    EXPECT_TRUE(console.DataLoaded) << "the refresh read the controller at its new address";
+    EXPECT_TRUE(console.dataLoaded()) << "the refresh read the controller at its new address";
 }
 
 TEST_F(PtyConsole, BaudChangeMovesControllerAndTesterToTheNewSpeed)
@@ -112,7 +112,7 @@ TEST_F(PtyConsole, BaudChangeMovesControllerAndTesterToTheNewSpeed)
     ASSERT_NO_FATAL_FAILURE(serve(1));
     ASSERT_NO_FATAL_FAILURE(loaded(1));
     panel.at("ComboBox1").listIndex = 0; // 19 200 b/s
-    console.ComboBox1Change();
+    console.changeModuleBaud();
     EXPECT_EQ(bus.take(), Strings({"1:W98=1,2", "1:R98x2", "1:W100=1,0"}));
     EXPECT_EQ(memory(99), 1) << "the controller restarted at 19200 baud";
     EXPECT_EQ(saved().BaudIndex, 0);
@@ -132,7 +132,7 @@ TEST_F(PtyConsole, ParityChangesOnThePtyKeepThePortOpenAndAreToldOnce)
     ::testing::internal::CaptureStderr();
     for (const int parity : {1, 1, 2}) {
         panel.at("ComboBox3").listIndex = parity;
-        console.ComboBox3Change();
+        console.changeModuleParity();
         ASSERT_TRUE(link.PortOpen) << "parity " << parity;
     }
     const std::string told = ::testing::internal::GetCapturedStderr();
@@ -148,7 +148,7 @@ TEST_F(PtyConsole, BaudChangeCancelledMovesOnlyTheTester)
     link.Ustaw_COM();
     notifier.answerOk = false;
     panel.at("ComboBox1").listIndex = 2; // 4 800 b/s
-    console.ComboBox1Change();
+    console.changeModuleBaud();
     EXPECT_EQ(saved().BaudIndex, 2);
     // The controller stays at 9600 baud and cannot make out a frame at 4800.
     EXPECT_FALSE(link.Read_Modbus_Byte(1, 96, 2).ok());
@@ -164,7 +164,7 @@ TEST_F(PtyConsole, ResetFromTheTopOfTheCounterSendsZero)
         controller->memory()[100] = 255;
     }
     link.Ustaw_COM();
-    console.Button1Click();
+    console.resetModule();
     EXPECT_EQ(bus.take(), Strings({"1:R100x2", "1:W100=0,0"}));
     EXPECT_EQ(memory(100), 0);
 }
