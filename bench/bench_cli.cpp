@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "app/console/console.h"
-#include "app/console/headless_panel.h"
+#include "support/headless_panel.h"
 #include "controller/drying_log_writer.h"
 #include "cli_probe.h"
 #include "launch.h"
