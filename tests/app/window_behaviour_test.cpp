@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSet>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -105,6 +106,7 @@ private slots:
     void fieldsCannotBeTypedInto();
     void positionSetByTheProgramRaisesNoClick();
     void sharedHandlerRewritesOnlyEdit2();
+    void everySpinnerReachesItsHandler();
     void listChangeComesOnlyFromTheOperator();
     void openedListShowsEightItems();
     void checkBoxRunsItsHandlerForProgramChangesToo();
@@ -279,6 +281,20 @@ void WindowBehaviourTest::sharedHandlerRewritesOnlyEdit2()
     form->ui->UpDown16->step(UpDown::Button::Up);
     QCOMPARE(form->ui->Edit16->text(), QString("11"));
     QCOMPARE(form->calls, QStringList({"UpDown2Click", "UpDown2Click"}));
+}
+
+void WindowBehaviourTest::everySpinnerReachesItsHandler()
+{
+    // The form's wiring: the address and parameter spinners their own
+    // handler, the rest of the sheet UpDown2's, three spinners none.
+    const QSet<int> own = {1, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12, 14}, none = {13, 16, 17};
+    for (int n = 1; n <= 47; ++n) {
+        form->calls.clear();
+        form->findChild<UpDown*>(QStringLiteral("UpDown%1").arg(n))->step(UpDown::Button::Up);
+        const QStringList expected =
+            none.contains(n) ? QStringList{} : QStringList{QStringLiteral("UpDown%1Click").arg(own.contains(n) ? n : 2)};
+        QCOMPARE(form->calls, expected);
+    }
 }
 
 void WindowBehaviourTest::listChangeComesOnlyFromTheOperator()
