@@ -27,16 +27,6 @@ constexpr int kTimerIntervalMs = 10000;
 constexpr QSize kClientSize(864, 527);
 constexpr QSize kClientMaximum(864, 541);
 
-void showTenths(const UpDown* spinner, QLineEdit* field)
-{
-    field->setText(QString::fromStdString(torv::FormatNumber(spinner->position() * 0.1, 3, 1)));
-}
-
-void showWhole(const UpDown* spinner, QLineEdit* field)
-{
-    field->setText(QString::number(spinner->position()));
-}
-
 } // namespace
 
 TForm1::TForm1(QWidget* parent)
@@ -101,25 +91,27 @@ void TForm1::bindEvents()
     // toggled, not clicked: the alarm write must follow the program's changes too.
     connect(ui->CheckBox1, &QCheckBox::toggled, this, &TForm1::CheckBox1Click);
 
-    using Handler = void (TForm1::*)(UpDown::Button);
+    connect(ui->UpDown1, &UpDown::clicked, this, &TForm1::UpDown1Click);
+    // Each parameter spinner and the spinner whose field its click rewrites.
+    namespace controls = torv::controls;
     const struct {
-        UpDown* spinner;
-        Handler handler;
+        UpDown* widget;
+        torv::Control moved;
     } spinners[] = {
-        {ui->UpDown1, &TForm1::UpDown1Click},   {ui->UpDown2, &TForm1::UpDown2Click},
-        {ui->UpDown4, &TForm1::UpDown4Click},   {ui->UpDown5, &TForm1::UpDown5Click},
-        {ui->UpDown6, &TForm1::UpDown6Click},   {ui->UpDown7, &TForm1::UpDown7Click},
-        {ui->UpDown8, &TForm1::UpDown8Click},   {ui->UpDown9, &TForm1::UpDown9Click},
-        {ui->UpDown10, &TForm1::UpDown10Click}, {ui->UpDown11, &TForm1::UpDown11Click},
-        {ui->UpDown12, &TForm1::UpDown12Click}, {ui->UpDown14, &TForm1::UpDown14Click},
-        {ui->UpDown3, &TForm1::UpDown2Click},   {ui->UpDown15, &TForm1::UpDown2Click},
+        {ui->UpDown2, controls::UpDown(2)},   {ui->UpDown4, controls::UpDown(4)},
+        {ui->UpDown5, controls::UpDown(5)},   {ui->UpDown6, controls::UpDown(6)},
+        {ui->UpDown7, controls::UpDown(7)},   {ui->UpDown8, controls::UpDown(8)},
+        {ui->UpDown9, controls::UpDown(9)},   {ui->UpDown10, controls::UpDown(10)},
+        {ui->UpDown11, controls::UpDown(11)}, {ui->UpDown12, controls::UpDown(12)},
+        {ui->UpDown14, controls::UpDown(14)}, {ui->UpDown3, controls::UpDown(2)},
+        {ui->UpDown15, controls::UpDown(2)},
     };
     for (const auto& s : spinners)
-        connect(s.spinner, &UpDown::clicked, this, s.handler);
-    // The programme table's thirty spinners share UpDown2Click.
+        connect(s.widget, &UpDown::clicked, this, [this, moved = s.moved] { UpDownClick(moved); });
+    // The programme table's thirty spinners share UpDown2's.
     for (int n = 18; n <= 47; ++n) {
         auto* spinner = ui->ClientArea->findChild<UpDown*>(QStringLiteral("UpDown%1").arg(n));
-        connect(spinner, &UpDown::clicked, this, &TForm1::UpDown2Click);
+        connect(spinner, &UpDown::clicked, this, [this] { UpDownClick(torv::controls::UpDown(2)); });
     }
 
     connect(ui->Label11, &CaptionLabel::clicked, this, &TForm1::Label11Click);
@@ -163,7 +155,7 @@ void TForm1::OpenCommClick()
     if (!console_)
         return;
     HandlerRun run(*this);
-    console_->OpenCommClick();
+    console_->start();
 }
 
 void TForm1::Timer1Timer()
@@ -175,30 +167,31 @@ void TForm1::Timer1Timer()
     if (!console_)
         return;
     HandlerRun run(*this);
-    console_->Timer1Timer();
+    console_->scanTick();
 }
 
-// Handlers: the console does the work once attached. While bus work waits
-// and the window is served, no handler starts.
-#define TORV_DELEGATE(handler)              \
-    void TForm1::handler()                  \
-    {                                       \
+// The form's handlers and what the operator wants by each: the console does
+// the work once attached. While bus work waits and the window is served, no
+// handler starts.
+#define TORV_DELEGATE(handler, intent)            \
+    void TForm1::handler()                        \
+    {                                             \
         if (!console_ || ServingClock::serving()) \
-            return;                         \
-        HandlerRun run(*this);              \
-        console_->handler();                \
+            return;                               \
+        HandlerRun run(*this);                    \
+        console_->intent();                       \
     }
-TORV_DELEGATE(Button1Click)
-TORV_DELEGATE(Button2Click)
-TORV_DELEGATE(Button3Click)
-TORV_DELEGATE(Button4Click)
-TORV_DELEGATE(Button5Click)
-TORV_DELEGATE(Button6Click)
-TORV_DELEGATE(Button7Click)
-TORV_DELEGATE(ComboBox1Change)
-TORV_DELEGATE(ComboBox2Change)
-TORV_DELEGATE(ComboBox3Change)
-TORV_DELEGATE(CheckBox1Click)
+TORV_DELEGATE(Button1Click, resetModule)
+TORV_DELEGATE(Button2Click, toggleScanning)
+TORV_DELEGATE(Button3Click, writeBack)
+TORV_DELEGATE(Button4Click, nextAddress)
+TORV_DELEGATE(Button5Click, quit)
+TORV_DELEGATE(Button6Click, testBus)
+TORV_DELEGATE(Button7Click, toggleProgramme)
+TORV_DELEGATE(ComboBox1Change, changeModuleBaud)
+TORV_DELEGATE(ComboBox2Change, choosePort)
+TORV_DELEGATE(ComboBox3Change, changeModuleParity)
+TORV_DELEGATE(CheckBox1Click, switchAlarm)
 #undef TORV_DELEGATE
 
 void TForm1::UpDown1Click(UpDown::Button)
@@ -206,7 +199,7 @@ void TForm1::UpDown1Click(UpDown::Button)
     if (!console_ || ServingClock::serving())
         return;
     HandlerRun run(*this);
-    console_->UpDown1Click();
+    console_->chooseAddress();
 }
 
 void TForm1::Label11MouseEnter() { apply(torv::Console::ContactLinkLook(true)); }
@@ -217,35 +210,21 @@ void TForm1::Label11Click()
     if (ServingClock::serving())
         return;
     if (console_)
-        console_->Label11Click();
+        console_->openContactLink();
     else
         openLink(ui->Label11->text().toStdString());
 }
 
-// Spinners: the tenths ones rewrite their field; without a console the
-// window does it itself so it looks right on its own.
-#define TORV_SPINNER(handler, spinner, field, show) \
-    void TForm1::handler(UpDown::Button)            \
-    {                                               \
-        if (ServingClock::serving())                \
-            return;                                 \
-        if (console_)                               \
-            console_->handler();                    \
-        else                                        \
-            show(ui->spinner, ui->field);           \
-    }
-TORV_SPINNER(UpDown2Click, UpDown2, Edit2, showTenths)
-TORV_SPINNER(UpDown4Click, UpDown4, Edit4, showTenths)
-TORV_SPINNER(UpDown5Click, UpDown5, Edit5, showWhole)
-TORV_SPINNER(UpDown6Click, UpDown6, Edit6, showTenths)
-TORV_SPINNER(UpDown7Click, UpDown7, Edit7, showTenths)
-TORV_SPINNER(UpDown8Click, UpDown8, Edit8, showWhole)
-TORV_SPINNER(UpDown9Click, UpDown9, Edit9, showTenths)
-TORV_SPINNER(UpDown10Click, UpDown10, Edit10, showTenths)
-TORV_SPINNER(UpDown11Click, UpDown11, Edit11, showWhole)
-TORV_SPINNER(UpDown12Click, UpDown12, Edit12, showTenths)
-TORV_SPINNER(UpDown14Click, UpDown14, Edit14, showWhole)
-#undef TORV_SPINNER
+// Without a console the window rewrites the field itself, so it looks right on its own.
+void TForm1::UpDownClick(torv::Control spinner)
+{
+    if (ServingClock::serving())
+        return;
+    if (console_)
+        console_->spinnerMoved(spinner);
+    else
+        apply(torv::Console::SpinnerField(spinner, spinnerPosition(spinner.name()), torv::systemDecimalSeparator()));
+}
 
 void TForm1::refreshPortHints()
 {

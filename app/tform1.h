@@ -74,20 +74,11 @@ public slots:
     virtual void CheckBox1Click();
 
     virtual void UpDown1Click(UpDown::Button);
-    // Spinners of tenths fields rewrite their field as position x 0.1; the
-    // whole-number ones as the position. UpDown2Click is shared by many
-    // spinners and always rewrites Edit2 from UpDown2.
-    virtual void UpDown2Click(UpDown::Button);
-    virtual void UpDown4Click(UpDown::Button);
-    virtual void UpDown5Click(UpDown::Button);
-    virtual void UpDown6Click(UpDown::Button);
-    virtual void UpDown7Click(UpDown::Button);
-    virtual void UpDown8Click(UpDown::Button);
-    virtual void UpDown9Click(UpDown::Button);
-    virtual void UpDown10Click(UpDown::Button);
-    virtual void UpDown11Click(UpDown::Button);
-    virtual void UpDown12Click(UpDown::Button);
-    virtual void UpDown14Click(UpDown::Button);
+    // A parameter spinner's click, by the spinner whose field it rewrites
+    // (bindEvents' table): tenths fields as position x 0.1, whole-number ones
+    // as the position. Many spinners share UpDown2's and always rewrite Edit2
+    // from UpDown2.
+    virtual void UpDownClick(torv::Control spinner);
 
     // The contact link: open it; the hover look.
     virtual void Label11Click();

@@ -58,7 +58,7 @@ QString TForm1::askForParameterFile(bool saving)
     dialog.setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(QStringLiteral("json"));
     if (saving)
-        dialog.selectFile(QString::fromStdString(torv::ParameterSetFileName(console_->ActiveAddress)));
+        dialog.selectFile(QString::fromStdString(torv::ParameterSetFileName(console_->activeAddress())));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
@@ -71,7 +71,7 @@ void TForm1::SaveParametersClick()
         return;
     {
         HandlerRun run(*this);
-        if (!console_->ParameterSaveAllowed())
+        if (!console_->parameterSaveAllowed())
             return;
     }
     const QString path = askForParameterFile(true);
@@ -85,7 +85,7 @@ void TForm1::LoadParametersClick()
         return;
     {
         HandlerRun run(*this);
-        if (!console_->ParameterLoadAllowed())
+        if (!console_->parameterLoadAllowed())
             return;
     }
     const QString path = askForParameterFile(false);
@@ -98,7 +98,7 @@ void TForm1::SaveParameterSet(const QString& path)
     if (!console_ || ServingClock::serving())
         return;
     HandlerRun run(*this);
-    console_->SaveParameterSet(path.toStdString());
+    console_->saveParameterSet(path.toStdString());
 }
 
 void TForm1::LoadParameterSet(const QString& path)
@@ -106,7 +106,7 @@ void TForm1::LoadParameterSet(const QString& path)
     if (!console_ || ServingClock::serving())
         return;
     HandlerRun run(*this);
-    console_->LoadParameterSet(path.toStdString());
+    console_->loadParameterSet(path.toStdString());
 }
 
 // Opening the chart reads files only; it starts no bus work.
@@ -116,7 +116,7 @@ void TForm1::TrendChartClick()
         return;
     if (!trend_)
         trend_ = new TrendWindow(QDir::currentPath(), this);
-    trend_->showController(console_->ActiveAddress);
+    trend_->showController(console_->activeAddress());
     trend_->show();
     trend_->raise();
     trend_->activateWindow();
@@ -153,7 +153,7 @@ void TForm1::measured(const torv::drying_log::Row& row)
 void TForm1::followActiveController()
 {
     if (trend_ && console_ && !ServingClock::serving())
-        trend_->showController(console_->ActiveAddress);
+        trend_->showController(console_->activeAddress());
 }
 
 // Opening it reads the chamber list only; its scans start from the event loop.
@@ -171,7 +171,7 @@ void TForm1::PlantOverviewClick()
         };
         hooks.makeActive = [this](int address) { makeActive(address); };
         hooks.busTestFound = [this] {
-            return console_ && console_->BusTested ? console_->FoundAddresses : std::vector<std::uint8_t>{};
+            return console_ && console_->busTested() ? console_->foundAddresses() : std::vector<std::uint8_t>{};
         };
         hooks.nowUs = [this] { return console_->link().clock().nowUs(); };
         hooks.alarmRaised = [this](const std::string& text) { alarmRaised(text); };

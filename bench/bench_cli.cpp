@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "app/console/console.h"
-#include "app/console/headless_panel.h"
+#include "support/headless_panel.h"
 #include "controller/drying_log_writer.h"
 #include "cli_probe.h"
 #include "launch.h"
@@ -106,7 +106,6 @@ int main(int argc, char** argv)
         torv::testing::RecordingNotifier notifier;
         torv::ModbusLink link(settings, clock);
         link.workDir = dir.path();
-        link.Ustaw_COM();
         torv::SettingsFile settingsFile(notifier, dir.path());
         torv::HeadlessPanel panel;
         torv::Console console(link, settingsFile, notifier, panel);
@@ -115,15 +114,13 @@ int main(int argc, char** argv)
         console.onMeasurement = [&writer](std::uint8_t address, const torv::ImageRow& row, bool ok) {
             writer.record(address, row, ok ? torv::drying_log::Status::Ok : torv::drying_log::Status::Failed);
         };
-        console.ActiveAddress = 1;
-        console.ScanOn = true;
-        console.Timer1Timer();
+        console.start(); // no settings file: COM1 and controller 1, scanning once it answered
         const int scans = 10;
         const std::uint64_t t0 = clock.nowUs();
         for (int i = 0; i < scans; ++i)
-            console.Timer1Timer();
+            console.scanTick();
         windowScanMs = static_cast<double>(clock.nowUs() - t0) / 1000.0 / scans;
-        if (!link.ReplyOk) {
+        if (!console.scanning() || !console.station().lastAnswered()) {
             std::fprintf(stderr, "the window's scan failed\n");
             return 1;
         }

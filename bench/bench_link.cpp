@@ -41,13 +41,11 @@ public:
     // One transaction; its floor is 8 paced bytes plus the polls it waited.
     void read(std::uint8_t address, std::uint8_t start, std::uint8_t count, Result& r)
     {
-        link_.Read_Modbus_Byte(address, start, count);
-        account(r, torv::kReadPollMs);
+        account(r, torv::kReadPollMs, link_.Read_Modbus_Byte(address, start, count).ok());
     }
     void write(std::uint8_t address, std::uint8_t start, Result& r)
     {
-        link_.Load_Modbus_Byte(address, start, link_.imageWord(address, start));
-        account(r, torv::kWritePollMs);
+        account(r, torv::kWritePollMs, link_.Load_Modbus_Byte(address, start, link_.imageWord(address, start)).ok());
     }
     void delay(unsigned ms, Result& r)
     {
@@ -56,11 +54,11 @@ public:
     }
 
 private:
-    void account(Result& r, unsigned pollMs)
+    void account(Result& r, unsigned pollMs, bool answered)
     {
         r.floorMs += 8.0 * pauseMs_ + static_cast<double>(link_.lastPolls()) * pollMs;
         ++r.transactions;
-        r.ok += link_.ReplyOk ? 1 : 0;
+        r.ok += answered ? 1 : 0;
     }
     torv::ModbusLink& link_;
     unsigned pauseMs_;
@@ -179,12 +177,12 @@ int main(int argc, char** argv)
                     ++r.transactions;
                     r.ok += t.ok ? 1 : 0;
                 };
-                console.Button6Click();
-                r.floorMs += 40.0 * console.FoundCount;
+                console.testBus();
+                r.floorMs += 40.0 * console.foundAddresses().size();
                 link.onTransaction = nullptr;
             });
             print(s.name, "bus test (TEST MBUS), 3 controllers", busTest);
-            allOk = allOk && console.FoundCount == 3;
+            allOk = allOk && console.foundAddresses().size() == 3;
         }
         allOk = allOk && blockRead.ok == blockRead.transactions && write.ok == write.transactions && probe.ok == 3;
     }

@@ -93,7 +93,7 @@ struct Window {
     {
         form.show();
         form.OpenCommClick();
-        return console.DataLoaded;
+        return console.dataLoaded();
     }
 };
 

@@ -130,7 +130,7 @@ int main(int argc, char** argv)
         torv::SettingsFile settingsFile(notifier, dir.path());
         settingsFile.SaveSettings(settings);
         torv::Console console(link, settingsFile, notifier, form);
-        console.separator = torv::systemDecimalSeparator();
+        console.useSeparator(torv::systemDecimalSeparator());
         torv::bus_monitor::Recorder recorder;
         form.attach(&console);
         if (monitor) {
@@ -147,7 +147,7 @@ int main(int argc, char** argv)
                 return 1;
             }
         }
-        if (!console.DataLoaded) {
+        if (!console.dataLoaded()) {
             std::fprintf(stderr, "the start-up read failed at %s baud\n", s.name);
             return 1;
         }
@@ -158,14 +158,14 @@ int main(int argc, char** argv)
 
         const Result busTest = measure(clock, link, pauseMs, [&](Result& r) {
             form.Button6Click();
-            r.floorMs += 40.0 * console.FoundCount; // the block reads' pauses
+            r.floorMs += 40.0 * console.foundAddresses().size(); // the block reads' pauses
         });
         print(s.name, "bus test (TEST MBUS), 3 controllers", busTest);
 
-        if (console.ScanOn)
+        if (console.scanning())
             form.Button2Click(); // STOP: ZAPIS wants scanning off (the bus test leaves it off)
         notifier.boxes.clear();
-        form.apply(EveryRowChanged(link.image.row(console.ActiveAddress), console.separator));
+        form.apply(EveryRowChanged(link.image.row(console.activeAddress()), console.separator()));
         const Result zapis = measure(clock, link, pauseMs, [&](Result& r) {
             form.Button3Click();
             r.floorMs += 5.0 + 10.0 * r.writes + 40.0; // after the address read, each write, the block read
@@ -175,7 +175,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "box: %s\n", box.text.c_str());
         if (monitor && form.busMonitorWindow()->frames()->rowCount() == 0)
             allOk = false; // the monitor must have shown the frames it was open for
-        allOk = allOk && console.FoundCount == 3 && zapis.writes == 48 && zapis.ok == zapis.transactions;
+        allOk = allOk && console.foundAddresses().size() == 3 && zapis.writes == 48 && zapis.ok == zapis.transactions;
     }
     if (!allOk)
         std::printf("\nWARNING: the bus test did not find 3 controllers or ZAPIS did not write 48 rows cleanly\n");

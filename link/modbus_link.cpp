@@ -246,7 +246,7 @@ ModbusLink::Reply ModbusLink::report(std::uint8_t function, std::uint8_t address
         t.address = address;
         t.start = start;
         t.count = count;
-        t.ok = ReplyOk;
+        t.ok = outcome == Outcome::Ok;
         t.outcome = outcome;
         t.request = request_;
         t.reply = reply;
@@ -275,10 +275,8 @@ void ModbusLink::sendRequest(const std::uint8_t (&request)[6])
 
 ModbusLink::Reply ModbusLink::Read_Modbus_Byte(std::uint8_t address, std::uint8_t start, std::uint8_t count)
 {
-    if (!PortOpen || !port_ || !IsSlaveAddress(address)) {
-        ReplyOk = false;
+    if (!PortOpen || !port_ || !IsSlaveAddress(address))
         return {};
-    }
     awaitLateReply(address, 0x03, count);
     const std::uint8_t request[6] = {address, 0x03, 0x00, start, 0x00, count};
     sendRequest(request);
@@ -293,7 +291,6 @@ ModbusLink::Reply ModbusLink::Read_Modbus_Byte(std::uint8_t address, std::uint8_
         FrameBuffer[i] = rxOrZero(i);
     CRC16(headerAndData);
 
-    ReplyOk = false;
     if (!rxIs(0, address) || !rxIs(1, 0x03) || !rxIs(2, static_cast<std::uint8_t>(2u * count))) {
         notePossibleLateReply(address, 0x03, count, headerAndData + 2, kReadPollMs);
         return report(0x03, address, start, count, Outcome::BadHeader);
@@ -302,7 +299,6 @@ ModbusLink::Reply ModbusLink::Read_Modbus_Byte(std::uint8_t address, std::uint8_
         notePossibleLateReply(address, 0x03, count, headerAndData + 2, kReadPollMs);
         return report(0x03, address, start, count, Outcome::BadCrc);
     }
-    ReplyOk = true;
     for (std::size_t i = 0; i < dataBytes; ++i) {
         const int byteAddress = start + static_cast<int>(i);
         if (MemoryImage::holds(address, byteAddress))
@@ -320,10 +316,8 @@ std::uint16_t ModbusLink::imageWord(std::uint8_t address, std::uint8_t start) co
 
 ModbusLink::Reply ModbusLink::Load_Modbus_Byte(std::uint8_t address, std::uint8_t start, std::uint16_t value)
 {
-    if (!PortOpen || !port_ || !IsSlaveAddress(address)) {
-        ReplyOk = false;
+    if (!PortOpen || !port_ || !IsSlaveAddress(address))
         return {};
-    }
     awaitLateReply(address, 0x06, start);
     const std::uint8_t request[6] = {address, 0x06, 0x00, start, static_cast<std::uint8_t>(value >> 8),
                                      static_cast<std::uint8_t>(value & 0xFF)};
@@ -335,7 +329,6 @@ ModbusLink::Reply ModbusLink::Load_Modbus_Byte(std::uint8_t address, std::uint8_
         FrameBuffer[i] = rxOrZero(i);
     CRC16(6);
 
-    ReplyOk = false;
     if (!rxIs(0, address) || !rxIs(1, 0x06) || !rxIs(3, start)) {
         notePossibleLateReply(address, 0x06, start, 8, kWritePollMs);
         return report(0x06, address, start, 1, Outcome::BadHeader);
@@ -344,7 +337,6 @@ ModbusLink::Reply ModbusLink::Load_Modbus_Byte(std::uint8_t address, std::uint8_
         notePossibleLateReply(address, 0x06, start, 8, kWritePollMs);
         return report(0x06, address, start, 1, Outcome::BadCrc);
     }
-    ReplyOk = true;
     return report(0x06, address, start, 1, Outcome::Ok);
 }
 

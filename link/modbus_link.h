@@ -85,7 +85,6 @@ public:
     void DelayMs(unsigned ms);
 
     bool PortOpen = false;
-    bool ReplyOk = false;
     // The window keeps Quiet; torv-cli may choose Frame.
     ReplyRule replyRule = ReplyRule::Quiet;
     MemoryImage image;
@@ -103,7 +102,7 @@ public:
         std::uint8_t address;
         std::uint8_t start;
         std::uint8_t count;    // registers read; 1 for a write
-        bool ok;               // ReplyOk afterwards
+        bool ok;               // the reply was judged good
         Outcome outcome = Outcome::Ok;
         std::span<const std::uint8_t> request; // the 8 bytes sent
         std::span<const std::uint8_t> reply;   // what came (of noise, its first bytes)

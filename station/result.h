@@ -29,7 +29,7 @@ struct Exchange {
 
 // What a station operation did: every exchange in order, and the controller's
 // image row afterwards. `ok` is whether the operation's last transaction was
-// answered (the link's state the next write depends on); an operation that
+// answered (the station's state the next write depends on); an operation that
 // found nothing to send leaves it as it was.
 struct Result {
     std::uint8_t address = 0;

@@ -18,22 +18,25 @@ constexpr Control kContactLink = controls::Label(11);
 } // namespace
 
 Console::Console(ModbusLink& link, SettingsFile& settingsFile, Notifier& notifier, Panel& panel)
-    : separator(systemDecimalSeparator()), link_(link), settingsFile_(settingsFile), notifier_(notifier), panel_(panel)
+    : link_(link), settingsFile_(settingsFile), notifier_(notifier), panel_(panel), separator_(systemDecimalSeparator())
 {
     station_.onReportedFailure = [this](const Exchange& e) { ShowTransactionBox(notifier_, e.function, e.outcome); };
 }
 
 // ---- display updates -------------------------------------------------------
 
-void Console::scannerIndicators() { panel_.apply(ScannerIndicators(ScanOn)); }
+void Console::scannerIndicators() { panel_.apply(ScannerIndicators(scanOn_)); }
 
-void Console::linkIndicator(const char* failureText) { panel_.apply(LinkIndicator(link_.ReplyOk, failureText)); }
+void Console::linkIndicator(const char* failureText)
+{
+    panel_.apply(LinkIndicator(station_.lastAnswered(), failureText));
+}
 
 void Console::errorCounterDisplay(const char* prefix, bool counting)
 {
-    if (counting && !link_.ReplyOk)
-        ++ErrorCount; // 16-bit: 65535 + 1 wraps to 0
-    panel_.apply(ErrorCounterDisplay(prefix, ErrorCount));
+    if (counting && !station_.lastAnswered())
+        ++errorCount_; // 16-bit: 65535 + 1 wraps to 0
+    panel_.apply(ErrorCounterDisplay(prefix, errorCount_));
 }
 
 void Console::addressIndicator(bool ok)
@@ -46,14 +49,14 @@ void Console::addressIndicator(bool ok)
 
 // ---- views -----------------------------------------------------------------
 
-void Console::View_Temp() { panel_.apply(torv::View_Temp(row(), separator)); }
+void Console::viewTemp() { panel_.apply(View_Temp(row(), separator_)); }
 
-void Console::View_Data()
+void Console::viewData()
 {
     // The check box at the end of the fields may write the alarm byte; the
     // status controls then show that write's outcome.
-    panel_.apply(View_Data_Fields(row(), separator));
-    panel_.apply(View_Data_Status({ScanOn, link_.ReplyOk, ErrorCount}));
+    panel_.apply(View_Data_Fields(row(), separator_));
+    panel_.apply(View_Data_Status({scanOn_, station_.lastAnswered(), errorCount_}));
 }
 
 // ---- shared routines -------------------------------------------------------
@@ -64,52 +67,52 @@ void Console::measured(std::uint8_t address, bool ok)
         onMeasurement(address, link_.image.row(address), ok);
 }
 
-void Console::Read_Data_Modul()
+void Console::readModule()
 {
-    if (!ScanOn) {
-        if (station_.readModule(ActiveAddress).ok) {
-            measured(ActiveAddress, true);
-            View_Data();
-            DataLoaded = true;
-            ErrorCount = 0;
+    if (!scanOn_) {
+        if (station_.readModule(activeAddress_).ok) {
+            measured(activeAddress_, true);
+            viewData();
+            dataLoaded_ = true;
+            errorCount_ = 0;
         } else {
-            DataLoaded = false;
+            dataLoaded_ = false;
         }
     }
     scannerIndicators();
-    Scan_ModBus();
+    scan();
     linkIndicator(texts::kLinkError);
     errorCounterDisplay(texts::kErrorsPrefixRead, true);
-    addressIndicator(link_.ReplyOk);
+    addressIndicator(station_.lastAnswered());
 }
 
-void Console::Scan_ModBus()
+void Console::scan()
 {
-    if (!ScanOn)
+    if (!scanOn_)
         return;
-    const Result scan = station_.scan(ActiveAddress);
+    const Result scan = station_.scan(activeAddress_);
     if (scan.ok)
-        View_Temp();
+        viewTemp();
     // The log and the chart take only what this scan read.
-    measured(ActiveAddress, scan.allAnswered());
+    measured(activeAddress_, scan.allAnswered());
     linkIndicator(texts::kScanLinkError);
     // Only the connection label of the scanner indicators.
-    const ControlChanges scanner = ScannerIndicators(ScanOn);
+    const ControlChanges scanner = ScannerIndicators(scanOn_);
     panel_.apply(ControlChanges(scanner.end() - 2, scanner.end()));
     errorCounterDisplay(texts::kErrorsPrefixScan, true);
 }
 
 // ---- start-up, scanning, port, exit ----------------------------------------
 
-void Console::OpenCommClick()
+void Console::start()
 {
     if (started_)
         return;
     started_ = true;
     PortSettings& s = settings();
     settingsFile_.LoadSettings(s);
-    ActiveAddress = s.ModuleAddress;
-    DataLoaded = false;
+    activeAddress_ = s.ModuleAddress;
+    dataLoaded_ = false;
     panel_.apply({SetValue(controls::ComboBox(1), Property::ListIndex, s.BaudIndex),
                   SetValue(controls::ComboBox(2), Property::ListIndex, s.ComIndex),
                   SetValue(controls::ComboBox(3), Property::ListIndex, s.ParityIndex),
@@ -118,31 +121,31 @@ void Console::OpenCommClick()
     openPort();
     tellParityLeftOff();
     link_.DelayMs(20);
-    Read_Data_Modul();
-    ScanOn = link_.ReplyOk;
+    readModule();
+    scanOn_ = station_.lastAnswered();
     scannerIndicators();
 }
 
-void Console::Button2Click()
+void Console::toggleScanning()
 {
-    Read_Data_Modul();
-    if (ScanOn)
-        ScanOn = false;
-    else if (link_.ReplyOk)
-        ScanOn = true;
+    readModule();
+    if (scanOn_)
+        scanOn_ = false;
+    else if (station_.lastAnswered())
+        scanOn_ = true;
     scannerIndicators();
-    Scan_ModBus();
+    scan();
 }
 
-void Console::Timer1Timer() { Scan_ModBus(); }
+void Console::scanTick() { scan(); }
 
-void Console::ComboBox2Change()
+void Console::choosePort()
 {
     settings().ComIndex = static_cast<std::uint8_t>(panel_.listIndex(controls::ComboBox(2)));
-    SaveAndReopenPort();
+    saveAndReopenPort();
 }
 
-void Console::SaveAndReopenPort()
+void Console::saveAndReopenPort()
 {
     settingsFile_.SaveSettings(settings());
     link_.CloseHandle();
@@ -165,7 +168,7 @@ void Console::tellParityLeftOff()
                  texts::kParityLeftOff);
 }
 
-void Console::Button5Click()
+void Console::quit()
 {
     if (!notifier_.question(texts::kExitQuestion, texts::kExitCaption))
         return;
@@ -173,7 +176,7 @@ void Console::Button5Click()
     panel_.closeWindow();
 }
 
-void Console::Label11Click() { panel_.openLink(panel_.text(kContactLink)); }
+void Console::openContactLink() { panel_.openLink(panel_.text(kContactLink)); }
 
 ControlChanges Console::ContactLinkLook(bool hover)
 {
@@ -181,36 +184,30 @@ ControlChanges Console::ContactLinkLook(bool hover)
             SetValue(kContactLink, Property::Underline, hover ? 1 : 0)};
 }
 
-void Console::Label11MouseEnter() { panel_.apply(ContactLinkLook(true)); }
-
-void Console::Label11MouseLeave() { panel_.apply(ContactLinkLook(false)); }
-
 // ---- bus test and address selection ----------------------------------------
 
-void Console::Read_Data_AllModul()
+void Console::busTest()
 {
-    ScanOn = false;
-    const std::uint8_t previous = ActiveAddress;
-    FoundCount = 0;
-    BusTested = false;
-    FoundIndex = 0;
-    FoundAddresses.clear();
+    scanOn_ = false;
+    const std::uint8_t previous = activeAddress_;
+    busTested_ = false;
+    foundIndex_ = 0;
+    foundAddresses_.clear();
     panel_.apply({SetValue(controls::ProgressBar1, Property::ProgressMax, kMaxAddress)});
     station_.busTest([&](const BusTestStep& step) {
         if (step.found) {
             measured(step.address, true);
-            FoundAddresses.push_back(step.address);
+            foundAddresses_.push_back(step.address);
             if (step.address == previous)
-                FoundIndex = static_cast<std::uint8_t>(FoundAddresses.size() - 1);
-            ++FoundCount;
+                foundIndex_ = foundAddresses_.size() - 1;
         }
         panel_.apply({SetValue(controls::ProgressBar1, Property::ProgressStep, 1)});
         panel_.repaintNow();
     });
-    if (FoundCount > 0) {
-        BusTested = true;
+    if (!foundAddresses_.empty()) {
+        busTested_ = true;
         panel_.apply({SetValue(controls::Label(26), Property::FontColor, colours::kBlue),
-                      SetText(controls::Label(26), texts::kBusTestOk + std::to_string(FoundCount))});
+                      SetText(controls::Label(26), texts::kBusTestOk + std::to_string(foundAddresses_.size()))});
     } else {
         panel_.apply({SetText(controls::Label(26), texts::kBusTestNone)});
     }
@@ -218,29 +215,26 @@ void Console::Read_Data_AllModul()
     scannerIndicators();
 }
 
-void Console::Button6Click() { Read_Data_AllModul(); }
+void Console::testBus() { busTest(); }
 
-void Console::Button4Click()
+void Console::nextAddress()
 {
-    if (!BusTested) {
+    if (!busTested_) {
         notifier_.notice(texts::kWaitBox, texts::kWaitCaption);
         panel_.apply({SetText(controls::Label(26), texts::kBusTestRunning)});
         panel_.repaintNow();
-        Read_Data_AllModul();
+        busTest();
         return;
     }
-    FoundIndex = static_cast<std::uint8_t>(FoundIndex + 1);
-    if (FoundIndex == FoundCount)
-        FoundIndex = 0;
-    if (FoundIndex >= FoundAddresses.size())
-        return; // nothing found: BusTested would be false
-    ActiveAddress = FoundAddresses[FoundIndex];
-    settings().ModuleAddress = ActiveAddress;
+    // A bus test that found controllers leaves at least one address.
+    foundIndex_ = (foundIndex_ + 1) % foundAddresses_.size();
+    activeAddress_ = foundAddresses_[foundIndex_];
+    settings().ModuleAddress = activeAddress_;
     settingsFile_.SaveSettings(settings());
-    View_Data();
+    viewData();
 }
 
-void Console::UpDown1Click()
+void Console::chooseAddress()
 {
     PortSettings& s = settings();
     s.ModuleAddress = static_cast<std::uint8_t>(std::stoi("0" + panel_.text(controls::Edit(1))) & 0xFF);
@@ -248,19 +242,19 @@ void Console::UpDown1Click()
         addressIndicator(false);
         return;
     }
-    ActiveAddress = s.ModuleAddress;
+    activeAddress_ = s.ModuleAddress;
     settingsFile_.SaveSettings(s);
-    if (!ScanOn) {
+    if (!scanOn_) {
         link_.DelayMs(5);
-        Read_Data_Modul();
-        ScanOn = true;
-        Scan_ModBus();
-        ScanOn = false;
+        readModule();
+        scanOn_ = true;
+        scan();
+        scanOn_ = false;
     } else {
-        ScanOn = false;
-        Read_Data_Modul();
-        ScanOn = true;
-        Scan_ModBus();
+        scanOn_ = false;
+        readModule();
+        scanOn_ = true;
+        scan();
         // The scans go on: the indicators the module read painted off say so.
         scannerIndicators();
     }
@@ -269,8 +263,6 @@ void Console::UpDown1Click()
 
 // ---- alarm switch ----------------------------------------------------------
 
-void Console::CheckBox1Click() { Load_CheckBox(); }
-
-void Console::Load_CheckBox() { station_.writeAlarm(ActiveAddress, panel_.checked(controls::CheckBox1)); }
+void Console::switchAlarm() { station_.writeAlarm(activeAddress_, panel_.checked(controls::CheckBox1)); }
 
 } // namespace torv

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -12,118 +13,107 @@
 #include "settings/settings_file.h"
 #include "station/station.h"
 #include "texts/bus_texts.h"
+#include "texts/console_texts.h"
 #include "texts/notifier.h"
 
 namespace torv {
 
-namespace texts {
-inline constexpr const char* kAddressActive = "Adr.aktywny";
-inline constexpr const char* kAddressInactive = "Adr.nieaktywny";
-inline constexpr const char* kExitQuestion = "Czy zakończyć program?";
-inline constexpr const char* kExitCaption = "Koniec pracy...";
-inline constexpr const char* kBusTestRunning = "Trwa test sieci MODBUS, proszę czekać....";
-inline constexpr const char* kWaitBox = "Automatyczne testowanie magistrali ModBUS...";
-inline constexpr const char* kWaitCaption = "Proszę czekać !!!";
-inline constexpr const char* kNotLoaded = "Nie wczytano danych z modułu !!!";
-inline constexpr const char* kScanningOn = "Wyłącz skanowanie wyników pomiarów !!!";
-} // namespace texts
-
 // The operator console without the widget toolkit: the program-wide state of
-// the main window and its handlers. A handler gathers what the controls
-// show, has the station do the line work, paints the result and asks or
-// tells the operator. Every handler runs to its end; bus work blocks in the
-// transactions.
+// the main window and what the operator can ask of it. Each request gathers
+// what the controls show, has the station do the line work, paints the
+// result and asks or tells the operator. Every request runs to its end; bus
+// work blocks in the transactions.
 class Console {
 public:
     Console(ModbusLink& link, SettingsFile& settingsFile, Notifier& notifier, Panel& panel);
 
-    // State owned by the window for the whole run.
-    bool ScanOn = false;
-    bool DataLoaded = false;
-    std::uint16_t ErrorCount = 0;
-    std::uint8_t ActiveAddress = 1;
-    std::vector<std::uint8_t> FoundAddresses;
-    std::uint8_t FoundCount = 0;
-    std::uint8_t FoundIndex = 0;
-    bool BusTested = false;
-
-    // Decimal separator of every number shown or read (the locale's).
-    std::string separator;
-
-    PortSettings& settings() { return link_.settings(); }
-    ModbusLink& link() { return link_; }
-    Station& station() { return station_; }
-
-    // Start-up, scanning, port, exit, contact link.
-    void OpenCommClick();
-    void Button2Click();
-    void Timer1Timer();
-    void ComboBox2Change();
-    void Button5Click();
-    void Label11Click();
-    void Label11MouseEnter();
-    void Label11MouseLeave();
-    // The contact link's look: red and underlined under the pointer, else purple.
+    // Start-up, once: the saved settings shown, the port opened, the module
+    // read, and scanning on when it answered.
+    void start();
+    // START/STOP: the module read anew, then scanning switched.
+    void toggleScanning();
+    // The periodic tick: a measurement scan while scanning is on.
+    void scanTick();
+    // The port list changed: saved, and the port reopened.
+    void choosePort();
+    // Asked first; the port closed and the window with it.
+    void quit();
+    // The contact link handed to the desktop, and its look under the pointer.
+    void openContactLink();
     static ControlChanges ContactLinkLook(bool hover);
-    // Bus test and address selection.
-    void Button6Click();
-    void Button4Click();
-    void UpDown1Click();
-    // The alarm check box (also run when a refresh changes its tick).
-    void CheckBox1Click();
-    // Write-back, module baud rate and parity, programme start/stop, reset.
-    void Button3Click();
-    void ComboBox1Change();
-    void ComboBox3Change();
-    void Button7Click();
-    void Button1Click();
+    // Every address asked; the found ones become the address list.
+    void testBus();
+    // The next found address made active (the bus tested first when it was not).
+    void nextAddress();
+    // The address the address field shows, made active when a controller answers there.
+    void chooseAddress();
+    // The alarm tick written to the controller (also when a refresh changes the tick).
+    void switchAlarm();
+    // ZAPIS: the address change and the edited rows written, each read back.
+    void writeBack();
+    // The module's baud rate and parity lists: asked, written, the port follows.
+    void changeModuleBaud();
+    void changeModuleParity();
+    // The controller's programme started or stopped, as it stands.
+    void toggleProgramme();
+    // The controller restarted, asked first.
+    void resetModule();
+    // A parameter spinner has moved: its field shows the new position (tenths
+    // spinners in tenths).
+    void spinnerMoved(Control spinner);
+    // The field `spinner` rewrites when at `position`; nothing for a spinner
+    // no field of the memory map is attached to.
+    static ControlChanges SpinnerField(Control spinner, int position, const std::string& separator);
+
     // Parameter sets. Saving takes what the parameter and programme controls
     // show now; loading moves them as the operator would and sends nothing
     // but a changed alarm tick: ZAPIS then writes what differs. Whether
     // either may start now (a module read first; loading also with scanning
     // off, since a scan repaints the programme); the notice says why not.
-    bool ParameterSaveAllowed();
-    bool ParameterLoadAllowed();
+    bool parameterSaveAllowed();
+    bool parameterLoadAllowed();
     // True when the file was written, or taken into the controls.
-    bool SaveParameterSet(const std::string& path);
-    bool LoadParameterSet(const std::string& path);
+    bool saveParameterSet(const std::string& path);
+    bool loadParameterSet(const std::string& path);
     // A set already read and checked, loaded as from `path` (named in the
     // notice), so a caller giving it to many controllers reads the file once.
-    bool LoadParameterSet(const ParameterSet& set, const std::string& path);
-    // Spinner click handlers, run after the spinner has moved; the tenths
-    // ones rewrite their field from the position.
-    void UpDown2Click();
-    void UpDown4Click();
-    void UpDown5Click();
-    void UpDown6Click();
-    void UpDown7Click();
-    void UpDown8Click();
-    void UpDown9Click();
-    void UpDown10Click();
-    void UpDown11Click();
-    void UpDown12Click();
-    void UpDown14Click();
+    bool loadParameterSet(const ParameterSet& set, const std::string& path);
 
-    void Read_Data_Modul();
-    void Scan_ModBus();
-    void Read_Data_AllModul();
-    void View_Temp();
-    void View_Data();
-    void Load_CheckBox();
+    // What the window holds for the whole run.
+    bool scanning() const { return scanOn_; }
+    // The active controller's memory was read whole since it became active.
+    bool dataLoaded() const { return dataLoaded_; }
+    std::uint16_t errorCount() const { return errorCount_; }
+    std::uint8_t activeAddress() const { return activeAddress_; }
+    // A bus test found controllers; the addresses it found, in address order.
+    bool busTested() const { return busTested_; }
+    const std::vector<std::uint8_t>& foundAddresses() const { return foundAddresses_; }
+    // Where the active address stands among them (0 when it is not there).
+    std::size_t foundIndex() const { return foundIndex_; }
+
+    // Decimal separator of every number shown or read (the locale's by default).
+    const std::string& separator() const { return separator_; }
+    void useSeparator(const std::string& separator) { separator_ = separator; }
+
+    PortSettings& settings() { return link_.settings(); }
+    ModbusLink& link() { return link_; }
+    Station& station() { return station_; }
+
     // Told of every measurement scan, answered (`ok`) or not, and of every
     // block read that succeeded, with the controller's image row; the drying
     // log hangs here. It must not touch the bus.
     using MeasurementObserver = std::function<void(std::uint8_t address, const ImageRow& row, bool ok)>;
     MeasurementObserver onMeasurement;
-    // Asked by ZAPIS before each row's write and before its final read, so
-    // after the read-back of the row before: true ends the write-back there.
-    // For a caller without a window that is told to stop; the window never sets it.
-    std::function<bool()> writeBackCancelled;
 
 private:
-    const ImageRow& row() const { return link_.image.row(ActiveAddress); }
+    const ImageRow& row() const { return link_.image.row(activeAddress_); }
+    void readModule();
+    void scan();
+    void busTest();
+    void viewTemp();
+    void viewData();
     // The end of every port, baud or parity change: remember it, reopen the port.
-    void SaveAndReopenPort();
+    void saveAndReopenPort();
     // Opens the settings' port; one that cannot be had is beeped and boxed.
     void openPort();
     // Once a run, on stderr: a port opened without the parity chosen.
@@ -139,6 +129,14 @@ private:
     SettingsFile& settingsFile_;
     Notifier& notifier_;
     Panel& panel_;
+    std::string separator_;
+    bool scanOn_ = false;
+    bool dataLoaded_ = false;
+    std::uint16_t errorCount_ = 0;
+    std::uint8_t activeAddress_ = 1;
+    std::vector<std::uint8_t> foundAddresses_;
+    std::size_t foundIndex_ = 0;
+    bool busTested_ = false;
     bool started_ = false;
     bool parityLeftOffTold_ = false;
 };

@@ -31,36 +31,36 @@ std::string lines(const std::string& heading, const std::vector<std::string>& pr
 
 } // namespace
 
-bool Console::ParameterSaveAllowed()
+bool Console::parameterSaveAllowed()
 {
-    if (DataLoaded)
+    if (dataLoaded_)
         return true;
     notifier_.notice(texts::kNotLoaded, texts::kCaptionWarning);
     return false;
 }
 
-bool Console::ParameterLoadAllowed()
+bool Console::parameterLoadAllowed()
 {
-    if (!ParameterSaveAllowed())
+    if (!parameterSaveAllowed())
         return false;
     // STOP's last scan and every tick repaint the programme and set values
     // from the controller, over what a set had put there.
-    if (ScanOn) {
+    if (scanOn_) {
         notifier_.notice(texts::kScanningOn, texts::kCaptionWarning);
         return false;
     }
     return true;
 }
 
-bool Console::SaveParameterSet(const std::string& path)
+bool Console::saveParameterSet(const std::string& path)
 {
-    if (!ParameterSaveAllowed())
+    if (!parameterSaveAllowed())
         return false;
     // The bytes ZAPIS would leave in the controller: an untouched field
     // stands for the byte it was made from, however it shows it.
     ImageRow shown = row();
     for (const WriteBackRow& r : WriteBackTable())
-        if (const std::optional<std::int16_t> value = RowValue(r, panel_, row(), separator))
+        if (const std::optional<std::int16_t> value = RowValue(r, panel_, row(), separator_))
             shown[static_cast<std::size_t>(r.byte - kFirstByte)] = Low8(*value);
     shown[static_cast<std::size_t>(kAlarmBuzzer - kFirstByte)] = panel_.checked(controls::CheckBox1) ? 1 : 0;
 
@@ -69,7 +69,7 @@ bool Console::SaveParameterSet(const std::string& path)
         notifier_.notice(lines(texts::kSetOutOfRange, result.problems), texts::kCaptionWarning);
         return false;
     }
-    result.set.sourceAddress = ActiveAddress;
+    result.set.sourceAddress = activeAddress_;
     result.set.saved = ParameterSetTimestamp();
     std::string error;
     if (!WriteParameterSetFile(path, result.set, error)) {
@@ -80,24 +80,24 @@ bool Console::SaveParameterSet(const std::string& path)
     return true;
 }
 
-bool Console::LoadParameterSet(const std::string& path)
+bool Console::loadParameterSet(const std::string& path)
 {
-    if (!ParameterLoadAllowed())
+    if (!parameterLoadAllowed())
         return false;
     const ParameterSetResult result = ReadParameterSetFile(path);
     if (!result.ok()) {
         notifier_.notice(lines(texts::kSetNotRead + fileName(path) + ":", result.problems), texts::kCaptionWarning);
         return false;
     }
-    return LoadParameterSet(result.set, path);
+    return loadParameterSet(result.set, path);
 }
 
-bool Console::LoadParameterSet(const ParameterSet& set, const std::string& path)
+bool Console::loadParameterSet(const ParameterSet& set, const std::string& path)
 {
-    if (!ParameterLoadAllowed())
+    if (!parameterLoadAllowed())
         return false;
     // A changed alarm tick is written at once, as the operator's click is.
-    panel_.apply(ParameterSetChanges(set, separator));
+    panel_.apply(ParameterSetChanges(set, separator_));
     notifier_.notice(lines(texts::kSetRead + fileName(path), {texts::kSetReadNext}), kReadCaption);
     return true;
 }

@@ -20,9 +20,9 @@ constexpr const char* kResetCaption = "RESET MODUŁU !!!";
 
 } // namespace
 
-void Console::Button7Click()
+void Console::toggleProgramme()
 {
-    const ProgrammeState state = station_.readProgrammeState(ActiveAddress);
+    const ProgrammeState state = station_.readProgrammeState(activeAddress_);
     if (!state.ok)
         return;
     if (state.running) {
@@ -30,7 +30,7 @@ void Console::Button7Click()
             return;
         // Without an answer to its first read the command never left; that
         // read's box said why.
-        if (!station_.programmeCommand(ActiveAddress).wrote())
+        if (!station_.programmeCommand(activeAddress_).wrote())
             return;
         notifier_.notice(kStopped, kStoppedCaption);
     } else {
@@ -41,18 +41,18 @@ void Console::Button7Click()
             notifier_.notice(kNoSteps, kNoStepsCaption);
             return;
         }
-        if (!station_.programmeCommand(ActiveAddress).wrote())
+        if (!station_.programmeCommand(activeAddress_).wrote())
             return;
         notifier_.notice(kStarted, kStartedCaption);
     }
-    station_.readProgramme(ActiveAddress);
-    View_Temp();
+    station_.readProgramme(activeAddress_);
+    viewTemp();
 }
 
-void Console::Button1Click()
+void Console::resetModule()
 {
     if (notifier_.question(kResetQuestion, kResetCaption))
-        station_.reset(ActiveAddress);
+        station_.reset(activeAddress_);
 }
 
 } // namespace torv

@@ -62,18 +62,18 @@ std::optional<std::int16_t> AddressFieldValue(const Panel& panel, const std::str
 
 } // namespace
 
-void Console::Button3Click()
+void Console::writeBack()
 {
-    if (!DataLoaded) {
+    if (!dataLoaded_) {
         notifier_.notice(texts::kNotLoaded, texts::kCaptionWarning);
         return;
     }
-    if (ScanOn) {
+    if (scanOn_) {
         notifier_.notice(texts::kScanningOn, texts::kCaptionWarning);
         return;
     }
     WriteBackRequest request;
-    if (const std::optional<std::int16_t> wanted = AddressFieldValue(panel_, separator))
+    if (const std::optional<std::int16_t> wanted = AddressFieldValue(panel_, separator_))
         request.newAddress = static_cast<std::uint8_t>(*wanted & 0xFF);
     const std::string field = panel_.text(controls::Edit(1));
     request.confirmAddressChange = [&](std::uint8_t oldAddress) {
@@ -87,8 +87,8 @@ void Console::Button3Click()
             return;
         }
         // The address actually written, so the saved settings find it.
-        ActiveAddress = *request.newAddress;
-        settings().ModuleAddress = ActiveAddress;
+        activeAddress_ = *request.newAddress;
+        settings().ModuleAddress = activeAddress_;
     };
     request.addressConfirmed = [&] {
         notifier_.notice(kAddressChanged + field + kAddressChangedEnd, kWriteOkCaption);
@@ -97,36 +97,34 @@ void Console::Button3Click()
     // The rows as the operator leaves them: each field judged against the
     // byte the view made it from.
     for (const WriteBackRow& row : WriteBackTable())
-        if (const std::optional<std::int16_t> value = RowValue(row, panel_, this->row(), separator))
+        if (const std::optional<std::int16_t> value = RowValue(row, panel_, this->row(), separator_))
             request.rows.push_back({row.byte, static_cast<std::uint8_t>(*value & 0xFF)});
-    request.stop = [this] { return writeBackCancelled && writeBackCancelled(); };
 
-    if (station_.writeBack(ActiveAddress, request).stopped)
-        return;
-    Read_Data_Modul();
-    View_Data();
+    station_.writeBack(activeAddress_, request);
+    readModule();
+    viewData();
 }
 
-void Console::ComboBox1Change()
+void Console::changeModuleBaud()
 {
     const int index = panel_.listIndex(controls::ComboBox(1));
     if (index < 0)
         return;
     if (notifier_.question(kBaudQuestion, kLineCaption))
-        station_.changeBaud(ActiveAddress, index);
+        station_.changeBaud(activeAddress_, index);
     settings().BaudIndex = static_cast<std::uint8_t>(index);
-    SaveAndReopenPort();
+    saveAndReopenPort();
 }
 
-void Console::ComboBox3Change()
+void Console::changeModuleParity()
 {
     const int index = panel_.listIndex(controls::ComboBox(3));
     if (index < 0)
         return;
     if (notifier_.question(kParityQuestion, kLineCaption))
-        station_.changeParity(ActiveAddress, index);
+        station_.changeParity(activeAddress_, index);
     settings().ParityIndex = static_cast<std::uint8_t>(index);
-    SaveAndReopenPort();
+    saveAndReopenPort();
 }
 
 } // namespace torv

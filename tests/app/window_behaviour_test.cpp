@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSet>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -51,13 +52,12 @@ public:
     RECORD(TrendChartClick)
     RECORD(BusMonitorClick)
 #undef RECORD
-#define RECORD_SPIN(name) \
-    void name(UpDown::Button b) override { calls << #name; TForm1::name(b); }
-    RECORD_SPIN(UpDown2Click)
-    RECORD_SPIN(UpDown4Click)
-    RECORD_SPIN(UpDown5Click)
-    RECORD_SPIN(UpDown7Click)
-#undef RECORD_SPIN
+    // Under the name of the spinner whose field the click rewrites: "UpDown2Click".
+    void UpDownClick(torv::Control spinner) override
+    {
+        calls << QString::fromStdString(spinner.name()) + "Click";
+        TForm1::UpDownClick(spinner);
+    }
     void UpDown1Click(UpDown::Button) override { calls << "UpDown1Click"; }
 };
 
@@ -106,6 +106,7 @@ private slots:
     void fieldsCannotBeTypedInto();
     void positionSetByTheProgramRaisesNoClick();
     void sharedHandlerRewritesOnlyEdit2();
+    void everySpinnerReachesItsHandler();
     void listChangeComesOnlyFromTheOperator();
     void openedListShowsEightItems();
     void checkBoxRunsItsHandlerForProgramChangesToo();
@@ -280,6 +281,20 @@ void WindowBehaviourTest::sharedHandlerRewritesOnlyEdit2()
     form->ui->UpDown16->step(UpDown::Button::Up);
     QCOMPARE(form->ui->Edit16->text(), QString("11"));
     QCOMPARE(form->calls, QStringList({"UpDown2Click", "UpDown2Click"}));
+}
+
+void WindowBehaviourTest::everySpinnerReachesItsHandler()
+{
+    // The form's wiring: the address and parameter spinners their own
+    // handler, the rest of the sheet UpDown2's, three spinners none.
+    const QSet<int> own = {1, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12, 14}, none = {13, 16, 17};
+    for (int n = 1; n <= 47; ++n) {
+        form->calls.clear();
+        form->findChild<UpDown*>(QStringLiteral("UpDown%1").arg(n))->step(UpDown::Button::Up);
+        const QStringList expected =
+            none.contains(n) ? QStringList{} : QStringList{QStringLiteral("UpDown%1Click").arg(own.contains(n) ? n : 2)};
+        QCOMPARE(form->calls, expected);
+    }
 }
 
 void WindowBehaviourTest::listChangeComesOnlyFromTheOperator()

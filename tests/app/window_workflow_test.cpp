@@ -258,7 +258,7 @@ void WindowWorkflowTest::stopWithSilentControllerCountsTwo()
     QCOMPARE(tool.form.ui->Label36->text(), QString("Błędy MODBUS=2"));
     QCOMPARE(tool.form.ui->Label35->text(), QString("ModBUS ERROR !!!"));
     QCOMPARE(tool.form.ui->Button2->text(), QString("&START"));
-    QVERIFY(!tool.session.console.ScanOn);
+    QVERIFY(!tool.session.console.scanning());
 }
 
 void WindowWorkflowTest::ticksWhileOffSendNothing()
@@ -435,7 +435,7 @@ struct InProcessTool {
         };
         settings.ModuleAddress = address;
         settingsFile.SaveSettings(settings);
-        console.separator = std::string(","); // (assigning the literal trips a false -Wrestrict in GCC 12)
+        console.useSeparator(",");
         form.attach(&console);
         form.Timer1->stop();
     }
@@ -453,7 +453,7 @@ void WindowWorkflowTest::busWorkServesTheWindowNotTheOperator()
     auto& busTime = tool.busTime;
     auto& console = tool.console;
     form.show();
-    QTRY_VERIFY(console.DataLoaded); // start-up read controller 3
+    QTRY_VERIFY(console.dataLoaded()); // start-up read controller 3
     auto* ui = form.ui;
     int operatorInput = 0; // what reached the controls at all
     connect(ui->UpDown5, &UpDown::clicked, &form, [&] { ++operatorInput; });
@@ -475,7 +475,7 @@ void WindowWorkflowTest::busWorkServesTheWindowNotTheOperator()
     form.Timer1->stop();
     const std::uint64_t ended = busTime.nowUs();
 
-    QCOMPARE(console.FoundCount, std::uint8_t{1});
+    QCOMPARE(console.foundAddresses().size(), std::size_t{1});
     QCOMPARE(pointer, Qt::BusyCursor);
     QVERIFY(QGuiApplication::overrideCursor() == nullptr);
     QVERIFY(watch.paintedAt != 0);
@@ -506,7 +506,7 @@ void WindowWorkflowTest::plantOverviewScansGivesWayAndRaisesAlarms()
     std::vector<std::pair<int, bool>> logged;
     tool.console.onMeasurement = [&](std::uint8_t address, const torv::ImageRow&, bool ok) { logged.emplace_back(address, ok); };
     form.show();
-    QTRY_VERIFY(tool.console.DataLoaded);
+    QTRY_VERIFY(tool.console.dataLoaded());
     logged.clear();
     auto* action = form.findChild<QAction*>("PlantOverviewAction");
     QVERIFY(action);
@@ -539,8 +539,8 @@ void WindowWorkflowTest::plantOverviewScansGivesWayAndRaisesAlarms()
     QTimer::singleShot(0, &form, [&] { QTest::mouseClick(form.ui->Button2, Qt::LeftButton); });
     overview->scanNow();
     QCOMPARE(line.find(1)->requests(), before + 1);
-    QVERIFY(tool.console.ScanOn);
-    QTRY_VERIFY(!tool.console.ScanOn);
+    QVERIFY(tool.console.scanning());
+    QTRY_VERIFY(!tool.console.scanning());
     QCOMPARE(logged.size(), 4u); // STOP's own last scan; the stopped one is not logged
     overview->scanNow();
     QCOMPARE(logged.back(), (std::pair<int, bool>{1, true}));
@@ -555,7 +555,7 @@ void WindowWorkflowTest::plantOverviewScansGivesWayAndRaisesAlarms()
     QTRY_COMPARE(boxes.seen.size(), 1); // "no TEST MBUS yet", once the scan gave way
 
     QTest::mouseDClick(overview->tile(3), Qt::LeftButton);
-    QCOMPARE(tool.console.ActiveAddress, std::uint8_t{3});
+    QCOMPARE(tool.console.activeAddress(), std::uint8_t{3});
     QCOMPARE(form.ui->Edit1->text(), QString("3"));
 
     // TEST MBUS's finds join the list; a removed chamber's tile goes.
@@ -638,7 +638,7 @@ void WindowWorkflowTest::plantOverviewHandsAKeptClickOverWhole()
     InProcessTool<TForm1, torv::VirtualClock> tool(line, 1);
     auto& form = tool.form;
     form.show();
-    QTRY_VERIFY(tool.console.DataLoaded);
+    QTRY_VERIFY(tool.console.dataLoaded());
     form.findChild<QAction*>("PlantOverviewAction")->trigger();
     PlantOverviewWindow* overview = form.plantOverviewWindow();
     QVERIFY(overview && overview->isVisible());
@@ -685,7 +685,7 @@ void WindowWorkflowTest::plantOverviewAcknowledgesTheSelectedAlarmNotItsRow()
     list.close();
     InProcessTool<TForm1, torv::VirtualClock> tool(line, 1);
     tool.form.show(); // opens the port
-    QTRY_VERIFY(tool.console.DataLoaded);
+    QTRY_VERIFY(tool.console.dataLoaded());
     PlantOverviewWindow::Hooks hooks;
     hooks.nowUs = [&] { return tool.busTime.nowUs(); };
     PlantOverviewWindow overview(tool.console.station(), hooks, work.path().toStdString());
@@ -733,7 +733,7 @@ void WindowWorkflowTest::plantOverviewReadsTheListAgainAndNeverSavesOverAnEdit()
     InProcessTool<TForm1, torv::VirtualClock> tool(line, 1);
     auto& form = tool.form;
     form.show();
-    QTRY_VERIFY(tool.console.DataLoaded);
+    QTRY_VERIFY(tool.console.dataLoaded());
     auto* action = form.findChild<QAction*>("PlantOverviewAction");
     action->trigger();
     PlantOverviewWindow* overview = form.plantOverviewWindow();
@@ -798,8 +798,8 @@ void WindowWorkflowTest::chartTakesTheScansAndFollowsTheActiveController()
     QCOMPARE(chart->drySeries()->count(), qsizetype(scanned.size()));
     QCOMPARE(chart->drySeries()->points().constLast().y(), *scanned.back().tempDry / 10.0);
 
-    // The next handler finds controller 2 active: the chart shows its day.
-    tool.session.console.ActiveAddress = 2;
+    // Controller 2 made active as picking it in "Komora nr" does: the chart shows its day.
+    tool.form.makeActive(2);
     tool.form.Timer1Timer();
     QCoreApplication::processEvents();
     QCOMPARE(chart->address(), 2);
@@ -826,7 +826,7 @@ void WindowWorkflowTest::busMonitorFollowsABusTestWithFaults()
     recorder.observe(tool.link);
     form.attachBusRecorder(&recorder);
     form.show();
-    QTRY_VERIFY(console.DataLoaded);
+    QTRY_VERIFY(console.dataLoaded());
 
     QTest::keyClick(&form, Qt::Key_M, Qt::ControlModifier);
     BusMonitorWindow* monitor = form.busMonitorWindow();

@@ -41,17 +41,17 @@ TEST(BusTest, FindsEveryControllerAndKeepsTheActiveOne)
 {
     ConsoleFixture f;
     prepare(f, {3, 7, 12}, 7);
-    ASSERT_TRUE(f.console.ScanOn);
+    ASSERT_TRUE(f.console.scanning());
     BusLog bus;
     bus.attach(f.line);
-    f.console.Button6Click();
+    f.console.testBus();
     EXPECT_EQ(bus.take(), BusTestRequests({3, 7, 12}));
-    EXPECT_EQ(f.console.FoundAddresses, (std::vector<std::uint8_t>{3, 7, 12}));
-    EXPECT_EQ(f.console.FoundCount, 3);
-    EXPECT_EQ(f.console.FoundIndex, 1);
-    EXPECT_TRUE(f.console.BusTested);
-    EXPECT_EQ(f.console.ActiveAddress, 7);
-    EXPECT_FALSE(f.console.ScanOn) << "a bus test switches scanning off";
+    EXPECT_EQ(f.console.foundAddresses(), (std::vector<std::uint8_t>{3, 7, 12}));
+    EXPECT_EQ(f.console.foundAddresses().size(), 3u);
+    EXPECT_EQ(f.console.foundIndex(), 1);
+    EXPECT_TRUE(f.console.busTested());
+    EXPECT_EQ(f.console.activeAddress(), 7);
+    EXPECT_FALSE(f.console.scanning()) << "a bus test switches scanning off";
     EXPECT_EQ(f.ctl("Label26").text, "Test Sieci ModBUS poprawny, aktywnych urządzeń = 3");
     EXPECT_EQ(f.ctl("Label26").fontColor, colours::kBlue);
     EXPECT_EQ(f.ctl("Label33").text, "Skaner ModBUS = OFF");
@@ -75,8 +75,8 @@ TEST(BusTest, FindsEveryControllerAndKeepsTheActiveOne)
 
     // Stepping: 12, then 3, then 7; each saves the address and repaints.
     for (int expected : {12, 3, 7}) {
-        f.console.Button4Click();
-        EXPECT_EQ(f.console.ActiveAddress, expected);
+        f.console.nextAddress();
+        EXPECT_EQ(f.console.activeAddress(), expected);
         EXPECT_EQ(f.settings.ModuleAddress, expected);
         EXPECT_EQ(f.loadSavedSettings().ModuleAddress, expected);
         EXPECT_EQ(f.ctl("Edit1").text, std::to_string(expected));
@@ -89,20 +89,20 @@ TEST(BusTest, ActiveAddressNotFoundStartsStepsFromTheFirst)
 {
     ConsoleFixture f;
     prepare(f, {3, 12}, 7);
-    f.console.Button6Click();
-    EXPECT_EQ(f.console.FoundIndex, 0);
-    f.console.Button4Click();
-    EXPECT_EQ(f.console.ActiveAddress, 12);
+    f.console.testBus();
+    EXPECT_EQ(f.console.foundIndex(), 0);
+    f.console.nextAddress();
+    EXPECT_EQ(f.console.activeAddress(), 12);
 }
 
 TEST(BusTest, SingleControllerIsSelectedAgainAndAgain)
 {
     ConsoleFixture f;
     prepare(f, {9}, 9);
-    f.console.Button6Click();
+    f.console.testBus();
     for (int i = 0; i < 3; ++i) {
-        f.console.Button4Click();
-        EXPECT_EQ(f.console.ActiveAddress, 9);
+        f.console.nextAddress();
+        EXPECT_EQ(f.console.activeAddress(), 9);
     }
 }
 
@@ -112,8 +112,8 @@ TEST(BusTest, ControllerFailingItsBlockReadIsNotListedAndShowsItsBox)
     prepare(f, {4, 5}, 4);
     auto& five = *f.line.find(5);
     five.faults().failFrom = five.requests() + 3; // probe and first block read answer
-    f.console.Button6Click();
-    EXPECT_EQ(f.console.FoundAddresses, std::vector<std::uint8_t>{4});
+    f.console.testBus();
+    EXPECT_EQ(f.console.foundAddresses(), std::vector<std::uint8_t>{4});
     EXPECT_EQ(f.boxTexts(), std::vector<std::string>{"Brak komunikacji z modułem !!!"});
 }
 
@@ -121,23 +121,23 @@ TEST(BusTest, NothingFoundKeepsTheEarlierColourAndTestsAgainOnNextAddress)
 {
     ConsoleFixture f;
     prepare(f, {2}, 2);
-    f.console.Button6Click();
-    ASSERT_TRUE(f.console.BusTested);
+    f.console.testBus();
+    ASSERT_TRUE(f.console.busTested());
     f.line.find(2)->faults().silent = true;
-    f.console.Button6Click();
-    EXPECT_FALSE(f.console.BusTested);
+    f.console.testBus();
+    EXPECT_FALSE(f.console.busTested());
     EXPECT_EQ(f.ctl("Label26").text, "Test Sieci ModBUS nieaktywny, brak wykrytych urządzeń na linii !!!");
     EXPECT_EQ(f.ctl("Label26").fontColor, colours::kBlue);
-    EXPECT_FALSE(f.link.ReplyOk);
+    EXPECT_FALSE(f.console.station().lastAnswered());
 
     f.line.find(2)->faults().silent = false;
     BusLog bus;
     bus.attach(f.line);
-    f.console.Button4Click();
+    f.console.nextAddress();
     EXPECT_EQ(bus.take(), BusTestRequests({2})) << "a new bus test and nothing else";
     const RecordingNotifier::Box wait{"notice", "Automatyczne testowanie magistrali ModBUS...", "Proszę czekać !!!"};
     EXPECT_EQ(f.notifier.boxes, std::vector<RecordingNotifier::Box>{wait});
-    EXPECT_TRUE(f.console.BusTested) << "the wait box is followed by a new test";
+    EXPECT_TRUE(f.console.busTested()) << "the wait box is followed by a new test";
     const bool sawRunningText = std::any_of(f.panel.log.begin(), f.panel.log.end(), [](const auto& c) {
         return c.control == "Label26" && c.text == "Trwa test sieci MODBUS, proszę czekać....";
     });
@@ -150,10 +150,10 @@ TEST(AddressSpinner, SilentAddressTurnsTheFieldRedAndChangesNothingElse)
     prepare(f, {1}, 1);
     const unsigned before = f.requestsTo(1);
     f.panel.stepAddressSpinner(+1); // to 2: nobody there
-    f.console.UpDown1Click();
+    f.console.chooseAddress();
     EXPECT_EQ(f.ctl("Edit1").fontColor, colours::kRed);
     EXPECT_EQ(f.ctl("Label37").text, "Adr.nieaktywny");
-    EXPECT_EQ(f.console.ActiveAddress, 1);
+    EXPECT_EQ(f.console.activeAddress(), 1);
     EXPECT_EQ(f.settings.ModuleAddress, 2) << "kept for a later address write-back";
     EXPECT_EQ(f.loadSavedSettings().ModuleAddress, 1);
     EXPECT_EQ(f.requestsTo(1), before);
@@ -164,18 +164,18 @@ TEST(AddressSpinner, AnsweringAddressWhileScanningOffMakesOneScan)
 {
     ConsoleFixture f;
     prepare(f, {1, 2}, 1);
-    f.console.Button2Click(); // stop scanning
-    ASSERT_FALSE(f.console.ScanOn);
+    f.console.toggleScanning(); // stop scanning
+    ASSERT_FALSE(f.console.scanning());
     BusLog bus;
     bus.attach(f.line);
     f.panel.stepAddressSpinner(+1);
-    f.console.UpDown1Click();
-    EXPECT_EQ(f.console.ActiveAddress, 2);
+    f.console.chooseAddress();
+    EXPECT_EQ(f.console.activeAddress(), 2);
     EXPECT_EQ(f.loadSavedSettings().ModuleAddress, 2);
     EXPECT_EQ(bus.take(), Joined(Joined({"2:R96x1"}, BlockRead(2)), {"2:R104x4", "2:R126x2", "2:R160x8"}))
         << "probe, block read, one scan";
-    EXPECT_FALSE(f.console.ScanOn);
-    EXPECT_TRUE(f.console.DataLoaded);
+    EXPECT_FALSE(f.console.scanning());
+    EXPECT_TRUE(f.console.dataLoaded());
     EXPECT_EQ(f.ctl("Label33").text, "Skaner ModBUS = OFF");
     EXPECT_EQ(f.ctl("Button2").text, "&START");
     EXPECT_EQ(f.ctl("Label66").text, "POŁĄCZONY ");
@@ -190,17 +190,17 @@ TEST(AddressSpinner, AnsweringAddressWhileScanningKeepsScanningAndShowsOn)
 {
     ConsoleFixture f;
     prepare(f, {1, 2}, 1);
-    ASSERT_TRUE(f.console.ScanOn);
+    ASSERT_TRUE(f.console.scanning());
     f.panel.stepAddressSpinner(+1);
-    f.console.UpDown1Click();
-    EXPECT_TRUE(f.console.ScanOn);
+    f.console.chooseAddress();
+    EXPECT_TRUE(f.console.scanning());
     EXPECT_EQ(f.ctl("Label33").text, "Skaner ModBUS = ON");
     EXPECT_EQ(f.ctl("Button2").text, "&STOP");
     EXPECT_EQ(f.ctl("Label66").text, "POŁĄCZONY ");
     EXPECT_EQ(f.ctl("Label37").text, "Adr.aktywny");
     // The next press stops scanning.
-    f.console.Button2Click();
-    EXPECT_FALSE(f.console.ScanOn);
+    f.console.toggleScanning();
+    EXPECT_FALSE(f.console.scanning());
     EXPECT_EQ(f.ctl("Label33").text, "Skaner ModBUS = OFF");
     EXPECT_EQ(f.ctl("Label66").text, "ROZŁĄCZONY ! ");
 }
@@ -223,7 +223,7 @@ TEST(BusTest, MonitorCountsEachProbeAndLinesUpWithTheSimulatorsTrace)
         if (text.rfind("in ", 0) == 0 || text.rfind("out", 0) == 0)
             simulator.push_back(text);
     });
-    f.console.Button6Click();
+    f.console.testBus();
 
     const auto& two = recorder.stats(2);
     const unsigned blockRead = static_cast<unsigned>(torv::kBlockReadStarts.size());

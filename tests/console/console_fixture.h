@@ -27,14 +27,14 @@ struct ConsoleFixture {
 
     ConsoleFixture()
     {
-        console.separator = ",";
+        console.useSeparator(",");
         link.workDir = dir.path();
         link.opener = [this](const std::string&, std::uint8_t, std::uint8_t) -> std::unique_ptr<Port> {
             if (portFails)
                 return nullptr;
             return std::make_unique<sim::SimPort>(line, clock);
         };
-        panel.onCheckBoxClick = [this] { console.CheckBox1Click(); };
+        panel.onCheckBoxClick = [this] { console.switchAlarm(); };
     }
 
     // Writes a settings file for the next start-up (no notices).
@@ -55,7 +55,29 @@ struct ConsoleFixture {
     void startAt(std::uint8_t address)
     {
         saveSettings(address);
-        console.OpenCommClick();
+        console.start();
+    }
+    // From "read, then stopped" at controller `c` to whether the module is
+    // read and scanning is on, as the operator gets there: START; a read the
+    // controller does not answer; or, scanning, choosing its address again
+    // while it answers the probe but not the block read. The boxes go.
+    void arrange(sim::Controller& c, bool loaded, bool scanning)
+    {
+        if (scanning)
+            console.toggleScanning();
+        if (!loaded && !scanning) {
+            c.faults().silent = true;
+            console.toggleScanning();
+            c.faults().silent = false;
+        }
+        if (!loaded && scanning) {
+            c.faults().failFrom = c.requests() + 2;
+            console.chooseAddress();
+            c.faults().failFrom = 0;
+        }
+        ASSERT_EQ(console.dataLoaded(), loaded);
+        ASSERT_EQ(console.scanning(), scanning);
+        notifier.boxes.clear();
     }
     unsigned requestsTo(std::uint8_t address)
     {

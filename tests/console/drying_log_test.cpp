@@ -67,12 +67,12 @@ Session run(ConsoleFixture& f)
     for (const bool silent : {false, true, false}) {
         c.faults().silent = silent;
         f.clock.advanceUs(1'000'000);
-        f.console.Timer1Timer();
+        f.console.scanTick();
         s.answered.push_back(row);
     }
-    f.console.Button2Click(); // stop: a last scan
-    f.console.Button2Click(); // start again: a block read and a scan
-    f.console.Button6Click(); // the bus test: a block read
+    f.console.toggleScanning(); // stop: a last scan
+    f.console.toggleScanning(); // start again: a block read and a scan
+    f.console.testBus(); // the bus test: a block read
     f.line.setTrace({});
     return s;
 }

@@ -32,7 +32,7 @@ struct Stopped : ConsoleFixture {
             c.memory()[static_cast<std::size_t>(byte)] = static_cast<std::uint8_t>(value);
         bus.attach(line);
         startAt(address);
-        console.Button2Click(); // STOP
+        console.toggleScanning(); // STOP
         bus.clear();
         notifier.boxes.clear();
     }
@@ -56,7 +56,7 @@ TEST(ParameterFiles, SaveTakesEditedFieldsFromTheirTextAndTheRestFromTheirBytes)
     Stopped f(7, {{108, 95}, {120, 200}, {156, 123}});
     ASSERT_EQ(f.ctl("Edit7").text, "5,0"); // 20.0, held at the spinner's end
     ASSERT_EQ(f.ctl("Edit46").text, "1,2E2");
-    f.console.SaveParameterSet(f.path("komora-007.json"));
+    f.console.saveParameterSet(f.path("komora-007.json"));
     EXPECT_EQ(f.boxTexts(), Strings{"Nie zapisano pliku, wartości poza zakresem:"
                                     "\rparameters, \"AirHysteresis\": wartość 20.0 poza zakresem 0.1..5.0"
                                     "\rprogramme, krok 10, \"temperature\": wartość 123 poza zakresem 0..99"});
@@ -69,7 +69,7 @@ TEST(ParameterFiles, SaveTakesEditedFieldsFromTheirTextAndTheRestFromTheirBytes)
     f.panel.at("Edit46").text = "98";
     f.panel.at("ComboBox4").listIndex = 2;
     f.panel.at("CheckBox1").checked = false;
-    f.console.SaveParameterSet(f.path("komora-007.json"));
+    f.console.saveParameterSet(f.path("komora-007.json"));
     EXPECT_EQ(f.notifier.boxes, Boxes({{"notice", "Zapisano parametry do pliku: komora-007.json", "Zapis OK!"}}));
     EXPECT_TRUE(f.bus.take().empty()) << "a save sends nothing";
     const torv::ParameterSetResult saved = torv::ReadParameterSetFile(f.path("komora-007.json"));
@@ -82,7 +82,7 @@ TEST(ParameterFiles, SaveTakesEditedFieldsFromTheirTextAndTheRestFromTheirBytes)
     EXPECT_EQ(saved.set.sourceAddress, 7);
     EXPECT_FALSE(saved.set.saved.empty());
 
-    f.console.SaveParameterSet(f.path("missing/komora-007.json"));
+    f.console.saveParameterSet(f.path("missing/komora-007.json"));
     ASSERT_EQ(f.notifier.boxes.size(), 2u);
     EXPECT_EQ(f.notifier.boxes[1].text.rfind("Nie zapisano pliku komora-007.json:\r", 0), 0u) << f.notifier.boxes[1].text;
 }
@@ -106,8 +106,9 @@ TEST(ParameterFiles, TheWritesOfASetAreThoseZapisTakesFromTheLoadedControls)
     for (const std::map<int, int>& values : sets) {
         torv::ParameterSet set;
         set.values = values;
-        f.console.View_Data();
-        ASSERT_TRUE(f.console.LoadParameterSet(set, "zestaw.json"));
+        f.console.toggleScanning(); // START and STOP: the fields shown from the controller again
+        f.console.toggleScanning();
+        ASSERT_TRUE(f.console.loadParameterSet(set, "zestaw.json"));
         // Only a value the controller does not hold sends anything.
         const torv::ImageRow& stored = f.link.image.row(7);
         std::vector<std::pair<int, int>> zapis, writes;
@@ -146,10 +147,10 @@ TEST(ParameterFiles, ARefusalChangesNoControlAndSendsNothing)
         SCOPED_TRACE(k.box);
         Stopped f(5);
         const std::string in = f.write("in.json", k.members);
-        f.console.DataLoaded = k.loaded;
-        f.console.ScanOn = k.scanning;
+        ASSERT_NO_FATAL_FAILURE(f.arrange(f.c, k.loaded, k.scanning));
+        f.bus.clear();
         const std::size_t changes = f.panel.log.size();
-        k.save ? f.console.SaveParameterSet(f.path("out.json")) : f.console.LoadParameterSet(in);
+        k.save ? f.console.saveParameterSet(f.path("out.json")) : f.console.loadParameterSet(in);
         EXPECT_EQ(f.boxTexts(), Strings{k.box});
         EXPECT_EQ(f.panel.log.size(), changes);
         EXPECT_TRUE(f.bus.take().empty()) << "not even the switch";
@@ -188,7 +189,7 @@ TEST(ParameterFiles, NoFileTargetIsReplacedOrWaitedOn)
         const std::string why = std::string(":\rto nie jest zwykły plik, lecz ") + k.kind;
         if (k.save) {
             f.notifier.boxes.clear();
-            EXPECT_FALSE(f.console.SaveParameterSet(path));
+            EXPECT_FALSE(f.console.saveParameterSet(path));
             EXPECT_EQ(f.boxTexts(), Strings{"Nie zapisano pliku " + std::string(k.name) + why});
             struct stat after {};
             ASSERT_EQ(::stat(path.c_str(), &after), 0);
@@ -197,7 +198,7 @@ TEST(ParameterFiles, NoFileTargetIsReplacedOrWaitedOn)
         }
         f.notifier.boxes.clear();
         ::alarm(20); // a read that waits ends the test instead of hanging it
-        EXPECT_FALSE(f.console.LoadParameterSet(path));
+        EXPECT_FALSE(f.console.loadParameterSet(path));
         ::alarm(0);
         EXPECT_EQ(f.boxTexts(), Strings{"Nie wczytano pliku " + std::string(k.name) + why});
     }
@@ -210,7 +211,7 @@ TEST(ParameterFiles, LoadMovesTheControlsAndWritesOnlyTheSwitch)
     ASSERT_EQ(f.c.memory()[125], 1) << "the buzzer starts on";
     const std::map<int, int> before = f.setBytes();
     const std::string edit15 = f.ctl("Edit15").text, edit21 = f.ctl("Edit21").text;
-    f.console.LoadParameterSet(f.write("komora-007.json", R"(, "parameters": {"CalibrationT1": -0.5, "AirHysteresis": 1.5,
+    f.console.loadParameterSet(f.write("komora-007.json", R"(, "parameters": {"CalibrationT1": -0.5, "AirHysteresis": 1.5,
         "VentOpenTime": 60, "HumidifyPause": "2:30", "AlarmBuzzer": false},
         "programme": [{"hours": 4}, {}, {}, {}, {}, {}, {}, {}, {}, {"difference": 50}])"));
     EXPECT_EQ(f.notifier.boxes, Boxes({{"notice",
@@ -238,14 +239,14 @@ TEST(ParameterFiles, CloneOntoAnotherControllerThroughZapis)
 {
     // A differs from B's start-up memory in these bytes only.
     Stopped chamberA(3, {{108, 95}, {112, 12}, {117, 12}, {120, 15}, {122, 2}, {125, 0}, {129, 45}, {157, 7}});
-    chamberA.console.SaveParameterSet(chamberA.path("komora-003.json"));
+    chamberA.console.saveParameterSet(chamberA.path("komora-003.json"));
     const std::map<int, int> wanted = chamberA.setBytes();
 
     Stopped chamberB(5);
     const std::array<std::uint8_t, 256> memoryBefore = chamberB.c.memory();
-    chamberB.console.LoadParameterSet(chamberA.path("komora-003.json"));
+    chamberB.console.loadParameterSet(chamberA.path("komora-003.json"));
     chamberB.bus.clear(); // the switch, written at once
-    chamberB.console.Button3Click(); // ZAPIS
+    chamberB.console.writeBack(); // ZAPIS
 
     // Only the rows that differ go out, in the table's order, each read back.
     Strings sent;

@@ -44,7 +44,7 @@ TEST(Programme, StopWhileRunning)
     f.c.startStopProgramme();
     ASSERT_TRUE(f.c.programmeRunning());
     f.start();
-    f.console.Button7Click();
+    f.console.toggleProgramme();
     EXPECT_EQ(f.bus.take(), Strings({"1:R104x2", "1:R119x1", "1:W119=1,10", "1:R104x4"}));
     EXPECT_EQ(f.notifier.boxes, std::vector<Box>({kStopQuestion, kStopped}));
     EXPECT_FALSE(f.c.programmeRunning());
@@ -81,7 +81,7 @@ TEST(Programme, StartCountsOnlyStepsWithADurationInTheImage)
         } else {
             f.start();
         }
-        f.console.Button7Click();
+        f.console.toggleProgramme();
         EXPECT_EQ(f.bus.take(), k.sent);
         EXPECT_EQ(f.notifier.boxes, k.boxes);
         EXPECT_EQ(f.c.programmeRunning(), k.running);
@@ -96,7 +96,7 @@ TEST(Programme, CancelAndASilentControllerSendNothing)
             f.c.startStopProgramme();
         f.start();
         f.notifier.answerOk = false;
-        f.console.Button7Click();
+        f.console.toggleProgramme();
         EXPECT_EQ(f.bus.take(), Strings{"1:R104x2"});
         EXPECT_EQ(f.notifier.boxes, std::vector<Box>{running ? kStopQuestion : kStartQuestion});
         EXPECT_EQ(f.c.programmeRunning(), running);
@@ -104,7 +104,7 @@ TEST(Programme, CancelAndASilentControllerSendNothing)
     Chamber f;
     f.start();
     f.c.faults().silent = true;
-    f.console.Button7Click();
+    f.console.toggleProgramme();
     EXPECT_EQ(f.bus.take(), Strings{"1:R104x2"});
     EXPECT_EQ(f.notifier.boxes, std::vector<Box>{kNoAnswer}) << "no question after a failed read";
 }
@@ -116,7 +116,7 @@ TEST(Programme, TheCommandCarriesTheControllersOwnHysteresis)
     f.c.startStopProgramme();
     f.start();
     f.link.image.at(1, 120) = 0; // a stale copy
-    f.console.Button7Click();
+    f.console.toggleProgramme();
     EXPECT_EQ(f.bus.take(), Strings({"1:R104x2", "1:R119x1", "1:W119=1,10", "1:R104x4"}));
     EXPECT_EQ(f.c.memory()[120], 10);
 
@@ -126,7 +126,7 @@ TEST(Programme, TheCommandCarriesTheControllersOwnHysteresis)
     g.c.startStopProgramme();
     g.start();
     g.c.faults().failFrom = g.c.requests() + 2;
-    g.console.Button7Click();
+    g.console.toggleProgramme();
     EXPECT_EQ(g.bus.take(), Strings({"1:R104x2", "1:R119x1"}));
     EXPECT_EQ(g.notifier.boxes, std::vector<Box>({kStopQuestion, kNoAnswer}));
     EXPECT_TRUE(g.c.programmeRunning());
@@ -136,12 +136,12 @@ TEST(Programme, AWriteBackAfterAStartDoesNotRepeatTheCommand)
 {
     Chamber f;
     f.start();
-    f.console.Button7Click();
+    f.console.toggleProgramme();
     ASSERT_TRUE(f.c.programmeRunning());
-    f.console.Button2Click(); // scanning off for ZAPIS
+    f.console.toggleScanning(); // scanning off for ZAPIS
     f.bus.clear();
     f.panel.at("Edit4").text = "2,5"; // P5, register 118 carries byte 119
-    f.console.Button3Click();
+    f.console.writeBack();
     Strings p5;
     for (const auto& r : f.bus.take())
         if (r.rfind("1:W118=", 0) == 0)
@@ -158,7 +158,7 @@ TEST(Reset, IncrementsTheFreshlyReadCounter)
         f.start();
         f.c.memory()[100] = static_cast<std::uint8_t>(counter);
         f.link.image.at(1, 100) = 42; // stale: the increment starts from the controller's value
-        f.console.Button1Click();
+        f.console.resetModule();
         const std::string next = std::to_string((counter + 1) % 256);
         EXPECT_EQ(f.bus.take(), Strings({"1:R100x2", "1:W100=" + next + ",0"}));
         EXPECT_EQ(f.notifier.boxes, std::vector<Box>{kResetQuestion});
@@ -171,14 +171,14 @@ TEST(Reset, CancelOrNoAnswerSendsNoRequest)
     Chamber f;
     f.start();
     f.notifier.answerOk = false;
-    f.console.Button1Click();
+    f.console.resetModule();
     EXPECT_TRUE(f.bus.take().empty());
     EXPECT_EQ(f.notifier.boxes, std::vector<Box>{kResetQuestion});
 
     f.notifier.answerOk = true;
     f.notifier.boxes.clear();
     f.c.faults().silent = true;
-    f.console.Button1Click();
+    f.console.resetModule();
     EXPECT_EQ(f.bus.take(), Strings{"1:R100x2"});
     EXPECT_EQ(f.notifier.boxes, std::vector<Box>({kResetQuestion, kNoAnswer}));
     EXPECT_EQ(f.c.restarts(), 0u);

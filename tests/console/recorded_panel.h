@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "app/console/headless_panel.h"
+#include "support/headless_panel.h"
 
 namespace torv::testing {
 

@@ -41,8 +41,8 @@ struct PtyConsole {
         line.add(1);
         serve();
         link.workDir = dir.path();
-        console.separator = ",";
-        panel.onCheckBoxClick = [this] { console.CheckBox1Click(); };
+        console.useSeparator(",");
+        panel.onCheckBoxClick = [this] { console.switchAlarm(); };
         torv::PortSettings s; // COM1, 9600, no parity, address 1
         RecordingNotifier quiet;
         torv::SettingsFile(quiet, dir.path()).SaveSettings(s);
@@ -106,7 +106,7 @@ TEST(Soak, RandomFaultsNeverLeaveTheToolWrongOrStuck)
             ++counts.addressWrites;
     };
 
-    t.console.OpenCommClick();
+    t.console.start();
     std::mt19937 random(11);
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
     // Fields the operator edits, with their ranges.
@@ -121,26 +121,26 @@ TEST(Soak, RandomFaultsNeverLeaveTheToolWrongOrStuck)
     while (Clock::now() < deadline) {
         const int action = pick(0, 9);
         if (action <= 3) {
-            t.console.Timer1Timer();
+            t.console.scanTick();
             ++scans;
         } else if (action == 4) {
-            t.console.Button2Click();
+            t.console.toggleScanning();
         } else if (action == 9) {
             t.panel.apply({torv::SetValue("CheckBox1", torv::Property::Checked, t.panel.checked("CheckBox1") ? 0 : 1)});
             ++toggles;
         } else {
-            if (t.console.ScanOn)
-                t.console.Button2Click();
-            if (!t.console.DataLoaded) {
-                t.console.Button2Click(); // START reads the window...
-                if (t.console.ScanOn)
-                    t.console.Button2Click(); // ...and STOP leaves it loaded
+            if (t.console.scanning())
+                t.console.toggleScanning();
+            if (!t.console.dataLoaded()) {
+                t.console.toggleScanning(); // START reads the window...
+                if (t.console.scanning())
+                    t.console.toggleScanning(); // ...and STOP leaves it loaded
             }
             for (int n = pick(2, 5); n > 0; --n) {
                 const auto& e = edits[pick(0, static_cast<int>(std::size(edits)) - 1)];
                 t.panel.at(e.field).text = std::to_string(pick(e.lo, e.hi));
             }
-            t.console.Button3Click();
+            t.console.writeBack();
             ++writeBacks;
         }
     }
@@ -152,11 +152,11 @@ TEST(Soak, RandomFaultsNeverLeaveTheToolWrongOrStuck)
     }
     // Replies delayed by the last faults (up to 1.5 s) are still on their way.
     std::this_thread::sleep_for(std::chrono::seconds(2));
-    if (t.console.ScanOn)
-        t.console.Button2Click();
-    t.console.Button2Click();
-    ASSERT_TRUE(t.link.ReplyOk) << "the tool must still answer; last notice: "
-                                << (t.notifier.boxes.empty() ? "" : t.notifier.boxes.back().text);
+    if (t.console.scanning())
+        t.console.toggleScanning();
+    t.console.toggleScanning();
+    ASSERT_TRUE(t.console.station().lastAnswered())
+        << "the tool must still answer; last notice: " << (t.notifier.boxes.empty() ? "" : t.notifier.boxes.back().text);
     const auto memory = t.memory();
     for (int byte = 96; byte <= 157; ++byte) {
         if (byte == 127) // actuator lamps follow the chamber from moment to moment
@@ -167,7 +167,7 @@ TEST(Soak, RandomFaultsNeverLeaveTheToolWrongOrStuck)
     EXPECT_EQ(t.panel.text("Edit16"), std::to_string(memory[106]));
     EXPECT_EQ(t.panel.text("Edit47"), std::to_string(memory[157]));
     EXPECT_EQ(t.panel.checked("CheckBox1"), memory[125] != 0);
-    t.console.Timer1Timer();
+    t.console.scanTick();
     EXPECT_EQ(t.panel.text("Label35"), "TEST ModBUS = OK");
     EXPECT_EQ(counts.unheldWrites, 0) << "a write reported as done that the controller does not hold";
     EXPECT_EQ(counts.addressWrites, 0) << "nobody asked for an address change";
@@ -186,8 +186,8 @@ TEST(Soak, RandomFaultsNeverLeaveTheToolWrongOrStuck)
 TEST(Unplug, LineVanishingMidScanIsReportedAndRecoveredByReselecting)
 {
     PtyConsole t;
-    t.console.OpenCommClick();
-    ASSERT_TRUE(t.console.ScanOn);
+    t.console.start();
+    ASSERT_TRUE(t.console.scanning());
     const unsigned before = t.requests();
     std::thread unplug([&] {
         // As soon as the scan's first request is in, the adapter goes.
@@ -195,18 +195,18 @@ TEST(Unplug, LineVanishingMidScanIsReportedAndRecoveredByReselecting)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         t.server->stop();
     });
-    t.console.Timer1Timer();
+    t.console.scanTick();
     unplug.join();
     EXPECT_EQ(t.panel.text("Label35"), "TEST ModBUS ERROR !");
-    t.console.Timer1Timer(); // still running, still reporting
+    t.console.scanTick(); // still running, still reporting
     EXPECT_EQ(t.panel.text("Label35"), "TEST ModBUS ERROR !");
-    EXPECT_EQ(t.console.ErrorCount, 2);
+    EXPECT_EQ(t.console.errorCount(), 2);
 
     t.serve(); // the adapter is back
     t.panel.at("ComboBox2").listIndex = 0;
-    t.console.ComboBox2Change(); // the operator reselects the port
+    t.console.choosePort(); // the operator reselects the port
     ASSERT_TRUE(t.link.PortOpen);
-    t.console.Timer1Timer();
+    t.console.scanTick();
     EXPECT_EQ(t.panel.text("Label35"), "TEST ModBUS = OK");
 }
 

@@ -40,7 +40,7 @@ TEST(StartUp, AnsweringControllerIsReadAndScanningStarts)
     ConsoleFixture f;
     f.line.add(5);
     f.saveSettings(5, {.ComIndex = 3, .ParityIndex = 2});
-    f.console.OpenCommClick();
+    f.console.start();
     const Status s = statusOf(f);
     expectScanning(s, true);
     EXPECT_EQ(s.label35, "TEST ModBUS = OK");
@@ -49,9 +49,9 @@ TEST(StartUp, AnsweringControllerIsReadAndScanningStarts)
     EXPECT_EQ(s.label36Colour, colours::kBlue);
     EXPECT_EQ(s.label37, "Adr.aktywny");
     EXPECT_EQ(f.ctl("Edit1").fontColor, colours::kBlue);
-    EXPECT_TRUE(f.console.ScanOn);
-    EXPECT_TRUE(f.console.DataLoaded);
-    EXPECT_EQ(f.console.ActiveAddress, 5);
+    EXPECT_TRUE(f.console.scanning());
+    EXPECT_TRUE(f.console.dataLoaded());
+    EXPECT_EQ(f.console.activeAddress(), 5);
     EXPECT_TRUE(f.notifier.boxes.empty());
     // The block read was painted: address field, set temperature, lists.
     EXPECT_EQ(f.ctl("Edit1").text, "5");
@@ -83,7 +83,7 @@ TEST(StartUp, SilentControllerShowsOneBoxAndTheFailureIndicators)
     EXPECT_EQ(s.label37, "Adr.nieaktywny");
     EXPECT_EQ(s.label37Colour, colours::kRed);
     EXPECT_EQ(f.ctl("Edit1").fontColor, colours::kRed);
-    EXPECT_FALSE(f.console.DataLoaded);
+    EXPECT_FALSE(f.console.dataLoaded());
 }
 
 TEST(StartUp, PortThatCannotOpenFailsWithoutATransactionBox)
@@ -96,8 +96,8 @@ TEST(StartUp, PortThatCannotOpenFailsWithoutATransactionBox)
     EXPECT_EQ(f.notifier.boxes[0].kind, "error");
     EXPECT_EQ(f.notifier.beeps, 1);
     EXPECT_EQ(f.requestsTo(1), 0u);
-    EXPECT_EQ(f.console.ErrorCount, 1);
-    EXPECT_FALSE(f.console.ScanOn);
+    EXPECT_EQ(f.console.errorCount(), 1);
+    EXPECT_FALSE(f.console.scanning());
     EXPECT_EQ(statusOf(f).label35, "ModBUS ERROR !!!");
     EXPECT_EQ(statusOf(f).label37, "Adr.nieaktywny");
 }
@@ -106,10 +106,10 @@ TEST(StartUp, MissingSettingsFileFallsBackToDefaultsAndRunsOnce)
 {
     ConsoleFixture f;
     f.line.add(1);
-    f.console.OpenCommClick();
+    f.console.start();
     EXPECT_EQ(f.boxTexts(), std::vector<std::string>{"Prawdopodobnie brak zbioru konfiguracyjnego."});
-    EXPECT_TRUE(f.console.ScanOn);
-    f.console.OpenCommClick(); // a later activation does nothing
+    EXPECT_TRUE(f.console.scanning());
+    f.console.start(); // a later activation does nothing
     EXPECT_EQ(f.requestsTo(1), 9u);
     EXPECT_EQ(f.notifier.boxes.size(), 1u);
 }
@@ -120,10 +120,10 @@ TEST(Scanning, StartReadsTheWindowThenScansAtOnce)
     f.startAt(1);            // silent at start-up
     f.line.add(1);           // the controller comes on line
     f.notifier.boxes.clear();
-    f.console.Button2Click();
-    EXPECT_TRUE(f.console.ScanOn);
+    f.console.toggleScanning();
+    EXPECT_TRUE(f.console.scanning());
     EXPECT_EQ(f.requestsTo(1), 9u + 3u);
-    EXPECT_EQ(f.console.ErrorCount, 0) << "a good module read resets the counter";
+    EXPECT_EQ(f.console.errorCount(), 0) << "a good module read resets the counter";
     const Status s = statusOf(f);
     expectScanning(s, true);
     EXPECT_EQ(s.label35, "TEST ModBUS = OK");
@@ -141,11 +141,11 @@ TEST(Scanning, StartWithAGoodReadAndAFailedScanScansOnAndCountsTheScan)
     f.line.add(1).faults().failFrom = 9 + 2; // the block read and the first measurement read answer
     f.notifier.boxes.clear();
     bus.clear();
-    f.console.Button2Click();
+    f.console.toggleScanning();
     EXPECT_EQ(bus.take(), Joined(BlockRead(1), {"1:R104x4", "1:R126x2"})) << "no temperature read after a failed read";
-    EXPECT_TRUE(f.console.ScanOn);
-    EXPECT_TRUE(f.console.DataLoaded);
-    EXPECT_EQ(f.console.ErrorCount, 1) << "reset by the module read, then the scan counted";
+    EXPECT_TRUE(f.console.scanning());
+    EXPECT_TRUE(f.console.dataLoaded());
+    EXPECT_EQ(f.console.errorCount(), 1) << "reset by the module read, then the scan counted";
     const Status s = statusOf(f);
     expectScanning(s, true);
     EXPECT_EQ(s.label35, "TEST ModBUS ERROR !");
@@ -158,12 +158,12 @@ TEST(Scanning, StartWithSilentControllerStaysOffAndCountsOne)
 {
     ConsoleFixture f;
     f.startAt(1);
-    const auto before = f.console.ErrorCount;
+    const auto before = f.console.errorCount();
     f.notifier.boxes.clear();
-    f.console.Button2Click();
+    f.console.toggleScanning();
     EXPECT_EQ(f.notifier.boxes.size(), 1u);
-    EXPECT_FALSE(f.console.ScanOn);
-    EXPECT_EQ(f.console.ErrorCount, before + 1);
+    EXPECT_FALSE(f.console.scanning());
+    EXPECT_EQ(f.console.errorCount(), before + 1);
     EXPECT_EQ(statusOf(f).button2, "&START");
 }
 
@@ -172,13 +172,13 @@ TEST(Scanning, StopWhileControllerFellSilentCountsTwoWithoutBox)
     ConsoleFixture f;
     f.line.add(1);
     f.startAt(1);
-    ASSERT_TRUE(f.console.ScanOn);
+    ASSERT_TRUE(f.console.scanning());
     f.line.find(1)->faults().silent = true;
-    f.console.Button2Click();
+    f.console.toggleScanning();
     EXPECT_TRUE(f.notifier.boxes.empty());
-    EXPECT_FALSE(f.console.ScanOn);
-    EXPECT_EQ(f.console.ErrorCount, 2);
-    EXPECT_TRUE(f.console.DataLoaded) << "stop does not touch DataLoaded";
+    EXPECT_FALSE(f.console.scanning());
+    EXPECT_EQ(f.console.errorCount(), 2);
+    EXPECT_TRUE(f.console.dataLoaded()) << "stop does not touch DataLoaded";
     const Status s = statusOf(f);
     expectScanning(s, false);
     EXPECT_EQ(s.label35, "ModBUS ERROR !!!");
@@ -192,16 +192,16 @@ TEST(Scanning, TimerTickScansOnlyWhileScanningIsOn)
     f.startAt(1);
     f.line.add(1);
     const auto logSize = f.panel.log.size();
-    f.console.Timer1Timer();
+    f.console.scanTick();
     EXPECT_EQ(f.requestsTo(1), 0u);
     EXPECT_EQ(f.panel.log.size(), logSize) << "a tick with scanning off changes nothing";
 
     BusLog bus;
     bus.attach(f.line);
-    f.console.Button2Click();
-    ASSERT_TRUE(f.console.ScanOn);
+    f.console.toggleScanning();
+    ASSERT_TRUE(f.console.scanning());
     bus.clear();
-    f.console.Timer1Timer();
+    f.console.scanTick();
     EXPECT_EQ(bus.take(), Strings({"1:R104x4", "1:R126x2", "1:R160x8"}));
     EXPECT_EQ(f.ctl("Label35").text, "TEST ModBUS = OK");
     EXPECT_EQ(f.ctl("Label66").text, "POŁĄCZONY ");
@@ -213,21 +213,26 @@ TEST(Scanning, FailedScanKeepsDisplayCountsAndWrapsAt65536)
     ConsoleFixture f;
     f.line.add(1);
     f.startAt(1);
-    f.console.Timer1Timer();
+    f.console.scanTick();
     const std::string shownDry = f.ctl("Label5").text;
     f.line.find(1)->faults().silent = true;
-    f.console.ErrorCount = 65535;
+    // The counter's top, one failed scan at a time (the paint log kept short).
+    for (int i = 0; i < 65535; ++i) {
+        f.console.scanTick();
+        f.panel.log.clear();
+    }
+    ASSERT_EQ(f.console.errorCount(), 65535);
     const std::size_t painted = f.panel.log.size();
-    f.console.Timer1Timer();
+    f.console.scanTick();
     for (std::size_t i = painted; i < f.panel.log.size(); ++i)
         EXPECT_NE(f.panel.log[i].control, "Label5") << "a failed scan paints no measurement";
-    EXPECT_EQ(f.console.ErrorCount, 0);
+    EXPECT_EQ(f.console.errorCount(), 0);
     EXPECT_EQ(f.ctl("Label36").text, "Błędy ModBUS=0");
     EXPECT_EQ(f.ctl("Label36").fontColor, colours::kBlue);
     EXPECT_EQ(f.ctl("Label35").text, "TEST ModBUS ERROR !");
     EXPECT_EQ(f.ctl("Label35").fontColor, colours::kRed);
     EXPECT_EQ(f.ctl("Label5").text, shownDry);
-    EXPECT_TRUE(f.console.ScanOn) << "a failed scan does not stop scanning";
+    EXPECT_TRUE(f.console.scanning()) << "a failed scan does not stop scanning";
     EXPECT_TRUE(f.notifier.boxes.empty());
 }
 
@@ -238,11 +243,11 @@ TEST(Scanning, NextTickRecoversWhenTheControllerAnswersAgain)
     f.startAt(1);
     auto& c = *f.line.find(1);
     c.faults().exceptionCode = 2;
-    f.console.Timer1Timer();
+    f.console.scanTick();
     EXPECT_EQ(f.ctl("Label35").text, "TEST ModBUS ERROR !");
-    EXPECT_EQ(f.console.ErrorCount, 1);
+    EXPECT_EQ(f.console.errorCount(), 1);
     c.faults().exceptionCode = 0;
-    f.console.Timer1Timer();
+    f.console.scanTick();
     EXPECT_EQ(f.ctl("Label35").text, "TEST ModBUS = OK");
     EXPECT_EQ(f.ctl("Label36").text, "Błędy ModBUS=1") << "only a module read resets the counter";
 }
@@ -261,7 +266,7 @@ TEST(PortChange, SavesTheIndexAndReopens)
     };
     const unsigned sent = f.requestsTo(1);
     f.panel.at("ComboBox2").listIndex = 3;
-    f.console.ComboBox2Change();
+    f.console.choosePort();
     EXPECT_EQ(opened, 1);
     EXPECT_EQ(device, torv::ResolveComDevice(3, f.dir.path())) << "COM4";
     EXPECT_EQ(f.loadSavedSettings().ComIndex, 3);
@@ -275,14 +280,14 @@ TEST(Exit, CancelKeepsRunningOkClosesThePort)
     f.line.add(1);
     f.startAt(1);
     f.notifier.answerOk = false;
-    f.console.Button5Click();
+    f.console.quit();
     EXPECT_FALSE(f.panel.closed);
     EXPECT_TRUE(f.link.PortOpen);
     ASSERT_EQ(f.notifier.boxes.size(), 1u);
     EXPECT_EQ(f.notifier.boxes[0],
               (RecordingNotifier::Box{"question", "Czy zakończyć program?", "Koniec pracy..."}));
     f.notifier.answerOk = true;
-    f.console.Button5Click();
+    f.console.quit();
     EXPECT_TRUE(f.panel.closed);
     EXPECT_FALSE(f.link.PortOpen);
 }
@@ -290,13 +295,14 @@ TEST(Exit, CancelKeepsRunningOkClosesThePort)
 TEST(ContactLink, HoverLookAndOpenWithTheWholeCaption)
 {
     ConsoleFixture f;
-    f.console.Label11MouseEnter();
+    // The window paints the look itself, with or without a console.
+    f.panel.apply(torv::Console::ContactLinkLook(true));
     EXPECT_EQ(f.ctl("Label11").fontColor, colours::kRed);
     EXPECT_TRUE(f.ctl("Label11").underline);
-    f.console.Label11MouseLeave();
+    f.panel.apply(torv::Console::ContactLinkLook(false));
     EXPECT_EQ(f.ctl("Label11").fontColor, colours::kPurple);
     EXPECT_FALSE(f.ctl("Label11").underline);
-    f.console.Label11Click();
+    f.console.openContactLink();
     EXPECT_EQ(f.panel.openedLinks, std::vector<std::string>{f.ctl("Label11").text});
 }
 
@@ -309,8 +315,8 @@ TEST(ParameterView, ARefreshNeverWritesTheAlarmByte)
         c.memory()[126] = 7;
         f.startAt(1);
         EXPECT_EQ(f.ctl("CheckBox1").checked, stored != 0) << stored;
-        f.console.Button2Click(); // STOP: a refresh from a module read
-        f.console.Button2Click(); // START: another
+        f.console.toggleScanning(); // STOP: a refresh from a module read
+        f.console.toggleScanning(); // START: another
         EXPECT_EQ(c.memory()[125], stored) << "the controller keeps its byte";
         EXPECT_EQ(c.memory()[126], 7);
         EXPECT_EQ(f.writesTo(1), 0u) << stored;

@@ -31,30 +31,29 @@ protected:
         std::string error;
         ASSERT_TRUE(server.open(error)) << error;
         server.start();
-        console.separator = ",";
+        console.useSeparator(",");
         link.workDir = dir.path();
-        panel.onCheckBoxClick = [this] { console.CheckBox1Click(); };
+        panel.onCheckBoxClick = [this] { console.switchAlarm(); };
         torv::PortSettings s;
         s.ModuleAddress = address;
         RecordingNotifier quiet;
         torv::SettingsFile(quiet, dir.path()).SaveSettings(s);
     }
-    // The state a module read leaves, without spending a real-time block
-    // read on it: port open, image and fields from the controller's memory.
+    // Start-up at `address`, then scanning stopped: the state ZAPIS works in.
+    // Its reads take the frame rule, so they spend no real-time quiet
+    // periods; what the test does afterwards takes the window's rule.
     void loaded(std::uint8_t address)
     {
-        link.Ustaw_COM();
+        link.replyRule = torv::ReplyRule::Frame;
+        console.start();
+        console.toggleScanning(); // STOP
+        link.replyRule = torv::ReplyRule::Quiet;
         ASSERT_TRUE(link.PortOpen);
-        {
-            std::lock_guard<std::mutex> lock(server.mutex());
-            for (int b = torv::kFirstByte; b <= torv::kLastByte; ++b)
-                link.image.at(address, b) = controller->memory()[static_cast<std::size_t>(b)];
-        }
-        console.ActiveAddress = address;
-        settings.ModuleAddress = address;
-        link.ReplyOk = true;
-        console.View_Data();
-        console.DataLoaded = true;
+        ASSERT_TRUE(console.dataLoaded());
+        ASSERT_FALSE(console.scanning());
+        ASSERT_EQ(console.activeAddress(), address);
+        bus.clear();
+        notifier.boxes.clear();
     }
     std::uint8_t memory(int byte)
     {
@@ -88,12 +87,12 @@ TEST_F(PtyConsole, AddressChangeAndAFieldInOneWriteBack)
     ASSERT_NO_FATAL_FAILURE(serve(5));
     ASSERT_NO_FATAL_FAILURE(loaded(5));
     panel.stepAddressSpinner(2);
-    console.UpDown1Click(); // nobody at 7 yet
+    console.chooseAddress(); // nobody at 7 yet
     panel.at("Edit7").text = "0,1";
     bus.clear();
     notifier.boxes.clear();
 
-    console.Button3Click();
+    console.writeBack();
     Strings expected{"5:R96x1", "5:W96=0,7", "7:R96x2", "7:W120=1,10", "7:R120x2"};
     for (int start : {96, 104, 112, 120, 160, 128, 136, 144, 152})
         expected.push_back("7:R" + std::to_string(start) + "x8");
@@ -105,7 +104,7 @@ TEST_F(PtyConsole, AddressChangeAndAFieldInOneWriteBack)
     EXPECT_EQ(memory(97), 7);
     EXPECT_EQ(memory(120), 1);
     EXPECT_EQ(saved().ModuleAddress, 7);
-    EXPECT_TRUE(console.DataLoaded) << "the refresh read the controller at its new address";
+    EXPECT_TRUE(console.dataLoaded()) << "the refresh read the controller at its new address";
 }
 
 TEST_F(PtyConsole, BaudChangeMovesControllerAndTesterToTheNewSpeed)
@@ -113,14 +112,13 @@ TEST_F(PtyConsole, BaudChangeMovesControllerAndTesterToTheNewSpeed)
     ASSERT_NO_FATAL_FAILURE(serve(1));
     ASSERT_NO_FATAL_FAILURE(loaded(1));
     panel.at("ComboBox1").listIndex = 0; // 19 200 b/s
-    console.ComboBox1Change();
+    console.changeModuleBaud();
     EXPECT_EQ(bus.take(), Strings({"1:W98=1,2", "1:R98x2", "1:W100=1,0"}));
     EXPECT_EQ(memory(99), 1) << "the controller restarted at 19200 baud";
     EXPECT_EQ(saved().BaudIndex, 0);
 
     // The line checks speeds: only a tester at 19200 baud is heard now.
-    torv::testing::ReadShown(link, notifier, 1, 96, 2, true);
-    EXPECT_TRUE(link.ReplyOk);
+    EXPECT_TRUE(torv::testing::ReadShown(link, notifier, 1, 96, 2, true).ok());
     EXPECT_EQ(bus.take(), Strings{"1:R96x2"});
 }
 
@@ -134,14 +132,13 @@ TEST_F(PtyConsole, ParityChangesOnThePtyKeepThePortOpenAndAreToldOnce)
     ::testing::internal::CaptureStderr();
     for (const int parity : {1, 1, 2}) {
         panel.at("ComboBox3").listIndex = parity;
-        console.ComboBox3Change();
+        console.changeModuleParity();
         ASSERT_TRUE(link.PortOpen) << "parity " << parity;
     }
     const std::string told = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(told, "port COM1 (" + link.deviceName() + ") is a pseudo-terminal, which carries no parity: opened without it\n");
     EXPECT_EQ(saved().ParityIndex, 2);
-    link.Read_Modbus_Byte(1, 96, 2);
-    EXPECT_TRUE(link.ReplyOk);
+    EXPECT_TRUE(link.Read_Modbus_Byte(1, 96, 2).ok());
     EXPECT_EQ(notifier.boxes.size(), 3u) << "the three questions, no port error";
 }
 
@@ -151,11 +148,10 @@ TEST_F(PtyConsole, BaudChangeCancelledMovesOnlyTheTester)
     link.Ustaw_COM();
     notifier.answerOk = false;
     panel.at("ComboBox1").listIndex = 2; // 4 800 b/s
-    console.ComboBox1Change();
+    console.changeModuleBaud();
     EXPECT_EQ(saved().BaudIndex, 2);
     // The controller stays at 9600 baud and cannot make out a frame at 4800.
-    link.Read_Modbus_Byte(1, 96, 2);
-    EXPECT_FALSE(link.ReplyOk);
+    EXPECT_FALSE(link.Read_Modbus_Byte(1, 96, 2).ok());
     EXPECT_EQ(bus.take(), Strings{"1:R96x2"}) << "the cancelled change sent nothing";
     EXPECT_EQ(memory(99), 2);
 }
@@ -168,7 +164,7 @@ TEST_F(PtyConsole, ResetFromTheTopOfTheCounterSendsZero)
         controller->memory()[100] = 255;
     }
     link.Ustaw_COM();
-    console.Button1Click();
+    console.resetModule();
     EXPECT_EQ(bus.take(), Strings({"1:R100x2", "1:W100=0,0"}));
     EXPECT_EQ(memory(100), 0);
 }

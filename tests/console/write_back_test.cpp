@@ -26,13 +26,13 @@ struct Loaded : ConsoleFixture {
         bus.attach(line);
         link.onTransaction = [this](const torv::ModbusLink::Transaction&) { doneAt.push_back(clock.nowUs()); };
         startAt(address);
-        console.Button2Click(); // STOP
+        console.toggleScanning(); // STOP
         bus.clear();
         notifier.boxes.clear();
     }
     Strings zapis()
     {
-        console.Button3Click();
+        console.writeBack();
         return bus.take();
     }
     // Only the writes of the last requests.
@@ -66,8 +66,8 @@ TEST(WriteBackGuard, RefusesBeforeALoadAndWhileScanning)
                           Case{false, true, "Nie wczytano danych z modułu !!!"},
                           Case{true, true, "Wyłącz skanowanie wyników pomiarów !!!"}}) {
         Loaded f;
-        f.console.DataLoaded = k.loaded;
-        f.console.ScanOn = k.scanning;
+        ASSERT_NO_FATAL_FAILURE(f.arrange(f.c, k.loaded, k.scanning));
+        f.bus.clear();
         f.panel.at("Edit7").text = "0,1";
         EXPECT_TRUE(f.zapis().empty());
         EXPECT_EQ(f.notifier.boxes, std::vector<Box>({Box{"notice", k.text, "Uwaga !"}}));
@@ -79,7 +79,7 @@ TEST(WriteBack, NothingChangedReadsTheAddressThenOnlyRefreshes)
     Loaded f;
     EXPECT_EQ(f.zapis(), Joined({"5:R96x1"}, BlockRead(5)));
     EXPECT_TRUE(f.notifier.boxes.empty()) << "same address: no question";
-    EXPECT_TRUE(f.console.DataLoaded);
+    EXPECT_TRUE(f.console.dataLoaded());
     // The closing repaint of the parameter view, its link state from the last reply.
     EXPECT_EQ(f.ctl("Label36").text, "Błędy ModBus =0");
     EXPECT_EQ(f.ctl("Label35").text, "TEST ModBUS = OK");
@@ -167,7 +167,7 @@ TEST(WriteBack, AFailedReadBackStopsTheChain)
                              "5:R112x2", "5:R96x8"}))
         << "rows 6 and 7 send nothing; the refresh stops at its first read";
     EXPECT_EQ(f.notifier.boxes, std::vector<Box>({Box{"notice", "Brak komunikacji z modułem !!!", "Uwaga !"}}));
-    EXPECT_FALSE(f.console.DataLoaded);
+    EXPECT_FALSE(f.console.dataLoaded());
 }
 
 TEST(WriteBack, AnUnacknowledgedWriteLeavesTheDecisionToItsReadBack)
@@ -185,20 +185,6 @@ TEST(WriteBack, AnUnacknowledgedWriteLeavesTheDecisionToItsReadBack)
     EXPECT_EQ(f.ctl("Edit2").text, "0,0") << "the refresh shows what the controller holds";
 }
 
-TEST(WriteBack, ACancelBetweenRowsEndsItAfterTheRowsReadBack)
-{
-    Loaded f;
-    f.panel.at("Edit45").text = "3";
-    f.panel.at("Edit10").text = "2,5";
-    const int lcd = f.c.memory()[122], hours10 = f.c.memory()[155];
-    // Asked before each write: cancelled once the first row is read back.
-    const std::size_t start = f.doneAt.size();
-    f.console.writeBackCancelled = [&] { return f.doneAt.size() >= start + 3; };
-    EXPECT_EQ(f.zapis(), Strings({"5:R96x1", "5:W121=25," + std::to_string(lcd), "5:R121x2"}))
-        << "no further row, no final read";
-    EXPECT_EQ(f.c.memory()[155], hours10);
-}
-
 TEST(WriteBack, UnreadableFieldsAndUnselectedListsAreSkipped)
 {
     Loaded f;
@@ -207,8 +193,8 @@ TEST(WriteBack, UnreadableFieldsAndUnselectedListsAreSkipped)
     f.c.memory()[156] = 123; // shown rounded: "1,2E2" read back is 120
     f.c.memory()[157] = 255; // blank memory: "2,6E2" read back is 4
     f.c.memory()[120] = 200; // beyond the tenths spinner: shown clamped, "5,0"
-    f.console.Button2Click(); // START reads it all again ...
-    f.console.Button2Click(); // ... STOP
+    f.console.toggleScanning(); // START reads it all again ...
+    f.console.toggleScanning(); // ... STOP
     ASSERT_EQ(f.ctl("ComboBox4").listIndex, -1);
     ASSERT_EQ(f.ctl("Edit45").text, "1,2E2");
     ASSERT_EQ(f.ctl("Edit46").text, "1,2E2");
@@ -256,7 +242,7 @@ TEST(AddressChange, FromFiveToSeven)
         SCOPED_TRACE(k.name);
         Loaded f;
         f.panel.stepAddressSpinner(2); // the operator picks 7, where nobody answers yet
-        f.console.UpDown1Click();
+        f.console.chooseAddress();
         f.bus.clear();
         f.notifier.answerOk = k.ok;
         if (k.silentFrom)
@@ -271,7 +257,7 @@ TEST(AddressChange, FromFiveToSeven)
                 EXPECT_EQ(pauses.at(i - 1), 10u) << sent[i];
             }
         EXPECT_EQ(f.notifier.boxes, k.boxes);
-        EXPECT_EQ(f.console.ActiveAddress, k.active);
+        EXPECT_EQ(f.console.activeAddress(), k.active);
         EXPECT_EQ(f.loadSavedSettings().ModuleAddress, k.saved);
     }
 }
@@ -315,9 +301,16 @@ TEST(ModuleLine, WritesOnOkAndMovesTheTesterInEveryCase)
         SCOPED_TRACE(k.name);
         LineChange f;
         f.notifier.answerOk = k.ok;
-        f.link.ReplyOk = k.lastOk;
+        if (!k.lastOk) {
+            // The operator asked for an address where nobody answered.
+            f.c.faults().silent = true;
+            f.console.chooseAddress();
+            f.c.faults().silent = false;
+            ASSERT_FALSE(f.console.station().lastAnswered());
+            f.bus.clear();
+        }
         f.panel.at(k.parityList ? "ComboBox3" : "ComboBox1").listIndex = k.index;
-        k.parityList ? f.console.ComboBox3Change() : f.console.ComboBox1Change();
+        k.parityList ? f.console.changeModuleParity() : f.console.changeModuleBaud();
         EXPECT_EQ(f.bus.take(), k.sent);
         EXPECT_EQ(f.pauses(), std::vector<std::uint64_t>(k.sent.empty() ? 0 : k.sent.size() - 1, 10)) << "10 ms apart";
         EXPECT_EQ(f.notifier.boxes, std::vector<Box>{k.question});
@@ -334,12 +327,12 @@ TEST(ModuleLine, AfterAFailedReopeningAWriteBackSendsAndStoresNothing)
     f.portFails = true;
     f.notifier.answerOk = false;
     f.panel.at("ComboBox1").listIndex = 0;
-    f.console.ComboBox1Change();
+    f.console.changeModuleBaud();
     ASSERT_FALSE(f.link.PortOpen);
     f.panel.at("Edit7").text = "0,1";
     EXPECT_TRUE(f.zapis().empty());
     EXPECT_EQ(f.link.image.at(5, 120), 10) << "no unsent value poses as the controller's";
-    EXPECT_FALSE(f.console.DataLoaded);
+    EXPECT_FALSE(f.console.dataLoaded());
 }
 
 // ---- alarm switch and spinners -----------------------------------------------
@@ -365,7 +358,7 @@ TEST(AlarmSwitch, WritesOnlyAChangeOfMeaning)
         Loaded f(1);
         f.link.image.at(1, 125) = static_cast<std::uint8_t>(k.image);
         f.panel.at("CheckBox1").checked = k.checked;
-        f.console.CheckBox1Click();
+        f.console.switchAlarm();
         EXPECT_EQ(f.bus.take(), k.sent) << k.image << " " << k.checked;
         EXPECT_TRUE(f.notifier.boxes.empty());
     }
@@ -373,27 +366,26 @@ TEST(AlarmSwitch, WritesOnlyAChangeOfMeaning)
 
 TEST(Spinners, FieldsShowThePositions)
 {
-    using Handler = void (torv::Console::*)();
+    using torv::controls::UpDown;
     struct Case {
-        Handler handler;
-        const char* spinner;
+        torv::Control spinner;
         int position;
         const char* field;
         const char* text;
     };
     const Case cases[] = {
-        {&torv::Console::UpDown2Click, "UpDown2", -25, "Edit2", "-2,5"},
-        {&torv::Console::UpDown12Click, "UpDown12", 0, "Edit12", "0,0"},
-        {&torv::Console::UpDown4Click, "UpDown4", 5, "Edit4", "0,5"},
-        {&torv::Console::UpDown7Click, "UpDown7", 1, "Edit7", "0,1"},
-        {&torv::Console::UpDown5Click, "UpDown5", 20, "Edit5", "20"},
-        {&torv::Console::UpDown14Click, "UpDown14", 7, "Edit14", "7"},
+        {UpDown(2), -25, "Edit2", "-2,5"}, {UpDown(12), 0, "Edit12", "0,0"}, {UpDown(4), 5, "Edit4", "0,5"},
+        {UpDown(7), 1, "Edit7", "0,1"},    {UpDown(5), 20, "Edit5", "20"},   {UpDown(14), 7, "Edit14", "7"},
+        {UpDown(6), -3, "Edit6", "-0,3"},  {UpDown(8), 59, "Edit8", "59"},   {UpDown(9), 100, "Edit9", "10,0"},
+        {UpDown(10), 12, "Edit10", "1,2"}, {UpDown(11), 1, "Edit11", "1"},
     };
     Loaded f(1);
     for (const Case& k : cases) {
-        f.panel.at(k.spinner).position = k.position;
-        (f.console.*k.handler)();
+        const std::size_t changes = f.panel.log.size();
+        f.panel.at(k.spinner.name()).position = k.position;
+        f.console.spinnerMoved(k.spinner);
         EXPECT_EQ(f.ctl(k.field).text, k.text) << k.spinner;
+        EXPECT_EQ(f.panel.log.size(), changes + 1) << k.spinner << ": its own field, nothing else";
     }
     EXPECT_TRUE(f.bus.take().empty()) << "a spinner sends nothing";
 }

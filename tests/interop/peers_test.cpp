@@ -83,8 +83,8 @@ TEST_P(Peers, ReadsWhatThePeerHoldsAndWritesWhatItStores)
     auto& link = line.link;
 
     for (int start : {96, 104, 160, 152}) {
-        torv::testing::ReadShown(link, line.notifier, 17, static_cast<std::uint8_t>(start), 8, true);
-        ASSERT_TRUE(link.ReplyOk) << peer.name << " read at " << start;
+        ASSERT_TRUE(torv::testing::ReadShown(link, line.notifier, 17, static_cast<std::uint8_t>(start), 8, true).ok())
+            << peer.name << " read at " << start;
         for (int reg = start; reg < start + 8; ++reg) {
             const std::uint16_t v = peer.initial(reg);
             const int hiByte = start + 2 * (reg - start), loByte = hiByte + 1;
@@ -100,20 +100,17 @@ TEST_P(Peers, ReadsWhatThePeerHoldsAndWritesWhatItStores)
     // Write register 119 from image bytes 119 (high) and 120 (low).
     link.image.at(17, 119) = 0x01;
     link.image.at(17, 120) = 0x2A;
-    torv::testing::LoadShown(link, line.notifier, 17, 119, true);
-    EXPECT_TRUE(link.ReplyOk) << peer.name;
+    EXPECT_TRUE(torv::testing::LoadShown(link, line.notifier, 17, 119, true).ok()) << peer.name;
     ASSERT_EQ(line.notifier.boxes.size(), 1u);
     EXPECT_EQ(line.notifier.boxes[0].text, "Zapis danych poprawny !!!");
 
-    torv::testing::ReadShown(link, line.notifier, 17, 119, 1, true);
-    EXPECT_TRUE(link.ReplyOk);
+    EXPECT_TRUE(torv::testing::ReadShown(link, line.notifier, 17, 119, 1, true).ok());
     EXPECT_EQ(link.image.at(17, 119), 0x01);
     EXPECT_EQ(link.image.at(17, 120), 0x2A);
     EXPECT_NE(line.peerLog().find("SET 119 298"), std::string::npos) << peer.name << ": " << line.peerLog();
 
     // Another slave id on the same line stays silent.
-    link.Read_Modbus_Byte(18, 96, 1);
-    EXPECT_FALSE(link.ReplyOk);
+    EXPECT_FALSE(link.Read_Modbus_Byte(18, 96, 1).ok());
 }
 
 INSTANTIATE_TEST_SUITE_P(Interop, Peers,

@@ -166,13 +166,13 @@ TEST(SerialPort, MissingPortGivesThePortErrorWithItsName)
     WorkDir dir;
     Tester t(dir.path);
     t.settings.ComIndex = 200; // nothing named COM201, /dev/ttyUSB200 or /dev/ttyS200
-    t.link.ReplyOk = true;
     torv::testing::OpenShown(t.link, t.notifier);
     EXPECT_FALSE(t.link.PortOpen);
     ASSERT_EQ(t.notifier.boxes.size(), 1u);
     EXPECT_EQ(t.notifier.boxes[0].text, "Niewłaściwa nazwa portu COM201\r lub jest on aktywny !!!");
-    torv::testing::ReadShown(t.link, t.notifier, 1, 96, 1, true);
-    EXPECT_FALSE(t.link.ReplyOk) << "nothing was sent, so nothing succeeded";
+    const torv::ModbusLink::Reply reply = torv::testing::ReadShown(t.link, t.notifier, 1, 96, 1, true);
+    EXPECT_FALSE(reply.sent);
+    EXPECT_FALSE(reply.ok()) << "nothing was sent, so nothing succeeded";
     EXPECT_EQ(t.notifier.boxes.size(), 1u);
 }
 
@@ -226,13 +226,11 @@ TEST(SerialPort, ReadAndWriteThroughTheKernel)
         const Bytes write = pty.readFrame(8);
         (void)!::write(pty.master, write.data(), write.size()); // echo
     });
-    torv::testing::ReadShown(t.link, t.notifier, 3, 120, 2, true);
-    EXPECT_TRUE(t.link.ReplyOk);
+    EXPECT_TRUE(torv::testing::ReadShown(t.link, t.notifier, 3, 120, 2, true).ok());
     EXPECT_EQ(t.link.image.at(3, 120), 11);
     EXPECT_EQ(t.link.image.at(3, 123), 44);
     t.link.image.at(3, 125) = 1;
-    torv::testing::LoadShown(t.link, t.notifier, 3, 125, false);
-    EXPECT_TRUE(t.link.ReplyOk);
+    EXPECT_TRUE(torv::testing::LoadShown(t.link, t.notifier, 3, 125, false).ok());
     controller.join();
     EXPECT_TRUE(t.notifier.boxes.empty());
 }
@@ -250,12 +248,11 @@ TEST(SerialPort, LineVanishingMidTransactionFailsQuietlyAndReopens)
         pty->readFrame(3); // the request has started
         pty->closeMaster();
     });
-    torv::testing::ReadShown(t.link, t.notifier, 1, 96, 8, true);
+    const bool unplugged = torv::testing::ReadShown(t.link, t.notifier, 1, 96, 8, true).ok();
     unplug.join();
-    EXPECT_FALSE(t.link.ReplyOk);
+    EXPECT_FALSE(unplugged);
     EXPECT_EQ(t.notifier.boxes.size(), 1u);
-    torv::testing::LoadShown(t.link, t.notifier, 1, 96, false);
-    EXPECT_FALSE(t.link.ReplyOk);
+    EXPECT_FALSE(torv::testing::LoadShown(t.link, t.notifier, 1, 96, false).ok());
 
     // The adapter is back (a new device behind the same name) and reselected.
     Pty back;
@@ -269,9 +266,9 @@ TEST(SerialPort, LineVanishingMidTransactionFailsQuietlyAndReopens)
             (void)!::write(back.master, reply.data(), reply.size());
         }
     });
-    t.link.Read_Modbus_Byte(1, 96, 1);
+    const bool replugged = t.link.Read_Modbus_Byte(1, 96, 1).ok();
     controller.join();
-    EXPECT_TRUE(t.link.ReplyOk);
+    EXPECT_TRUE(replugged);
     EXPECT_EQ(t.link.image.at(1, 97), 1);
 }
 

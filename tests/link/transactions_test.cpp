@@ -90,12 +90,11 @@ TEST(Frames, Crc16StoresLowByteFirstBehindTheFrame)
     EXPECT_EQ(b.port->sentBytes(), (Bytes{1, 3, 0, 0, 0, 10, 0xC5, 0xCD}));
 }
 
-TEST(Read, GoodReplyFillsTheImageAndSetsReplyOk)
+TEST(Read, GoodReplyFillsTheImageAndIsOk)
 {
     Bench b;
     b.replyOnce(Bench::readReply(5, counting(16, 40)));
-    torv::testing::ReadShown(b.link, b.notifier, 5, 96, 8, true);
-    EXPECT_TRUE(b.link.ReplyOk);
+    EXPECT_TRUE(torv::testing::ReadShown(b.link, b.notifier, 5, 96, 8, true).ok());
     for (int i = 0; i < 16; ++i)
         EXPECT_EQ(b.link.image.at(5, 96 + i), 40 + i);
     EXPECT_EQ(b.link.image.at(5, 112), 0);
@@ -107,8 +106,7 @@ TEST(Read, ReadAt160KeepsOnlyBytesUpTo168)
 {
     Bench b;
     b.replyOnce(Bench::readReply(1, counting(16, 1)));
-    b.link.Read_Modbus_Byte(1, 160, 8);
-    ASSERT_TRUE(b.link.ReplyOk);
+    ASSERT_TRUE(b.link.Read_Modbus_Byte(1, 160, 8).ok());
     for (int a = 160; a <= 168; ++a)
         EXPECT_EQ(b.link.image.at(1, a), a - 159);
     EXPECT_EQ(b.link.image.at(2, 96), 0) << "the 7 dropped bytes must not spill into the next row";
@@ -145,7 +143,6 @@ TEST(Read, EveryFailureLeavesImageAndReportsTheRightNotice)
     for (const auto& c : cases) {
         for (bool show : {true, false}) {
             Bench b;
-            b.link.ReplyOk = true;
             if (!c.reply.empty())
                 b.replyOnce(c.reply);
             std::vector<Outcome> outcomes;
@@ -155,8 +152,10 @@ TEST(Read, EveryFailureLeavesImageAndReportsTheRightNotice)
                 request.assign(t.request.begin(), t.request.end());
                 reply.assign(t.reply.begin(), t.reply.end());
             };
-            torv::testing::ReadShown(b.link, b.notifier, 9, 120, 2, show);
-            EXPECT_FALSE(b.link.ReplyOk) << c.what;
+            const torv::ModbusLink::Reply got = torv::testing::ReadShown(b.link, b.notifier, 9, 120, 2, show);
+            EXPECT_TRUE(got.sent) << c.what;
+            EXPECT_FALSE(got.ok()) << c.what;
+            EXPECT_EQ(got.outcome, c.outcome) << c.what;
             EXPECT_EQ(outcomes, std::vector<Outcome>{c.outcome}) << c.what;
             EXPECT_EQ(request, withCrc({9, 0x03, 0, 120, 0, 2})) << c.what;
             EXPECT_EQ(reply, c.reply) << c.what << ": the observer sees the bytes that came";
@@ -174,11 +173,9 @@ TEST(Read, StaleReplyOfEarlierTransactionNeverPasses)
 {
     Bench b;
     b.replyOnce(Bench::readReply(2, counting(4)));
-    b.link.Read_Modbus_Byte(2, 104, 2);
-    ASSERT_TRUE(b.link.ReplyOk);
+    ASSERT_TRUE(b.link.Read_Modbus_Byte(2, 104, 2).ok());
     b.port->onRequest = nullptr; // the controller goes silent
-    b.link.Read_Modbus_Byte(2, 104, 2);
-    EXPECT_FALSE(b.link.ReplyOk);
+    EXPECT_FALSE(b.link.Read_Modbus_Byte(2, 104, 2).ok());
 }
 
 TEST(Read, LateReplyOfAnEarlierRequestIsDiscardedNotTakenAsData)
@@ -187,8 +184,7 @@ TEST(Read, LateReplyOfAnEarlierRequestIsDiscardedNotTakenAsData)
     // The 104 x 8 reply comes after its wait gave up; the same address,
     // function and count would pass every check of the next read.
     b.port->onRequest = [](const Bytes&, ScriptedPort& p) { p.arriveIn(160 * ms, Bench::readReply(2, counting(16, 104))); };
-    b.link.Read_Modbus_Byte(2, 104, 8);
-    EXPECT_FALSE(b.link.ReplyOk);
+    EXPECT_FALSE(b.link.Read_Modbus_Byte(2, 104, 8).ok());
     b.replyOnce(Bench::readReply(2, counting(16, 96)));
     std::vector<Bytes> dropped;
     std::vector<std::uint64_t> droppedAt;
@@ -196,8 +192,7 @@ TEST(Read, LateReplyOfAnEarlierRequestIsDiscardedNotTakenAsData)
         dropped.emplace_back(d.bytes.begin(), d.bytes.end());
         droppedAt.push_back(d.atUs);
     };
-    b.link.Read_Modbus_Byte(2, 96, 8);
-    EXPECT_TRUE(b.link.ReplyOk);
+    EXPECT_TRUE(b.link.Read_Modbus_Byte(2, 96, 8).ok());
     EXPECT_EQ(dropped, std::vector<Bytes>{Bench::readReply(2, counting(16, 104))}) << "the late reply, reported once";
     ASSERT_EQ(droppedAt.size(), 1u);
     EXPECT_LE(droppedAt[0], b.port->sent[8].atUs) << "dropped before the new request went out";
@@ -217,10 +212,8 @@ TEST(LateReply, SameShapeRequestWaitsForItToComeAndGo)
         else
             p.arriveIn(20 * ms, Bench::readReply(2, counting(16, 96)));
     };
-    b.link.Read_Modbus_Byte(2, 104, 8);
-    EXPECT_FALSE(b.link.ReplyOk);
-    b.link.Read_Modbus_Byte(2, 96, 8);
-    EXPECT_TRUE(b.link.ReplyOk);
+    EXPECT_FALSE(b.link.Read_Modbus_Byte(2, 104, 8).ok());
+    EXPECT_TRUE(b.link.Read_Modbus_Byte(2, 96, 8).ok());
     for (int a = 96; a < 112; ++a)
         EXPECT_EQ(b.link.image.at(2, a), a) << "byte " << a;
     // The second request waited for the late reply to pass, then one quiet period.
@@ -263,11 +256,10 @@ TEST(LateReply, LateEchoNeverAcknowledgesALaterWriteOfTheSameRegister)
         // the second write is lost on the line: no echo of its own
     };
     b.link.image.at(1, 125) = 1;
-    torv::testing::LoadShown(b.link, b.notifier, 1, 125, false);
-    EXPECT_FALSE(b.link.ReplyOk);
+    EXPECT_FALSE(torv::testing::LoadShown(b.link, b.notifier, 1, 125, false).ok());
     b.link.image.at(1, 125) = 0;
-    torv::testing::LoadShown(b.link, b.notifier, 1, 125, false);
-    EXPECT_FALSE(b.link.ReplyOk) << "the old echo must not pass for this write's";
+    EXPECT_FALSE(torv::testing::LoadShown(b.link, b.notifier, 1, 125, false).ok())
+        << "the old echo must not pass for this write's";
 }
 
 TEST(Read, NoiseBurstOverRxBufferIsDrainedSoTheNextReadWorks)
@@ -279,15 +271,13 @@ TEST(Read, NoiseBurstOverRxBufferIsDrainedSoTheNextReadWorks)
         seen.emplace_back(t.outcome, t.replyBytes);
         EXPECT_EQ(t.reply.size(), 64u) << "the first bytes of the noise, bounded";
     };
-    torv::testing::ReadShown(b.link, b.notifier, 1, 96, 1, true);
-    EXPECT_FALSE(b.link.ReplyOk);
+    EXPECT_FALSE(torv::testing::ReadShown(b.link, b.notifier, 1, 96, 1, true).ok());
     EXPECT_EQ(seen, (std::vector<std::pair<Outcome, std::size_t>>{{Outcome::Noise, 1500}}));
     b.link.onTransaction = nullptr;
     EXPECT_EQ(b.texts(), std::vector<std::string>{"Brak komunikacji z modułem !!! / Uwaga !"});
     EXPECT_EQ(b.port->queued(), 0u);
     b.replyOnce(Bench::readReply(1, {0, 1}));
-    b.link.Read_Modbus_Byte(1, 96, 1);
-    EXPECT_TRUE(b.link.ReplyOk);
+    EXPECT_TRUE(b.link.Read_Modbus_Byte(1, 96, 1).ok());
 }
 
 TEST(Read, ReplyOf1025BytesIsStillReadAndJudged)
@@ -296,8 +286,7 @@ TEST(Read, ReplyOf1025BytesIsStillReadAndJudged)
     Bytes reply = Bench::readReply(1, {0, 7});
     reply.resize(1025, 0xAA); // trailing noise after a good frame
     b.replyOnce(reply);
-    b.link.Read_Modbus_Byte(1, 96, 1);
-    EXPECT_TRUE(b.link.ReplyOk);
+    EXPECT_TRUE(b.link.Read_Modbus_Byte(1, 96, 1).ok());
     EXPECT_EQ(b.link.image.at(1, 97), 7);
 }
 
@@ -333,8 +322,7 @@ TEST(Write, EchoChecksAndNotices)
         b.link.image.at(4, 113) = 9;
         if (!c.reply.empty())
             b.replyOnce(c.reply);
-        torv::testing::LoadShown(b.link, b.notifier, 4, 112, true);
-        EXPECT_EQ(b.link.ReplyOk, c.ok) << c.what;
+        EXPECT_EQ(torv::testing::LoadShown(b.link, b.notifier, 4, 112, true).ok(), c.ok) << c.what;
         EXPECT_EQ(b.texts(), std::vector<std::string>{std::string(c.notice) + " / " + c.caption}) << c.what;
 
         Bench quiet;
@@ -342,8 +330,7 @@ TEST(Write, EchoChecksAndNotices)
             quiet.replyOnce(c.reply);
         quiet.link.image.at(4, 112) = 30;
         quiet.link.image.at(4, 113) = 9;
-        torv::testing::LoadShown(quiet.link, quiet.notifier, 4, 112, false);
-        EXPECT_EQ(quiet.link.ReplyOk, c.ok) << c.what;
+        EXPECT_EQ(torv::testing::LoadShown(quiet.link, quiet.notifier, 4, 112, false).ok(), c.ok) << c.what;
         EXPECT_TRUE(quiet.notifier.boxes.empty()) << c.what;
     }
 }
@@ -354,20 +341,21 @@ TEST(ClosedPort, TransactionsSendNothingAndCountAsFailed)
     torv::VirtualClock clock;
     RecordingNotifier notifier;
     torv::ModbusLink link(settings, clock); // no port attached: PortOpen false
-    link.ReplyOk = true;                              // left over from an earlier success
-    torv::testing::ReadShown(link, notifier, 1, 96, 8, true);
-    EXPECT_FALSE(link.ReplyOk);
-    link.ReplyOk = true;
-    torv::testing::LoadShown(link, notifier, 1, 96, true);
-    EXPECT_FALSE(link.ReplyOk) << "a write that never left must not look acknowledged";
+    const torv::ModbusLink::Reply read = torv::testing::ReadShown(link, notifier, 1, 96, 8, true);
+    EXPECT_FALSE(read.sent);
+    EXPECT_FALSE(read.ok());
+    const torv::ModbusLink::Reply write = torv::testing::LoadShown(link, notifier, 1, 96, true);
+    EXPECT_FALSE(write.sent);
+    EXPECT_FALSE(write.ok()) << "a write that never left must not look acknowledged";
     EXPECT_EQ(clock.nowUs(), 0u) << "no pauses either";
     EXPECT_TRUE(notifier.boxes.empty()) << "the port error was already shown when the open failed";
 
     Bench b;
+    b.replyOnce(Bench::readReply(1, counting(16)));
+    ASSERT_TRUE(b.link.Read_Modbus_Byte(1, 96, 8).ok()); // an earlier success
     b.link.CloseHandle();
     EXPECT_FALSE(b.link.PortOpen);
-    torv::testing::ReadShown(b.link, b.notifier, 1, 96, 8, true);
-    EXPECT_FALSE(b.link.ReplyOk);
+    EXPECT_FALSE(torv::testing::ReadShown(b.link, b.notifier, 1, 96, 8, true).ok());
 }
 
 TEST(ClosedPort, AddressesOutsideTheLineSendNothingAndCountAsFailed)
@@ -375,12 +363,8 @@ TEST(ClosedPort, AddressesOutsideTheLineSendNothingAndCountAsFailed)
     // 0 is the broadcast address: a write there reaches every controller.
     for (std::uint8_t address : {0, 251, 255}) {
         Bench b;
-        b.link.ReplyOk = true;
-        torv::testing::ReadShown(b.link, b.notifier, address, 96, 8, true);
-        EXPECT_FALSE(b.link.ReplyOk) << int(address);
-        b.link.ReplyOk = true;
-        torv::testing::LoadShown(b.link, b.notifier, address, 125, true);
-        EXPECT_FALSE(b.link.ReplyOk) << int(address);
+        EXPECT_FALSE(torv::testing::ReadShown(b.link, b.notifier, address, 96, 8, true).ok()) << int(address);
+        EXPECT_FALSE(torv::testing::LoadShown(b.link, b.notifier, address, 125, true).ok()) << int(address);
         EXPECT_TRUE(b.port->sent.empty()) << int(address);
         EXPECT_TRUE(b.notifier.boxes.empty()) << int(address);
         // Handlers reach the image with such an address; it must not throw.
@@ -417,8 +401,7 @@ TEST(QuietLine, ReplyArrivingInPiecesExtendsTheWait)
             p.arriveIn((10 + 140 * piece) * ms, Bytes(reply.begin() + from, reply.begin() + to));
         }
     };
-    b.link.Read_Modbus_Byte(1, 96, 8);
-    EXPECT_TRUE(b.link.ReplyOk);
+    EXPECT_TRUE(b.link.Read_Modbus_Byte(1, 96, 8).ok());
     // Periods end at 150, 300, 450, 600 (bytes still coming), 750 (quiet).
     EXPECT_EQ(b.clock.nowUs() - 8 * 2 * ms, 750 * ms);
 }
@@ -430,8 +413,7 @@ TEST(QuietLine, EndlessTrickleStopsAfterElevenPeriods)
         for (int i = 0; i < 100; ++i)
             p.arriveIn(static_cast<std::uint64_t>(10 + 40 * i) * ms, Bytes{0x00});
     };
-    b.link.Read_Modbus_Byte(1, 96, 8);
-    EXPECT_FALSE(b.link.ReplyOk);
+    EXPECT_FALSE(b.link.Read_Modbus_Byte(1, 96, 8).ok());
     EXPECT_EQ(b.clock.nowUs() - 8 * 2 * ms, 11 * 150 * ms);
 
     Bench w;
@@ -488,12 +470,10 @@ TEST(FrameRule, AWholeReplyEndsTheWaitAtItsLastByte)
             };
             std::uint64_t judged = 0;
             b.link.onTransaction = [&](const torv::ModbusLink::Transaction& t) { judged = t.judgedUs; };
-            if (c.write)
-                torv::testing::LoadShown(b.link, b.notifier, 1, 96, false);
-            else
-                b.link.Read_Modbus_Byte(1, 96, 8);
+            const torv::ModbusLink::Reply got = c.write ? torv::testing::LoadShown(b.link, b.notifier, 1, 96, false)
+                                                        : b.link.Read_Modbus_Byte(1, 96, 8);
             const std::uint64_t lastByte = b.port->sent.back().atUs + 20 * ms + (c.reply.size() - 1) * ch;
-            EXPECT_EQ(b.link.ReplyOk, c.ok) << c.what;
+            EXPECT_EQ(got.ok(), c.ok) << c.what;
             EXPECT_EQ(b.link.received(), c.reply.size()) << c.what;
             EXPECT_GE(judged, lastByte) << c.what;
             EXPECT_LT(judged, lastByte + ch) << c.what << " at baud index " << int(baudIndex);
@@ -539,10 +519,10 @@ TEST(FrameRule, ShortChoppedAndSilentRepliesAreWaitedForAsUnderTheQuietRule)
             Bench b;
             b.link.replyRule = rule;
             b.port->onRequest = c.script;
-            b.link.Read_Modbus_Byte(1, 96, 8);
+            const bool answered = b.link.Read_Modbus_Byte(1, 96, 8).ok();
             const int i = rule == torv::ReplyRule::Frame;
             took[i] = b.clock.nowUs();
-            ok[i] = b.link.ReplyOk;
+            ok[i] = answered;
             got[i] = b.link.received();
         }
         EXPECT_EQ(took[1], took[0]) << c.what;
@@ -578,12 +558,10 @@ TEST(FrameRule, BytesAfterAWholeReplyAreDrainedBeforeTheNextRequestWhichIsSentAs
             if (t.function == 0x03)
                 replyJudged = t.judgedUs;
         };
-        b.link.Read_Modbus_Byte(1, 96, 8);
-        EXPECT_TRUE(b.link.ReplyOk);
+        EXPECT_TRUE(b.link.Read_Modbus_Byte(1, 96, 8).ok());
         const std::uint64_t readEnded = b.clock.nowUs();
         b.link.image.at(1, 96) = 7;
-        torv::testing::LoadShown(b.link, b.notifier, 1, 96, false);
-        EXPECT_TRUE(b.link.ReplyOk);
+        EXPECT_TRUE(torv::testing::LoadShown(b.link, b.notifier, 1, 96, false).ok());
         const bool frame = rule == torv::ReplyRule::Frame;
         // Under the quiet rule the noise rode in with the reply; under the frame
         // rule it is left on the line and dropped before the write goes out.

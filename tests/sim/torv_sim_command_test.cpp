@@ -30,8 +30,7 @@ TEST(TorvSimCommand, AnswersTheTesterAtItsBaudAndCleansUp)
     bus.workDir = dir.path();
     bus.Ustaw_COM();
     ASSERT_TRUE(bus.PortOpen);
-    torv::testing::ReadShown(bus, notifier, 3, 96, 2, true);
-    EXPECT_TRUE(bus.ReplyOk);
+    EXPECT_TRUE(torv::testing::ReadShown(bus, notifier, 3, 96, 2, true).ok());
     EXPECT_EQ(bus.image.at(3, 97), 3);
     EXPECT_EQ(bus.image.at(3, 99), 1) << "baud code of 19200";
 
@@ -40,8 +39,7 @@ TEST(TorvSimCommand, AnswersTheTesterAtItsBaudAndCleansUp)
     settings.BaudIndex = 1;
     bus.Ustaw_COM();
     ASSERT_TRUE(bus.PortOpen);
-    torv::testing::ReadShown(bus, notifier, 3, 96, 2, true);
-    EXPECT_FALSE(bus.ReplyOk);
+    EXPECT_FALSE(torv::testing::ReadShown(bus, notifier, 3, 96, 2, true).ok());
     ASSERT_FALSE(notifier.boxes.empty());
     EXPECT_EQ(notifier.boxes.back().text, "Brak komunikacji z modułem !!!");
     bus.CloseHandle();

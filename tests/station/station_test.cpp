@@ -166,6 +166,7 @@ TEST(StationWriteBack, RowsGoOutInOrderEachReadBackAndAStopComesOnlyAfterAReadBa
     f.station.readModule(5);
     f.bus.clear();
     const std::uint8_t same = c.memory()[bytes::kVentOpenTime];
+    const std::uint8_t lcd = c.memory()[bytes::kLcdMode];
     WriteBackRequest request;
     request.rows = {{bytes::kSetTemperature, 72}, {bytes::kVentOpenTime, same}, {bytes::kLcdMode, 2}};
     int asked = 0;
@@ -178,6 +179,7 @@ TEST(StationWriteBack, RowsGoOutInOrderEachReadBackAndAStopComesOnlyAfterAReadBa
     EXPECT_TRUE(r.stopped);
     EXPECT_EQ(asked, 3);
     EXPECT_EQ(c.memory()[bytes::kSetTemperature], 72);
+    EXPECT_EQ(c.memory()[bytes::kLcdMode], lcd) << "the row after the stop is never written";
     EXPECT_EQ(RowByte(r.row, bytes::kSetTemperature), 72);
 
     // A row after a read-back that failed is not written: the line is not trusted.
@@ -237,7 +239,7 @@ TEST(StationBusTest, EveryAddressIsAskedAndAControllerCountsOnlyWhenReadWhole)
     EXPECT_EQ(steps, (std::vector<int>{3, -12}));
     ASSERT_NE(r.reportedFailure(), nullptr);
     EXPECT_EQ(r.reportedFailure()->address, 12);
-    EXPECT_TRUE(f.link.ReplyOk) << "a line that answered lets the next setting change be written";
+    EXPECT_TRUE(f.station.lastAnswered()) << "a line that answered lets the next setting change be written";
 }
 
 TEST(StationProgramme, TheStateIsReadAfreshAndACommandWithoutItsFirstReadIsNotSent)

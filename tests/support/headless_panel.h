@@ -10,7 +10,7 @@ namespace torv {
 // The window as plain data: what each control shows. Lists and spinners keep
 // their ranges the way the widgets do, and a changed CheckBox1 tick runs the
 // click handler, so the console's logic behaves as behind the real window.
-// Serves the program without a window and the tests.
+// For the tests and benchmarks that drive the console without a window.
 class HeadlessPanel : public Panel {
 public:
     struct Control {

@@ -1,4 +1,4 @@
-#include "app/console/headless_panel.h"
+#include "support/headless_panel.h"
 
 #include <algorithm>
 
