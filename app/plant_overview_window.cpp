@@ -47,14 +47,6 @@ constexpr std::array<const char*, kThresholdFields.size()> kThresholdLabels{
     "\u2026 w tylu odczytach z rz\u0119du",
 };
 
-QString ChamberName(const ChamberList& list, int address)
-{
-    for (const Chamber& c : list.chambers)
-        if (c.address == address)
-            return qs(c.name);
-    return qs(DefaultChamberName(address));
-}
-
 } // namespace
 
 PlantOverviewWindow::PlantOverviewWindow(Station& station, Hooks hooks, std::string directory, QWidget* parent)
@@ -298,7 +290,7 @@ void PlantOverviewWindow::refreshAlarms()
     alarmTable_->setRowCount(static_cast<int>(alarms.size()));
     for (int row = 0; row < static_cast<int>(alarms.size()); ++row) {
         const Alarm& a = alarms[static_cast<std::size_t>(row)];
-        const QStringList cells{TimeText(a.raised), ChamberName(overview_.list(), a.id.address),
+        const QStringList cells{TimeText(a.raised), qs(ChamberName(overview_.list(), a.id.address)),
                                 qs(std::string(AlarmName(a.id.kind))) + (a.acknowledged ? QStringLiteral(" (potwierdzony)") : QString()),
                                 qs(a.value), a.cleared ? QStringLiteral("tak") : QString()};
         for (int column = 0; column < cells.size(); ++column)
@@ -377,7 +369,7 @@ void PlantOverviewWindow::logEvents(const std::vector<AlarmEvent>& events)
     alarmLog_.append(events);
     for (const AlarmEvent& e : events)
         if (e.type == AlarmEventType::Raised && hooks_.alarmRaised)
-            hooks_.alarmRaised(ChamberName(overview_.list(), e.id.address).toStdString() + ": " +
+            hooks_.alarmRaised(ChamberName(overview_.list(), e.id.address) + ": " +
                                std::string(AlarmName(e.id.kind)) + (e.value.empty() ? "" : " (" + e.value + ")"));
 }
 
@@ -409,7 +401,7 @@ void PlantOverviewWindow::askRename()
         return;
     bool ok = false;
     const QString name = QInputDialog::getText(this, QStringLiteral("Zmie\u0144 nazw\u0119"), QStringLiteral("Nazwa komory:"),
-                                               QLineEdit::Normal, ChamberName(overview_.list(), address), &ok);
+                                               QLineEdit::Normal, qs(ChamberName(overview_.list(), address)), &ok);
     if (ok)
         renameChamber(address, name);
 }
@@ -417,9 +409,8 @@ void PlantOverviewWindow::askRename()
 void PlantOverviewWindow::addChamber(int address, const QString& name)
 {
     ChamberList list = overview_.list();
-    for (const Chamber& c : list.chambers)
-        if (c.address == address)
-            return;
+    if (FindChamber(list, address))
+        return;
     list.chambers.push_back({address, name.trimmed().toStdString()});
     const std::vector<std::string> problems = ChamberListProblems(list);
     if (!problems.empty()) {
@@ -440,9 +431,8 @@ void PlantOverviewWindow::removeChamber(int address)
 void PlantOverviewWindow::renameChamber(int address, const QString& name)
 {
     ChamberList list = overview_.list();
-    for (Chamber& c : list.chambers)
-        if (c.address == address)
-            c.name = name.trimmed().toStdString();
+    if (Chamber* c = FindChamber(list, address))
+        c->name = name.trimmed().toStdString();
     const std::vector<std::string> problems = ChamberListProblems(list);
     if (!problems.empty()) {
         QMessageBox::warning(this, QStringLiteral("Uwaga !"), qs(problems.front()));
@@ -461,7 +451,7 @@ void PlantOverviewWindow::takeBusTest()
     }
     ChamberList list = overview_.list();
     for (const std::uint8_t a : found)
-        if (std::none_of(list.chambers.begin(), list.chambers.end(), [&](const Chamber& c) { return c.address == a; }))
+        if (!FindChamber(list, a))
             list.chambers.push_back({a, DefaultChamberName(a)});
     save(list);
 }

@@ -123,13 +123,7 @@ Exit Serve(Bus& bus, const Options& options)
             mqtt->setDiscovery(std::move(configs));
         }
     }
-    const auto chamber = [&](int address) -> const plant::Chamber& {
-        for (const plant::Chamber& c : options.chambers.chambers)
-            if (c.address == address)
-                return c;
-        static const plant::Chamber none;
-        return none;
-    };
+    const auto chamber = [&](int address) { return plant::Chamber{address, plant::ChamberName(options.chambers, address)}; };
     drying_log::Writer writer = drying_log::Writer::InDirectory(options.dir, drying_log::SystemLocalTime, report);
     plant::AlarmLog alarmLog = plant::AlarmLog::InDirectory(options.dir, report);
     const auto linesLost = [&] { return writer.anyFailed() || alarmLog.anyFailed(); };
