@@ -369,8 +369,7 @@ void PlantOverviewWindow::logEvents(const std::vector<AlarmEvent>& events)
     alarmLog_.append(events);
     for (const AlarmEvent& e : events)
         if (e.type == AlarmEventType::Raised && hooks_.alarmRaised)
-            hooks_.alarmRaised(ChamberName(overview_.list(), e.id.address) + ": " +
-                               std::string(AlarmName(e.id.kind)) + (e.value.empty() ? "" : " (" + e.value + ")"));
+            hooks_.alarmRaised(AlarmEventLine(ChamberName(overview_.list(), e.id.address), e));
 }
 
 int PlantOverviewWindow::selectedChamber() const

@@ -171,8 +171,8 @@ Exit Serve(Bus& bus, const Options& options)
                 mqtt->publish(telemetry::ChamberAlarmsMessage(options.mqttPrefix, address, overview.alarms().alarms()));
             }
             for (const plant::AlarmEvent& e : step->events)
-                Message(Chamber(static_cast<std::uint8_t>(address)) + " (" + chamber(address).name + "): " + EventText(e.type) +
-                        ": " + std::string(plant::AlarmName(e.id.kind)) + (e.value.empty() ? "" : " (" + e.value + ")"));
+                Message(plant::AlarmEventLine(Chamber(static_cast<std::uint8_t>(address)) + " (" + chamber(address).name + ")",
+                                              e, EventText(e.type)));
             continue;
         }
         // Nothing to scan now: the round under way has just ended, or the next has not begun.

@@ -147,6 +147,28 @@ std::string_view AlarmName(AlarmKind kind) { return ruleOf(kind).name; }
 std::string_view AlarmKey(AlarmKind kind) { return ruleOf(kind).key; }
 bool IsFault(AlarmKind kind) { return ruleOf(kind).fault; }
 
+std::string_view AlarmEventKey(AlarmEventType type)
+{
+    switch (type) {
+    case AlarmEventType::Raised: return "raised";
+    case AlarmEventType::Cleared: return "cleared";
+    case AlarmEventType::Acknowledged: return "acknowledged";
+    }
+    return "?";
+}
+
+std::string AlarmEventLine(std::string_view chamber, const AlarmEvent& event, std::string_view what)
+{
+    std::string line(chamber);
+    line += ": ";
+    if (!what.empty())
+        line.append(what).append(": ");
+    line += AlarmName(event.id.kind);
+    if (!event.value.empty())
+        line += " (" + event.value + ")";
+    return line;
+}
+
 AlarmMonitor::AlarmMonitor(const AlarmThresholds& thresholds) : thresholds_(thresholds) {}
 
 std::vector<AlarmEvent> AlarmMonitor::scan(const Row& row, std::uint64_t monotonicUs)

@@ -214,16 +214,6 @@ std::vector<Message> UnlistedChamberMessages(std::string_view prefix, int addres
     return out;
 }
 
-std::string_view AlarmEventKey(plant::AlarmEventType type)
-{
-    switch (type) {
-    case plant::AlarmEventType::Raised: return "raised";
-    case plant::AlarmEventType::Cleared: return "cleared";
-    case plant::AlarmEventType::Acknowledged: return "acknowledged";
-    }
-    return "?";
-}
-
 Message AlarmEventMessage(std::string_view prefix, const plant::AlarmEvent& event)
 {
     JsonWriter json;
@@ -231,7 +221,7 @@ Message AlarmEventMessage(std::string_view prefix, const plant::AlarmEvent& even
         .key("address").integer(event.id.address)
         .key("kind").string(plant::AlarmKey(event.id.kind))
         .key("name").string(plant::AlarmName(event.id.kind))
-        .key("event").string(AlarmEventKey(event.type))
+        .key("event").string(plant::AlarmEventKey(event.type))
         .key("value");
     if (event.value.empty())
         json.null();

@@ -147,6 +147,28 @@ TEST(AlarmRules, EventsSayWhatTheScanShowed)
     EXPECT_EQ(AlarmName(AlarmKind::TemperatureDeviation), "Odchyłka temperatury");
 }
 
+// An event as the operator reads it: its chamber, what happened when that is
+// told, the kind's name and what the scan showed, when it showed anything.
+TEST(AlarmRules, AnEventsLineNamesItsChamberKindAndValue)
+{
+    using enum AlarmEventType;
+    const struct {
+        AlarmEvent event;
+        const char* what;
+        const char* line;
+    } cases[] = {
+        {{Raised, {7, AlarmKind::TemperatureDeviation}, kMorning, "T suchy 63,5 °C, zadana 70 °C"}, "",
+         "Suszarnia 7: Odchyłka temperatury (T suchy 63,5 °C, zadana 70 °C)"},
+        {{Raised, {7, AlarmKind::SensorFault}, kMorning, "T mokry 150,1 °C"}, "alarm",
+         "Suszarnia 7: alarm: Awaria czujnika (T mokry 150,1 °C)"},
+        {{Cleared, {7, AlarmKind::NoCommunication}, kMorning, ""}, "alarm cleared",
+         "Suszarnia 7: alarm cleared: Brak komunikacji"},
+        {{Acknowledged, {7, AlarmKind::ProgrammeFinished}, kMorning, ""}, "", "Suszarnia 7: Koniec programu"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(AlarmEventLine("Suszarnia 7", c.event, c.what), c.line);
+}
+
 TEST(AlarmRules, AcknowledgedAlarmsLeaveTheListOnceCleared)
 {
     AlarmMonitor monitor;
