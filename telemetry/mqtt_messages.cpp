@@ -18,17 +18,6 @@ std::string chamberTopic(std::string_view prefix, int address, std::string_view 
     return std::string(prefix) + "/" + std::to_string(address) + "/" + std::string(leaf);
 }
 
-// The value of a log field: time and status are text, the rest numbers.
-void fieldValue(JsonWriter& json, std::string_view column, const std::string& field)
-{
-    if (field.empty())
-        json.null();
-    else if (column == "time" || column == "status")
-        json.string(field);
-    else
-        json.number(field);
-}
-
 // As the overview's tile reckons it: the controller counts whole hours, so
 // the end is known to the hour at best.
 std::optional<drying_log::LocalTime> estimatedEnd(const drying_log::Row& r)
@@ -156,12 +145,9 @@ Message ServiceStatus(std::string_view prefix, bool online)
 
 std::string StatePayload(const drying_log::Row& row, std::string_view name)
 {
-    const std::vector<std::string> fields = drying_log::RowFields(row);
-    const auto& columns = drying_log::Columns();
     JsonWriter json;
     json.beginObject(Layout::Tight);
-    for (std::size_t i = 0; i < columns.size(); ++i)
-        fieldValue(json.key(columns[i]), columns[i], fields[i]);
+    drying_log::WriteRowJson(json, row);
     json.key("name").string(name).key("estimatedEnd");
     if (const auto end = estimatedEnd(row))
         json.string(drying_log::IsoTime(*end));
