@@ -131,6 +131,24 @@ PlantOverviewWindow::PlantOverviewWindow(Station& station, Hooks hooks, std::str
     connect(acknowledgeButton_, &QPushButton::clicked, this, &PlantOverviewWindow::acknowledgeSelected);
     connect(roundSeconds_, &QSpinBox::editingFinished, this, [this] { setRoundSeconds(roundSeconds_->value()); });
 
+    // Each scan: the drying log and the chart, its tile, the alarm log, a
+    // message for each alarm raised, then the alarm list.
+    sinks_.add([this](const Overview&, const Overview::Step& s) {
+              if (hooks_.measured)
+                  hooks_.measured(s.scan, s.answered);
+          })
+        .add([this](const Overview&, const Overview::Step& s) { refreshTile(s.scan.address); })
+        .add(AlarmLogSink(alarmLog_))
+        .add([this](const Overview& o, const Overview::Step& s) {
+            for (const AlarmEvent& e : s.events)
+                if (e.type == AlarmEventType::Raised && hooks_.alarmRaised)
+                    hooks_.alarmRaised(AlarmEventLine(ChamberName(o.list(), e.id.address), e));
+        })
+        .add([this](const Overview&, const Overview::Step& s) {
+            if (!s.events.empty())
+                refreshAlarms();
+        });
+
     load();
 }
 
@@ -350,26 +368,10 @@ void PlantOverviewWindow::scanStep()
     if (hooks_.lineWorkDone)
         hooks_.lineWorkDone();
     if (step) {
-        if (hooks_.measured)
-            hooks_.measured(step->scan, step->answered);
-        refreshTile(step->scan.address);
-        if (!step->events.empty()) {
-            logEvents(step->events);
-            refreshAlarms();
-        }
+        sinks_.deliver(overview_, *step);
         emit scanned(step->scan.address, step->answered);
     }
     scheduleNext();
-}
-
-void PlantOverviewWindow::logEvents(const std::vector<AlarmEvent>& events)
-{
-    // Under pomiary/ beside the drying log; a line that cannot be written is
-    // reported there (stderr), as the drying log's are.
-    alarmLog_.append(events);
-    for (const AlarmEvent& e : events)
-        if (e.type == AlarmEventType::Raised && hooks_.alarmRaised)
-            hooks_.alarmRaised(AlarmEventLine(ChamberName(overview_.list(), e.id.address), e));
 }
 
 int PlantOverviewWindow::selectedChamber() const
@@ -525,8 +527,7 @@ void PlantOverviewWindow::acknowledgeSelected()
     for (const Alarm& a : overview_.alarms().alarms())
         if (selected.contains(alarmKey(a)))
             which.push_back(a.id);
-    const std::vector<AlarmEvent> events = overview_.alarms().acknowledge(which, drying_log::SystemLocalTime());
-    logEvents(events);
+    alarmLog_.append(overview_.alarms().acknowledge(which, drying_log::SystemLocalTime()));
     for (const AlarmId& id : which)
         refreshTile(id.address);
     refreshAlarms();
