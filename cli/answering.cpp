@@ -1,5 +1,6 @@
 #include "cli/answering.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -19,6 +20,11 @@ void Answering::next(int address, bool ok)
         Message(Chamber(static_cast<std::uint8_t>(address)) + ": " +
                 (ok ? std::string("answers again") : texts::kNoCommunication));
     first(address, ok);
+}
+
+bool Answering::noneAnswering() const
+{
+    return std::none_of(last.begin(), last.end(), [](const auto& a) { return a.second; });
 }
 
 } // namespace torv::cli
