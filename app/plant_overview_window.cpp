@@ -131,8 +131,14 @@ PlantOverviewWindow::PlantOverviewWindow(Station& station, Hooks hooks, std::str
     connect(acknowledgeButton_, &QPushButton::clicked, this, &PlantOverviewWindow::acknowledgeSelected);
     connect(roundSeconds_, &QSpinBox::editingFinished, this, [this] { setRoundSeconds(roundSeconds_->value()); });
 
-    // Each scan: the drying log and the chart, its tile, the alarm log, a
-    // message for each alarm raised, then the alarm list.
+    listSinks();
+    load();
+}
+
+// Each scan: the drying log and the chart, its tile, the alarm log, a
+// message for each alarm raised, then the alarm list.
+void PlantOverviewWindow::listSinks()
+{
     sinks_.add([this](const Overview&, const Overview::Step& s) {
               if (hooks_.measured)
                   hooks_.measured(s.scan, s.answered);
@@ -148,8 +154,6 @@ PlantOverviewWindow::PlantOverviewWindow(Station& station, Hooks hooks, std::str
             if (!s.events.empty())
                 refreshAlarms();
         });
-
-    load();
 }
 
 PlantOverviewWindow::~PlantOverviewWindow()

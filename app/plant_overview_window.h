@@ -71,6 +71,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void listSinks();
     void load();
     std::string listPath() const;
     static std::optional<std::string> FileState(const torv::files::Contents& file);

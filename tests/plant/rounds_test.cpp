@@ -231,7 +231,10 @@ TEST(PlantScanSinks, EachScanReachesEverySinkInTheOrderAdded)
     overview.setList(list);
     std::vector<std::string> told;
     ScanSinks sinks;
-    sinks.add([&](const Overview&, const Overview::Step& s) { told.push_back("first " + std::to_string(s.scan.address)); })
+    const auto first = [&](const Overview&, const Overview::Step& s) {
+        told.push_back("first " + std::to_string(s.scan.address));
+    };
+    sinks.add(first)
         .add(DryingLogSink(dryingLog))
         .add(AlarmLogSink(alarmLog))
         .add([&](const Overview& o, const Overview::Step& s) {
