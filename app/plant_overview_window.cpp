@@ -274,9 +274,8 @@ void PlantOverviewWindow::refreshTile(int address)
         return;
     const ChamberAlarms alarms = overview_.alarms().chamber(address);
     QStringList texts;
-    for (const Alarm& a : overview_.alarms().alarms())
-        if (a.id.address == address && !a.cleared)
-            texts << qs(std::string(AlarmName(a.id.kind)));
+    for (const Alarm& a : ActiveAlarms(overview_.alarms().alarms(), address))
+        texts << qs(std::string(AlarmName(a.id.kind)));
     t->display(overview_.tile(address),
                alarms.fault    ? ChamberTileWidget::Alarm::Fault
                : alarms.notice ? ChamberTileWidget::Alarm::Notice

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <iterator>
 #include <utility>
 
 #include "plant/chamber_tile.h"
@@ -146,6 +147,14 @@ const Rule& ruleOf(AlarmKind kind)
 std::string_view AlarmName(AlarmKind kind) { return ruleOf(kind).name; }
 std::string_view AlarmKey(AlarmKind kind) { return ruleOf(kind).key; }
 bool IsFault(AlarmKind kind) { return ruleOf(kind).fault; }
+
+std::vector<Alarm> ActiveAlarms(const std::vector<Alarm>& all, int address)
+{
+    std::vector<Alarm> active;
+    std::copy_if(all.begin(), all.end(), std::back_inserter(active),
+                 [address](const Alarm& a) { return a.id.address == address && !a.cleared; });
+    return active;
+}
 
 std::string_view AlarmEventKey(AlarmEventType type)
 {

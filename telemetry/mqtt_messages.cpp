@@ -221,10 +221,8 @@ Message ChamberAlarmsMessage(std::string_view prefix, int address, const std::ve
 {
     JsonWriter json;
     json.beginArray(Layout::Tight);
-    for (const plant::Alarm& a : alarms) {
-        // The list keeps a cleared alarm until it is acknowledged, which serve cannot do.
-        if (a.id.address != address || a.cleared)
-            continue;
+    // The list keeps a cleared alarm until it is acknowledged, which serve cannot do.
+    for (const plant::Alarm& a : plant::ActiveAlarms(alarms, address)) {
         json.beginObject(Layout::Tight)
             .key("kind").string(plant::AlarmKey(a.id.kind))
             .key("name").string(plant::AlarmName(a.id.kind))

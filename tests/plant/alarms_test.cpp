@@ -191,12 +191,21 @@ TEST(AlarmRules, AcknowledgedAlarmsLeaveTheListOnceCleared)
     const AlarmEvent ack{AlarmEventType::Acknowledged, lost, ackTime, "3 odczyty bez odpowiedzi"};
     EXPECT_EQ(acks, std::vector<AlarmEvent>{ack}) << "one event, none for what is not listed";
     EXPECT_TRUE(monitor.alarms()[1].acknowledged) << "still holds, so still listed";
+    const auto activeIds = [&](int address) {
+        std::vector<AlarmId> ids;
+        for (const Alarm& a : ActiveAlarms(monitor.alarms(), address))
+            ids.push_back(a.id);
+        return ids;
+    };
+    EXPECT_EQ(activeIds(5), (std::vector<AlarmId>{sensor, lost})) << "the chamber's own, acknowledged or not";
 
     EXPECT_EQ(scan(5, {}), 2u) << "both faults cleared";
     ASSERT_EQ(monitor.alarms().size(), 2u) << "the acknowledged one is gone";
     EXPECT_EQ(monitor.alarms()[0].id, sensor);
     EXPECT_TRUE(monitor.alarms()[0].cleared);
     EXPECT_EQ(monitor.chamber(5), (ChamberAlarms{.unacknowledged = true}));
+    EXPECT_EQ(activeIds(5), std::vector<AlarmId>{}) << "a cleared one waiting for its acknowledgement holds no more";
+    EXPECT_EQ(activeIds(6), std::vector<AlarmId>{finished});
 
     EXPECT_EQ(scan(5, {.dry = 1501}), 1u) << "back again: a new occurrence in the cleared one's place";
     ASSERT_EQ(monitor.alarms().size(), 2u);
