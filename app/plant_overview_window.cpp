@@ -47,14 +47,6 @@ constexpr std::array<const char*, kThresholdFields.size()> kThresholdLabels{
     "\u2026 w tylu odczytach z rz\u0119du",
 };
 
-QString ChamberName(const ChamberList& list, int address)
-{
-    for (const Chamber& c : list.chambers)
-        if (c.address == address)
-            return qs(c.name);
-    return qs(DefaultChamberName(address));
-}
-
 } // namespace
 
 PlantOverviewWindow::PlantOverviewWindow(Station& station, Hooks hooks, std::string directory, QWidget* parent)
@@ -139,7 +131,29 @@ PlantOverviewWindow::PlantOverviewWindow(Station& station, Hooks hooks, std::str
     connect(acknowledgeButton_, &QPushButton::clicked, this, &PlantOverviewWindow::acknowledgeSelected);
     connect(roundSeconds_, &QSpinBox::editingFinished, this, [this] { setRoundSeconds(roundSeconds_->value()); });
 
+    listSinks();
     load();
+}
+
+// Each scan: the drying log and the chart, its tile, the alarm log, a
+// message for each alarm raised, then the alarm list.
+void PlantOverviewWindow::listSinks()
+{
+    sinks_.add([this](const Overview&, const Overview::Step& s) {
+              if (hooks_.measured)
+                  hooks_.measured(s.scan, s.answered);
+          })
+        .add([this](const Overview&, const Overview::Step& s) { refreshTile(s.scan.address); })
+        .add(AlarmLogSink(alarmLog_))
+        .add([this](const Overview& o, const Overview::Step& s) {
+            for (const AlarmEvent& e : s.events)
+                if (e.type == AlarmEventType::Raised && hooks_.alarmRaised)
+                    hooks_.alarmRaised(AlarmEventLine(ChamberName(o.list(), e.id.address), e));
+        })
+        .add([this](const Overview&, const Overview::Step& s) {
+            if (!s.events.empty())
+                refreshAlarms();
+        });
 }
 
 PlantOverviewWindow::~PlantOverviewWindow()
@@ -260,9 +274,8 @@ void PlantOverviewWindow::refreshTile(int address)
         return;
     const ChamberAlarms alarms = overview_.alarms().chamber(address);
     QStringList texts;
-    for (const Alarm& a : overview_.alarms().alarms())
-        if (a.id.address == address && !a.cleared)
-            texts << qs(std::string(AlarmName(a.id.kind)));
+    for (const Alarm& a : ActiveAlarms(overview_.alarms().alarms(), address))
+        texts << qs(std::string(AlarmName(a.id.kind)));
     t->display(overview_.tile(address),
                alarms.fault    ? ChamberTileWidget::Alarm::Fault
                : alarms.notice ? ChamberTileWidget::Alarm::Notice
@@ -298,7 +311,7 @@ void PlantOverviewWindow::refreshAlarms()
     alarmTable_->setRowCount(static_cast<int>(alarms.size()));
     for (int row = 0; row < static_cast<int>(alarms.size()); ++row) {
         const Alarm& a = alarms[static_cast<std::size_t>(row)];
-        const QStringList cells{TimeText(a.raised), ChamberName(overview_.list(), a.id.address),
+        const QStringList cells{TimeText(a.raised), qs(ChamberName(overview_.list(), a.id.address)),
                                 qs(std::string(AlarmName(a.id.kind))) + (a.acknowledged ? QStringLiteral(" (potwierdzony)") : QString()),
                                 qs(a.value), a.cleared ? QStringLiteral("tak") : QString()};
         for (int column = 0; column < cells.size(); ++column)
@@ -358,27 +371,10 @@ void PlantOverviewWindow::scanStep()
     if (hooks_.lineWorkDone)
         hooks_.lineWorkDone();
     if (step) {
-        if (hooks_.measured)
-            hooks_.measured(step->scan, step->answered);
-        refreshTile(step->scan.address);
-        if (!step->events.empty()) {
-            logEvents(step->events);
-            refreshAlarms();
-        }
+        sinks_.deliver(overview_, *step);
         emit scanned(step->scan.address, step->answered);
     }
     scheduleNext();
-}
-
-void PlantOverviewWindow::logEvents(const std::vector<AlarmEvent>& events)
-{
-    // Under pomiary/ beside the drying log; a line that cannot be written is
-    // reported there (stderr), as the drying log's are.
-    alarmLog_.append(events);
-    for (const AlarmEvent& e : events)
-        if (e.type == AlarmEventType::Raised && hooks_.alarmRaised)
-            hooks_.alarmRaised(ChamberName(overview_.list(), e.id.address).toStdString() + ": " +
-                               std::string(AlarmName(e.id.kind)) + (e.value.empty() ? "" : " (" + e.value + ")"));
 }
 
 int PlantOverviewWindow::selectedChamber() const
@@ -409,7 +405,7 @@ void PlantOverviewWindow::askRename()
         return;
     bool ok = false;
     const QString name = QInputDialog::getText(this, QStringLiteral("Zmie\u0144 nazw\u0119"), QStringLiteral("Nazwa komory:"),
-                                               QLineEdit::Normal, ChamberName(overview_.list(), address), &ok);
+                                               QLineEdit::Normal, qs(ChamberName(overview_.list(), address)), &ok);
     if (ok)
         renameChamber(address, name);
 }
@@ -417,9 +413,8 @@ void PlantOverviewWindow::askRename()
 void PlantOverviewWindow::addChamber(int address, const QString& name)
 {
     ChamberList list = overview_.list();
-    for (const Chamber& c : list.chambers)
-        if (c.address == address)
-            return;
+    if (FindChamber(list, address))
+        return;
     list.chambers.push_back({address, name.trimmed().toStdString()});
     const std::vector<std::string> problems = ChamberListProblems(list);
     if (!problems.empty()) {
@@ -440,9 +435,8 @@ void PlantOverviewWindow::removeChamber(int address)
 void PlantOverviewWindow::renameChamber(int address, const QString& name)
 {
     ChamberList list = overview_.list();
-    for (Chamber& c : list.chambers)
-        if (c.address == address)
-            c.name = name.trimmed().toStdString();
+    if (Chamber* c = FindChamber(list, address))
+        c->name = name.trimmed().toStdString();
     const std::vector<std::string> problems = ChamberListProblems(list);
     if (!problems.empty()) {
         QMessageBox::warning(this, QStringLiteral("Uwaga !"), qs(problems.front()));
@@ -461,7 +455,7 @@ void PlantOverviewWindow::takeBusTest()
     }
     ChamberList list = overview_.list();
     for (const std::uint8_t a : found)
-        if (std::none_of(list.chambers.begin(), list.chambers.end(), [&](const Chamber& c) { return c.address == a; }))
+        if (!FindChamber(list, a))
             list.chambers.push_back({a, DefaultChamberName(a)});
     save(list);
 }
@@ -536,8 +530,7 @@ void PlantOverviewWindow::acknowledgeSelected()
     for (const Alarm& a : overview_.alarms().alarms())
         if (selected.contains(alarmKey(a)))
             which.push_back(a.id);
-    const std::vector<AlarmEvent> events = overview_.alarms().acknowledge(which, drying_log::SystemLocalTime());
-    logEvents(events);
+    alarmLog_.append(overview_.alarms().acknowledge(which, drying_log::SystemLocalTime()));
     for (const AlarmId& id : which)
         refreshTile(id.address);
     refreshAlarms();

@@ -11,6 +11,7 @@
 
 #include "plant/alarm_log.h"
 #include "plant/overview.h"
+#include "plant/scan_sinks.h"
 
 class ChamberTileWidget;
 class FlowLayout;
@@ -70,6 +71,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void listSinks();
     void load();
     std::string listPath() const;
     static std::optional<std::string> FileState(const torv::files::Contents& file);
@@ -83,14 +85,16 @@ private:
     void askRename();
     void askThresholds();
     int selectedChamber() const;
-    void logEvents(const std::vector<torv::plant::AlarmEvent>& events);
     static QString alarmKey(const torv::plant::Alarm& alarm);
     QStringList selectedAlarmKeys() const;
 
     torv::plant::Overview overview_;
     Hooks hooks_;
     std::string directory_;
+    // Under pomiary/ beside the drying log; a line that cannot be written is
+    // reported there (stderr), as the drying log's are.
     torv::plant::AlarmLog alarmLog_;
+    torv::plant::ScanSinks sinks_; // where each scan goes, in order
     std::vector<std::string> problems_;
     std::optional<std::string> fileState_; // the file's bytes as last read or written
     QWidget* tilesArea_;

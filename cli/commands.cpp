@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <initializer_list>
-#include <map>
 #include <optional>
 #include <unistd.h>
 
+#include "cli/answering.h"
 #include "cli/report.h"
 #include "cli/stop.h"
 #include "controller/drying_log_writer.h"
@@ -247,8 +247,7 @@ Exit Log(Bus& bus, const Options& options)
                                                                 [](const std::string& text) { Message(text); });
     // Lines that did not reach the disk fail the run however it ends.
     const auto stopped = [&writer] { return writer.anyFailed() ? kController : kDone; };
-    bool anyFailed = false;
-    std::map<std::uint8_t, bool> answering;
+    Answering answering;
     for (const std::uint8_t address : options.addresses) {
         if (stop.requested())
             return stopped();
@@ -256,8 +255,7 @@ Exit Log(Bus& bus, const Options& options)
         // Logged when it answered, as the window logs its module read.
         if (read.ok)
             writer.record(address, read.row, drying_log::Status::Ok);
-        answering[address] = read.ok;
-        anyFailed = anyFailed || !read.ok;
+        answering.first(address, read.ok);
     }
 
     const std::uint64_t everyUs = static_cast<std::uint64_t>(options.everySeconds) * 1000000u;
@@ -281,19 +279,15 @@ Exit Log(Bus& bus, const Options& options)
             if (ok && !bus.station.wholeRead(address))
                 row = bus.station.readModule(address, false).row;
             writer.record(address, row, ok ? drying_log::Status::Ok : drying_log::Status::Failed);
-            // Told when it changes, not every round.
-            if (ok != answering[address])
-                Message(Chamber(address) + ": " + (ok ? std::string("answers again") : texts::kNoCommunication));
-            answering[address] = ok;
-            anyFailed = anyFailed || !ok;
+            answering.next(address, ok);
         }
         // Not one chamber answered: the adapter may have been pulled and
         // plugged back under the same name, which an open descriptor never
         // sees. Opening the port anew costs a silent line nothing.
-        if (std::none_of(answering.begin(), answering.end(), [](const auto& a) { return a.second; }))
+        if (answering.noneAnswering())
             bus.reopen();
     }
-    return anyFailed || writer.anyFailed() ? kController : kDone;
+    return answering.anyFailed || writer.anyFailed() ? kController : kDone;
 }
 
 } // namespace torv::cli

@@ -65,15 +65,7 @@ std::string ReadJson(std::uint8_t address, const ImageRow& row, const drying_log
 {
     JsonWriter json;
     json.beginObject().key("address").integer(address).key("measurements").beginObject();
-    for (const auto& [column, value] : Measurements(address, row, time)) {
-        json.key(column);
-        if (value.empty())
-            json.null();
-        else if (column == "time" || column == "status")
-            json.string(value);
-        else
-            json.number(value);
-    }
+    drying_log::WriteRowJson(json, drying_log::MeasurementRow(address, row, drying_log::Status::Ok, time));
     json.endObject();
     const ParameterSet set = HeldSet(row);
     json.key("parameters");

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "controller/conversions.h"
+#include "controller/json_writer.h"
 #include "controller/quoted_text.h"
 #include "controller/view_temp.h"
 #include "settings/file_target.h"
@@ -262,6 +263,26 @@ std::vector<std::string> RowFields(const Row& r)
                                     wholeText(r.ventClose),
                                     r.status == Status::Ok ? "ok" : "failed"};
     return fields;
+}
+
+JsonType FieldJsonType(std::string_view column, std::string_view field)
+{
+    if (field.empty())
+        return JsonType::Null;
+    return column == "time" || column == "status" ? JsonType::String : JsonType::Number;
+}
+
+void WriteRowJson(JsonWriter& json, const Row& row)
+{
+    const std::vector<std::string> fields = RowFields(row);
+    for (std::size_t i = 0; i < kColumns.size(); ++i) {
+        json.key(kColumns[i]);
+        switch (FieldJsonType(kColumns[i], fields[i])) {
+        case JsonType::Null: json.null(); break;
+        case JsonType::String: json.string(fields[i]); break;
+        case JsonType::Number: json.number(fields[i]); break;
+        }
+    }
 }
 
 std::string FormatRow(const Row& r)

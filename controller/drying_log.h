@@ -8,6 +8,10 @@
 
 #include "controller/memory_map.h"
 
+namespace torv {
+class JsonWriter;
+}
+
 namespace torv::drying_log {
 
 // The drying log: one CSV line per measurement scan or block read of a
@@ -67,6 +71,13 @@ std::vector<std::string> RowFields(const Row& row);
 std::string FormatRow(const Row& row);
 // A CSV line (no line break) back to a row; nullopt with `why` set when it is not one.
 std::optional<Row> ParseRow(std::string_view line, std::string* why = nullptr);
+
+// What a column's field is in JSON: null where the line has no value, the
+// time and status strings, every other column a number as the line writes it.
+enum class JsonType { Null, String, Number };
+JsonType FieldJsonType(std::string_view column, std::string_view field);
+// The row's columns as members of the object `json` has open, each of its FieldJsonType.
+void WriteRowJson(JsonWriter& json, const Row& row);
 
 // Lines end in CRLF; readers take LF too.
 inline constexpr const char* kLineBreak = "\r\n";

@@ -6,16 +6,6 @@ namespace {
 
 constexpr const char* kLogName = "alarm log";
 
-std::string_view eventKey(AlarmEventType type)
-{
-    switch (type) {
-    case AlarmEventType::Raised: return "raised";
-    case AlarmEventType::Cleared: return "cleared";
-    case AlarmEventType::Acknowledged: return "acknowledged";
-    }
-    return "?";
-}
-
 std::string twoDigits(int v) { return (v < 10 ? "0" : "") + std::to_string(v); }
 
 // RFC 4180: a field with a separator, a quote or a line break goes in quotes, its quotes doubled.
@@ -41,7 +31,7 @@ std::string AlarmLogHeaderLine() { return "time,address,kind,event,value"; }
 std::string AlarmLogLine(const AlarmEvent& e)
 {
     return drying_log::IsoTime(e.time) + "," + std::to_string(e.id.address) + "," + std::string(AlarmKey(e.id.kind)) +
-           "," + std::string(eventKey(e.type)) + "," + csvField(e.value);
+           "," + std::string(AlarmEventKey(e.type)) + "," + csvField(e.value);
 }
 
 AlarmLog::AlarmLog(std::string baseDir, Reporter reporter)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <iterator>
 #include <utility>
 
 #include "plant/chamber_tile.h"
@@ -146,6 +147,36 @@ const Rule& ruleOf(AlarmKind kind)
 std::string_view AlarmName(AlarmKind kind) { return ruleOf(kind).name; }
 std::string_view AlarmKey(AlarmKind kind) { return ruleOf(kind).key; }
 bool IsFault(AlarmKind kind) { return ruleOf(kind).fault; }
+
+std::vector<Alarm> ActiveAlarms(const std::vector<Alarm>& all, int address)
+{
+    std::vector<Alarm> active;
+    std::copy_if(all.begin(), all.end(), std::back_inserter(active),
+                 [address](const Alarm& a) { return a.id.address == address && !a.cleared; });
+    return active;
+}
+
+std::string_view AlarmEventKey(AlarmEventType type)
+{
+    switch (type) {
+    case AlarmEventType::Raised: return "raised";
+    case AlarmEventType::Cleared: return "cleared";
+    case AlarmEventType::Acknowledged: return "acknowledged";
+    }
+    return "?";
+}
+
+std::string AlarmEventLine(std::string_view chamber, const AlarmEvent& event, std::string_view what)
+{
+    std::string line(chamber);
+    line += ": ";
+    if (!what.empty())
+        line.append(what).append(": ");
+    line += AlarmName(event.id.kind);
+    if (!event.value.empty())
+        line += " (" + event.value + ")";
+    return line;
+}
 
 AlarmMonitor::AlarmMonitor(const AlarmThresholds& thresholds) : thresholds_(thresholds) {}
 

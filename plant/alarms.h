@@ -51,6 +51,17 @@ struct AlarmEvent {
     bool operator==(const AlarmEvent&) const = default;
 };
 
+// The alarms of chamber `address` on `all` that still hold, in its order:
+// a cleared one waiting for its acknowledgement is left out.
+std::vector<Alarm> ActiveAlarms(const std::vector<Alarm>& all, int address);
+
+// The event's key in the alarm log and on the broker ("raised"): ASCII, never changed once written.
+std::string_view AlarmEventKey(AlarmEventType type);
+// The event as the operator reads it: "<chamber>: <the kind's name> (<value>)",
+// the value only when there is one; `what` ("alarm cleared"), when given,
+// goes before the name: "<chamber>: <what>: <name> (<value>)".
+std::string AlarmEventLine(std::string_view chamber, const AlarmEvent& event, std::string_view what = {});
+
 // A chamber's tile: a fault that still holds, a notice not yet acknowledged,
 // anything (a cleared fault too) the operator has not acknowledged.
 struct ChamberAlarms {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 #include <optional>
+#include <utility>
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -209,6 +210,24 @@ void readChambers(const QJsonValue& value, const JsonWritten& written, std::vect
 } // namespace
 
 std::string DefaultChamberName(int address) { return "Komora " + std::to_string(address); }
+
+const Chamber* FindChamber(const ChamberList& list, int address)
+{
+    const auto it = std::find_if(list.chambers.begin(), list.chambers.end(),
+                                 [address](const Chamber& c) { return c.address == address; });
+    return it == list.chambers.end() ? nullptr : &*it;
+}
+
+Chamber* FindChamber(ChamberList& list, int address)
+{
+    return const_cast<Chamber*>(FindChamber(std::as_const(list), address));
+}
+
+std::string ChamberName(const ChamberList& list, int address)
+{
+    const Chamber* c = FindChamber(list, address);
+    return c ? c->name : DefaultChamberName(address);
+}
 
 std::string ChamberListJson(const ChamberList& list)
 {

@@ -44,6 +44,12 @@ struct ChamberListResult {
 // "Komora 7": the name of a chamber the file names only by its address.
 std::string DefaultChamberName(int address);
 
+// The chamber at `address` on the list, else nullptr.
+const Chamber* FindChamber(const ChamberList& list, int address);
+Chamber* FindChamber(ChamberList& list, int address);
+// Its name on the list; DefaultChamberName for an address the list does not hold.
+std::string ChamberName(const ChamberList& list, int address);
+
 // The list as the file holds it: pretty, keys in a fixed order, UTF-8, the
 // degrees with one decimal. The values must be valid (ChamberListProblems).
 std::string ChamberListJson(const ChamberList& list);

@@ -1,14 +1,11 @@
 #include "plant/overview.h"
 
-#include <algorithm>
-
 namespace torv::plant {
 
 void Overview::setList(const ChamberList& list)
 {
     for (const Chamber& old : list_.chambers)
-        if (std::none_of(list.chambers.begin(), list.chambers.end(),
-                         [&](const Chamber& c) { return c.address == old.address; })) {
+        if (!FindChamber(list, old.address)) {
             alarms_.forget(old.address);
             seen_.erase(old.address);
         }
@@ -47,20 +44,11 @@ std::optional<Overview::Step> Overview::step(std::uint64_t nowUs, const drying_l
     return s;
 }
 
-const Chamber* Overview::chamber(int address) const
-{
-    const auto it = std::find_if(list_.chambers.begin(), list_.chambers.end(),
-                                 [&](const Chamber& c) { return c.address == address; });
-    return it == list_.chambers.end() ? nullptr : &*it;
-}
-
 ChamberTile Overview::tile(int address, const std::string& separator) const
 {
-    const Chamber* c = chamber(address);
     const auto it = seen_.find(address);
     const Seen seen = it == seen_.end() ? Seen{} : it->second;
-    return TileOf(c ? c->name : DefaultChamberName(address), address, seen.lastAnswered, seen.latestAnswered,
-                  separator);
+    return TileOf(ChamberName(list_, address), address, seen.lastAnswered, seen.latestAnswered, separator);
 }
 
 } // namespace torv::plant

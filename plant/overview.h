@@ -59,8 +59,6 @@ private:
         std::optional<drying_log::Row> lastAnswered;
         bool latestAnswered = false;
     };
-    const Chamber* chamber(int address) const;
-
     Station& station_;
     ChamberList list_;
     Rounds rounds_;

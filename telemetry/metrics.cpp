@@ -1,5 +1,6 @@
 #include "telemetry/metrics.h"
 
+#include <algorithm>
 #include <ctime>
 #include <optional>
 #include <sstream>
@@ -119,11 +120,11 @@ void PlantMetrics::scanned(const drying_log::Row& row)
 void PlantMetrics::alarms(int address, const std::vector<plant::Alarm>& all)
 {
     const std::string a = std::to_string(address);
+    const std::vector<plant::Alarm> holding = plant::ActiveAlarms(all, address);
     for (const plant::AlarmKind kind : {plant::AlarmKind::NoCommunication, plant::AlarmKind::TemperatureDeviation,
                                         plant::AlarmKind::SensorFault, plant::AlarmKind::ProgrammeFinished}) {
-        bool active = false;
-        for (const plant::Alarm& alarm : all)
-            active = active || (alarm.id.address == address && alarm.id.kind == kind && !alarm.cleared);
+        const bool active =
+            std::any_of(holding.begin(), holding.end(), [kind](const plant::Alarm& h) { return h.id.kind == kind; });
         SetOrDrop(families_->alarms, {{"address", a}, {"kind", std::string(plant::AlarmKey(kind))}},
                   active ? std::optional<double>(1.0) : std::nullopt);
     }

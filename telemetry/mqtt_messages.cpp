@@ -18,17 +18,6 @@ std::string chamberTopic(std::string_view prefix, int address, std::string_view 
     return std::string(prefix) + "/" + std::to_string(address) + "/" + std::string(leaf);
 }
 
-// The value of a log field: time and status are text, the rest numbers.
-void fieldValue(JsonWriter& json, std::string_view column, const std::string& field)
-{
-    if (field.empty())
-        json.null();
-    else if (column == "time" || column == "status")
-        json.string(field);
-    else
-        json.number(field);
-}
-
 // As the overview's tile reckons it: the controller counts whole hours, so
 // the end is known to the hour at best.
 std::optional<drying_log::LocalTime> estimatedEnd(const drying_log::Row& r)
@@ -156,12 +145,9 @@ Message ServiceStatus(std::string_view prefix, bool online)
 
 std::string StatePayload(const drying_log::Row& row, std::string_view name)
 {
-    const std::vector<std::string> fields = drying_log::RowFields(row);
-    const auto& columns = drying_log::Columns();
     JsonWriter json;
     json.beginObject(Layout::Tight);
-    for (std::size_t i = 0; i < columns.size(); ++i)
-        fieldValue(json.key(columns[i]), columns[i], fields[i]);
+    drying_log::WriteRowJson(json, row);
     json.key("name").string(name).key("estimatedEnd");
     if (const auto end = estimatedEnd(row))
         json.string(drying_log::IsoTime(*end));
@@ -214,16 +200,6 @@ std::vector<Message> UnlistedChamberMessages(std::string_view prefix, int addres
     return out;
 }
 
-std::string_view AlarmEventKey(plant::AlarmEventType type)
-{
-    switch (type) {
-    case plant::AlarmEventType::Raised: return "raised";
-    case plant::AlarmEventType::Cleared: return "cleared";
-    case plant::AlarmEventType::Acknowledged: return "acknowledged";
-    }
-    return "?";
-}
-
 Message AlarmEventMessage(std::string_view prefix, const plant::AlarmEvent& event)
 {
     JsonWriter json;
@@ -231,7 +207,7 @@ Message AlarmEventMessage(std::string_view prefix, const plant::AlarmEvent& even
         .key("address").integer(event.id.address)
         .key("kind").string(plant::AlarmKey(event.id.kind))
         .key("name").string(plant::AlarmName(event.id.kind))
-        .key("event").string(AlarmEventKey(event.type))
+        .key("event").string(plant::AlarmEventKey(event.type))
         .key("value");
     if (event.value.empty())
         json.null();
@@ -245,10 +221,8 @@ Message ChamberAlarmsMessage(std::string_view prefix, int address, const std::ve
 {
     JsonWriter json;
     json.beginArray(Layout::Tight);
-    for (const plant::Alarm& a : alarms) {
-        // The list keeps a cleared alarm until it is acknowledged, which serve cannot do.
-        if (a.id.address != address || a.cleared)
-            continue;
+    // The list keeps a cleared alarm until it is acknowledged, which serve cannot do.
+    for (const plant::Alarm& a : plant::ActiveAlarms(alarms, address)) {
         json.beginObject(Layout::Tight)
             .key("kind").string(plant::AlarmKey(a.id.kind))
             .key("name").string(plant::AlarmName(a.id.kind))

@@ -62,8 +62,6 @@ std::optional<int> ChamberOfTopic(std::string_view prefix, std::string_view topi
 std::vector<Message> UnlistedChamberMessages(std::string_view prefix, int address,
                                              std::optional<std::string_view> discoveryPrefix);
 
-// "raised", "cleared", "acknowledged".
-std::string_view AlarmEventKey(plant::AlarmEventType type);
 // One event on the chamber's alarm topic, not retained: it happened once.
 Message AlarmEventMessage(std::string_view prefix, const plant::AlarmEvent& event);
 // The active alarms of chamber `address` on the monitor's list (others, and

@@ -10,6 +10,7 @@
 
 #include "controller/drying_log.h"
 #include "controller/drying_log_writer.h"
+#include "controller/json_writer.h"
 #include "support/child_process.h"
 
 namespace fs = std::filesystem;
@@ -74,6 +75,38 @@ TEST(DryingLogRow, ColumnsOfAScanFromMemoryBytesAndBack)
         EXPECT_EQ(FormatRow(row), line);
         EXPECT_EQ(ParseRow(line), row) << "the reader gives back what was written";
     }
+}
+
+// A field in JSON (torv-cli's report, the broker's state): null where the
+// line has none, text for the time and status, a number for every other column.
+TEST(DryingLogRow, EachFieldsJsonTypeComesFromItsColumn)
+{
+    const struct {
+        const char* column;
+        const char* field;
+        JsonType type;
+    } cases[] = {
+        {"time", "2026-12-08T05:43:17+01:00", JsonType::String},
+        {"status", "failed", JsonType::String},
+        {"address", "5", JsonType::Number},
+        {"TempDry", "-0.5", JsonType::Number},
+        {"Difference", "2.55", JsonType::Number},
+        {"VentClose", "1", JsonType::Number},
+        {"TempDry", "", JsonType::Null},
+        {"time", "", JsonType::Null},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FieldJsonType(c.column, c.field), c.type) << c.column << " " << c.field;
+
+    // Each column's name with its own field.
+    JsonWriter json;
+    json.beginObject(JsonWriter::Layout::Tight);
+    WriteRowJson(json, MeasurementRow(5, rowOf({0, 750, 700, 812, 655}), Status::Ok, kMorning));
+    EXPECT_EQ(json.endObject().str(),
+              R"({"time": "2026-12-08T05:43:17+01:00", "address": 5, "TempDry": 25.0, "TempWet": 20.0, )"
+              R"("TempControl1": null, "TempControl2": null, "Difference": 5.0, "AutoStep": 2, "AutoHoursDone": 3, )"
+              R"("AutoHoursTotal": 8, "SetTemperature": 60, "SetDifference": 8, "Heating": 1, "Humidifying": 0, )"
+              R"("VentOpen": 0, "VentClose": 1, "status": "ok"})");
 }
 
 TEST(DryingLogReader, RejectsWhatIsNotARowAndReadsQuotedFields)

@@ -147,6 +147,28 @@ TEST(AlarmRules, EventsSayWhatTheScanShowed)
     EXPECT_EQ(AlarmName(AlarmKind::TemperatureDeviation), "Odchyłka temperatury");
 }
 
+// An event as the operator reads it: its chamber, what happened when that is
+// told, the kind's name and what the scan showed, when it showed anything.
+TEST(AlarmRules, AnEventsLineNamesItsChamberKindAndValue)
+{
+    using enum AlarmEventType;
+    const struct {
+        AlarmEvent event;
+        const char* what;
+        const char* line;
+    } cases[] = {
+        {{Raised, {7, AlarmKind::TemperatureDeviation}, kMorning, "T suchy 63,5 °C, zadana 70 °C"}, "",
+         "Suszarnia 7: Odchyłka temperatury (T suchy 63,5 °C, zadana 70 °C)"},
+        {{Raised, {7, AlarmKind::SensorFault}, kMorning, "T mokry 150,1 °C"}, "alarm",
+         "Suszarnia 7: alarm: Awaria czujnika (T mokry 150,1 °C)"},
+        {{Cleared, {7, AlarmKind::NoCommunication}, kMorning, ""}, "alarm cleared",
+         "Suszarnia 7: alarm cleared: Brak komunikacji"},
+        {{Acknowledged, {7, AlarmKind::ProgrammeFinished}, kMorning, ""}, "", "Suszarnia 7: Koniec programu"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(AlarmEventLine("Suszarnia 7", c.event, c.what), c.line);
+}
+
 TEST(AlarmRules, AcknowledgedAlarmsLeaveTheListOnceCleared)
 {
     AlarmMonitor monitor;
@@ -169,12 +191,21 @@ TEST(AlarmRules, AcknowledgedAlarmsLeaveTheListOnceCleared)
     const AlarmEvent ack{AlarmEventType::Acknowledged, lost, ackTime, "3 odczyty bez odpowiedzi"};
     EXPECT_EQ(acks, std::vector<AlarmEvent>{ack}) << "one event, none for what is not listed";
     EXPECT_TRUE(monitor.alarms()[1].acknowledged) << "still holds, so still listed";
+    const auto activeIds = [&](int address) {
+        std::vector<AlarmId> ids;
+        for (const Alarm& a : ActiveAlarms(monitor.alarms(), address))
+            ids.push_back(a.id);
+        return ids;
+    };
+    EXPECT_EQ(activeIds(5), (std::vector<AlarmId>{sensor, lost})) << "the chamber's own, acknowledged or not";
 
     EXPECT_EQ(scan(5, {}), 2u) << "both faults cleared";
     ASSERT_EQ(monitor.alarms().size(), 2u) << "the acknowledged one is gone";
     EXPECT_EQ(monitor.alarms()[0].id, sensor);
     EXPECT_TRUE(monitor.alarms()[0].cleared);
     EXPECT_EQ(monitor.chamber(5), (ChamberAlarms{.unacknowledged = true}));
+    EXPECT_EQ(activeIds(5), std::vector<AlarmId>{}) << "a cleared one waiting for its acknowledgement holds no more";
+    EXPECT_EQ(activeIds(6), std::vector<AlarmId>{finished});
 
     EXPECT_EQ(scan(5, {.dry = 1501}), 1u) << "back again: a new occurrence in the cleared one's place";
     ASSERT_EQ(monitor.alarms().size(), 2u);

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <utility>
+
 #include "plant/chamber_list.h"
 #include "support/child_process.h"
 
@@ -44,6 +46,30 @@ std::string Repeat(const std::string& s, int n)
     while (n-- > 0)
         out += s;
     return out;
+}
+
+// A chamber by its address, wherever it sits on the list; one the list does
+// not hold is found nowhere and named by its address.
+TEST(ChamberList, AChamberIsFoundByItsAddressAndAnUnlistedOneNamedByIt)
+{
+    ChamberList list{60, {}, {{3, "Komora 3 – dąb"}, {7, "Suszarnia"}, {12, "Ostatnia"}}};
+    const struct {
+        int address;
+        const Chamber* found;
+        const char* name;
+    } cases[] = {
+        {3, &list.chambers[0], "Komora 3 – dąb"},
+        {12, &list.chambers[2], "Ostatnia"}, // the last one
+        {9, nullptr, "Komora 9"},
+        {0, nullptr, "Komora 0"},            // an unset chamber's address matches none
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FindChamber(std::as_const(list), c.address), c.found) << c.address;
+        EXPECT_EQ(ChamberName(list, c.address), c.name);
+    }
+    // The list's own chamber, so a rename through it renames the listed one.
+    FindChamber(list, 7)->name = "Komora siódma";
+    EXPECT_EQ(list.chambers[1], (Chamber{7, "Komora siódma"}));
 }
 
 TEST(ChamberList, TheExampleIsWrittenAndReadExactly)

@@ -3,12 +3,17 @@
 // given up for the operator; the overview's rows: only what was read.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "console/bus_log.h"
+#include "controller/drying_log_writer.h"
 #include "controller/read_blk.h"
 #include "plant/overview.h"
 #include "plant/rounds.h"
+#include "plant/scan_sinks.h"
 #include "sim/line.h"
 #include "sim/sim_port.h"
+#include "support/child_process.h"
 #include "support/recording_notifier.h"
 
 using namespace torv;
@@ -201,4 +206,44 @@ TEST(PlantOverview, AChamberNeverReadWholeIsReadWholeOnceWhenItAnswers)
         EXPECT_TRUE(p.notifier.boxes.empty()) << "the plant's reads box nothing";
         p.clock.sleepUntilUs(overview.dueUs());
     }
+}
+
+// Each scan goes to every sink in the order they were added: a sink after
+// the logs finds the scan's lines already on the disk, and the overview
+// with the scan's alarms judged.
+TEST(PlantScanSinks, EachScanReachesEverySinkInTheOrderAdded)
+{
+    Plant p({1}); // 2 is not on the line
+    torv::testing::TempDir dir;
+    const drying_log::LocalTime morning{2026, 12, 8, 5, 43, 17, 60};
+    drying_log::Writer dryingLog = drying_log::Writer::InDirectory(dir.path(), [&] { return morning; });
+    AlarmLog alarmLog = AlarmLog::InDirectory(dir.path());
+    const auto lines = [&](const std::string& name) {
+        std::ifstream in(dir.path() + "/" + name, std::ios::binary);
+        int n = 0;
+        for (std::string line; std::getline(in, line);)
+            ++n;
+        return std::to_string(n);
+    };
+    ChamberList list = ListOf({1, 2});
+    list.alarms.noCommunicationScans = 1;
+    Overview overview(p.station);
+    overview.setList(list);
+    std::vector<std::string> told;
+    ScanSinks sinks;
+    const auto first = [&](const Overview&, const Overview::Step& s) {
+        told.push_back("first " + std::to_string(s.scan.address));
+    };
+    sinks.add(first)
+        .add(DryingLogSink(dryingLog))
+        .add(AlarmLogSink(alarmLog))
+        .add([&](const Overview& o, const Overview::Step& s) {
+            told.push_back("last " + std::to_string(s.scan.address) + ": drying log " +
+                           lines(drying_log::FileName(s.scan.address, morning)) + ", alarm log " +
+                           lines(AlarmLogFileName(morning)) + ", alarms " + std::to_string(o.alarms().alarms().size()));
+        });
+    while (const std::optional<Overview::Step> step = overview.step(p.clock.nowUs(), morning))
+        sinks.deliver(overview, *step);
+    EXPECT_EQ(told, (std::vector<std::string>{"first 1", "last 1: drying log 2, alarm log 0, alarms 0", "first 2",
+                                              "last 2: drying log 2, alarm log 2, alarms 1"}));
 }
