@@ -1,7 +1,7 @@
 #pragma once
 #include "app/console/console.h"
-#include "controller/bus_monitor.h"
-#include "controller/drying_log_writer.h"
+#include "monitor/bus_monitor.h"
+#include "files/drying_log_writer.h"
 #include "link/clock.h"
 #include "link/modbus_link.h"
 #include "link/port_settings.h"

@@ -22,7 +22,7 @@
 
 #include "app/console/console.h"
 #include "bus_monitor_window.h"
-#include "controller/bus_monitor.h"
+#include "monitor/bus_monitor.h"
 #include "controller/conversions.h"
 #include "serving_clock.h"
 #include "bench/launch.h"

@@ -10,7 +10,7 @@
 
 #include "cli/report.h"
 #include "cli/stop.h"
-#include "controller/drying_log_writer.h"
+#include "files/drying_log_writer.h"
 #include "settings/file_target.h"
 
 namespace torv::cli {

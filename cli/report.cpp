@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "controller/json_writer.h"
+#include "files/json_writer.h"
 
 namespace torv::cli {
 

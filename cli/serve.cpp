@@ -11,7 +11,7 @@
 
 #include "cli/commands.h"
 #include "cli/stop.h"
-#include "controller/drying_log_writer.h"
+#include "files/drying_log_writer.h"
 #include "plant/alarm_log.h"
 #include "plant/overview.h"
 #include "settings/file_target.h"

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "controller/controls.h"
+#include "view/controls.h"
 #include "link/memory_image.h"
 
 namespace torv {

@@ -11,9 +11,9 @@
 #include <QJsonValue>
 #include <QString>
 
-#include "controller/json_file.h"
-#include "controller/json_writer.h"
-#include "controller/quoted_text.h"
+#include "files/json_file.h"
+#include "files/json_writer.h"
+#include "files/quoted_text.h"
 #include "link/memory_image.h"
 
 namespace torv::plant {

@@ -6,7 +6,7 @@
 
 #include "app/console/panel.h"
 #include "controller/memory_map.h"
-#include "controller/parameter_set.h"
+#include "files/parameter_set.h"
 #include "link/modbus_link.h"
 #include "link/port_settings.h"
 #include "settings/settings_file.h"

@@ -7,7 +7,7 @@
 #include "app/console/console.h"
 #include "app/console/write_back_row.h"
 #include "controller/conversions.h"
-#include "controller/parameter_set.h"
+#include "files/parameter_set.h"
 
 namespace torv {
 

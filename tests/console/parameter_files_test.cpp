@@ -13,7 +13,7 @@
 #include "bus_log.h"
 #include "app/console/write_back_row.h"
 #include "console_fixture.h"
-#include "controller/parameter_set.h"
+#include "files/parameter_set.h"
 
 using namespace torv::testing;
 using Boxes = std::vector<RecordingNotifier::Box>;

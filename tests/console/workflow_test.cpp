@@ -4,7 +4,7 @@
 
 #include "bus_log.h"
 #include "console_fixture.h"
-#include "controller/colours.h"
+#include "view/colours.h"
 #include "link/com_device.h"
 
 using namespace torv::testing;

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "controller/memory_map.h"
-#include "controller/parameter_set.h"
+#include "files/parameter_set.h"
 #include "fuzz_input.h"
 
 namespace {

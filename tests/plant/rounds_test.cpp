@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "console/bus_log.h"
-#include "controller/read_blk.h"
+#include "station/read_blk.h"
 #include "plant/overview.h"
 #include "plant/rounds.h"
 #include "sim/line.h"
