@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "files/drying_log.h"
 #include "controller/memory_map.h"
+#include "files/drying_log.h"
 #include "files/parameter_set.h"
 
 namespace torv::cli {

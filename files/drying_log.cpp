@@ -4,8 +4,8 @@
 #include <ctime>
 
 #include "controller/conversions.h"
+#include "controller/humidity.h"
 #include "files/quoted_text.h"
-#include "view/view_temp.h"
 #include "settings/file_target.h"
 
 namespace torv::drying_log {

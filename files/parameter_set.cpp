@@ -60,7 +60,7 @@ void writeValue(JsonWriter& json, const MapEntry& e, int value)
     case Kind::OffsetTenths: json.fixed(value, 1); break;
     case Kind::Flag: json.boolean(value != 0); break;
     case Kind::List: {
-        const std::vector<std::string> items = ListItems(e.control);
+        const std::vector<std::string> items = ListItemsOf(e.byte);
         if (value >= 0 && static_cast<std::size_t>(value) < items.size())
             json.string(items[static_cast<std::size_t>(value)]);
         else
@@ -115,7 +115,7 @@ std::optional<int> fieldValue(const MapEntry& e, const QJsonValue& v, std::strin
         return value ? value : problem(what);
     }
     case Kind::List: {
-        const std::vector<std::string> items = ListItems(e.control);
+        const std::vector<std::string> items = ListItemsOf(e.byte);
         if (!v.isString())
             return problem("oczekiwano tekstu pozycji listy: " + itemsText(items));
         const std::string text = v.toString().toStdString();
@@ -233,20 +233,6 @@ void readSaved(const QJsonValue& value, ParameterSet& set, std::vector<std::stri
 
 } // namespace
 
-int ControlValue(const MapEntry& entry, std::uint8_t byte)
-{
-    switch (entry.kind) {
-    case Kind::OffsetTenths: return byte - 100;
-    case Kind::Flag: return FlagChecked(byte) ? 1 : 0;
-    default: return byte;
-    }
-}
-
-std::uint8_t StoredByteOfControlValue(const MapEntry& entry, int value)
-{
-    return Low8(entry.kind == Kind::OffsetTenths ? value + 100 : value);
-}
-
 std::string ParameterValueJson(const MapEntry& entry, int value)
 {
     JsonWriter json;
@@ -312,7 +298,7 @@ ParameterSetResult ParameterSetFromRow(const ImageRow& row)
     for (const int byte : ParameterSetBytes()) {
         const MapEntry& e = MapAt(byte);
         const std::uint8_t stored = RowByte(row, byte);
-        const int value = ControlValue(e, stored);
+        const int value = UnitValue(e, stored);
         if (e.range.clamp(value) == value) {
             result.set.values[byte] = value;
             continue;
@@ -366,27 +352,6 @@ ParameterSetResult ParseParameterSet(std::string_view bytes)
     return result;
 }
 
-ControlChanges ParameterSetChanges(const ParameterSet& set, const std::string& separator)
-{
-    ControlChanges out;
-    for (const int byte : ParameterSetBytes()) {
-        const auto it = set.values.find(byte);
-        if (it == set.values.end() || byte == kAlarmBuzzer)
-            continue;
-        const MapEntry& e = MapAt(byte);
-        const int v = it->second;
-        if (e.kind == Kind::List) {
-            out.push_back(SetValue(e.control, Property::ListIndex, v));
-            continue;
-        }
-        out.push_back(SetValue(e.spinner, Property::SpinnerPosition, v));
-        out.push_back(SetText(e.control, isTenths(e.kind) ? TenthsText(v, separator) : std::to_string(v)));
-    }
-    if (const auto it = set.values.find(kAlarmBuzzer); it != set.values.end())
-        out.push_back(SetValue(MapAt(kAlarmBuzzer).control, Property::Checked, it->second != 0 ? 1 : 0));
-    return out;
-}
-
 std::vector<ByteWrite> ParameterSetWrites(const ParameterSet& set, const ImageRow& stored, const std::string& separator)
 {
     std::vector<ByteWrite> writes;
@@ -397,7 +362,7 @@ std::vector<ByteWrite> ParameterSetWrites(const ParameterSet& set, const ImageRo
         const MapEntry& e = MapAt(row.byte);
         const int v = it->second;
         if (e.kind == Kind::List) {
-            if (v >= 0 && static_cast<std::size_t>(v) < ListItems(e.control).size())
+            if (v >= 0 && static_cast<std::size_t>(v) < ListItemsOf(e.byte).size())
                 writes.push_back({row.byte, Low8(v)});
             continue;
         }

@@ -7,7 +7,6 @@
 #include <string_view>
 #include <vector>
 
-#include "view/control_change.h"
 #include "controller/memory_map.h"
 #include "controller/number_format.h"
 #include "settings/file_target.h"
@@ -39,10 +38,9 @@ class JsonWriter;
 struct ParameterSet {
     int sourceAddress = 0; // controller it was read from, 0 when not given; only informs
     std::string saved;     // ISO 8601 date and time of the save, empty when not given
-    // Byte -> its value in the control's terms: the whole number; the tenths
-    // spinner position (byte, or byte - 100 for calibrations); the list
-    // index; 0 or 1 for the alarm switch. A byte not in the map is left as
-    // the window shows it.
+    // Byte -> its value in the map's units (UnitValue): the whole number;
+    // tenths (byte, or byte - 100 for calibrations); the list index; 0 or 1
+    // for the alarm switch.
     std::map<int, int> values;
 
     bool operator==(const ParameterSet&) const = default;
@@ -63,10 +61,6 @@ std::string ParameterValueJson(const MapEntry& entry, int value);
 void WriteParametersJson(JsonWriter& json, const ParameterSet& set);
 void WriteProgrammeJson(JsonWriter& json, const ParameterSet& set);
 
-// A stored byte in the terms of the control showing it, and back.
-int ControlValue(const MapEntry& entry, std::uint8_t byte);
-std::uint8_t StoredByteOfControlValue(const MapEntry& entry, int value);
-
 // The set as the file holds it: pretty, keys in a fixed order, UTF-8.
 // The values must lie within their ranges (what the two functions below give).
 std::string ParameterSetJson(const ParameterSet& set);
@@ -74,21 +68,15 @@ std::string ParameterSetJson(const ParameterSet& set);
 // The set in `bytes` with nothing of it taken when anything is wrong: size,
 // JSON syntax (with line and column), format name and version, unknown keys,
 // a key given twice in one object, a value of the wrong kind, outside its
-// control's range, with a fraction where a whole number is due or more than
+// its range, with a fraction where a whole number is due or more than
 // one decimal written where tenths are, a programme of other than ten steps.
 // A foreign, missing or repeated format or version is reported alone. Text of
 // the file quoted in a problem has its control characters escaped.
 ParameterSetResult ParseParameterSet(std::string_view bytes);
 
 // Every parameter and programme byte of an image row; a byte outside its
-// control's range is a problem (the window could not show it as it is).
+// range is a problem (the window could not show it as it is).
 ParameterSetResult ParameterSetFromRow(const ImageRow& row);
-
-// The controls moved as the operator would move them: a field's spinner
-// first, then its text; a list's selection; the alarm switch last, since
-// its change is written to the controller at once.
-ControlChanges ParameterSetChanges(const ParameterSet& set,
-                                   const std::string& separator = systemDecimalSeparator());
 
 // What ZAPIS writes once `set` is in the controls of a controller holding
 // `stored`: for each value of the set, in ZAPIS's order, the byte its

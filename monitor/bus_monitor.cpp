@@ -76,9 +76,9 @@ std::string tenths(int value)
     return (value < 0 ? "-" : "") + std::to_string(magnitude / 10) + "," + std::to_string(magnitude % 10);
 }
 
-std::string listItem(Control control, int index)
+std::string listItem(int byte, int index)
 {
-    const std::vector<std::string> items = ListItems(control);
+    const std::vector<std::string> items = ListItemsOf(byte);
     if (index < 0 || index >= static_cast<int>(items.size()))
         return "?";
     return items[static_cast<std::size_t>(index)];
@@ -101,9 +101,9 @@ std::string valueText(int byte, std::uint8_t value, std::optional<std::uint8_t> 
     switch (e.kind) {
     case Kind::Tenths: return tenths(value);
     case Kind::OffsetTenths: return tenths(value - 100);
-    case Kind::List: return listItem(e.control, value);
-    case Kind::BaudList: return listItem(e.control, value - 1);
-    case Kind::BaudSet: return listItem(controls::ComboBox(1), value - 1);
+    case Kind::List: return listItem(byte, value);
+    case Kind::BaudList: return listItem(byte, value - 1);
+    case Kind::BaudSet: return listItem(kBaudCode, value - 1);
     case Kind::Flag: return value ? "tak" : "nie";
     case Kind::TemperatureWord:
         return next ? tenths(TemperatureRaw(value, *next) - 500) + " °C" : "?";

@@ -1,9 +1,9 @@
 #pragma once
 #include <string>
 
-#include "texts/notifier.h"
 #include "link/port_settings.h"
 #include "settings/settings_record.h"
+#include "texts/notifier.h"
 
 namespace torv {
 

@@ -1,8 +1,8 @@
 #include "view/status_indicators.h"
 
+#include "controller/number_format.h"
 #include "view/colours.h"
 #include "view/controls.h"
-#include "controller/number_format.h"
 
 namespace torv {
 

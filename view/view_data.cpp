@@ -3,6 +3,7 @@
 #include <array>
 
 #include "controller/conversions.h"
+#include "view/control_map.h"
 #include "view/status_indicators.h"
 #include "view/view_temp.h"
 
@@ -27,14 +28,14 @@ void tenthsField(ControlChanges& out, const ImageRow& row, int byte, const std::
 {
     const MapEntry& e = MapAt(byte);
     const int position = SpinnerPosition(e, RowByte(row, byte));
-    out.push_back(SetValue(e.spinner, Property::SpinnerPosition, position));
-    out.push_back(SetText(e.control, TenthsText(position, sep)));
+    out.push_back(SetValue(SpinnerOf(byte), Property::SpinnerPosition, position));
+    out.push_back(SetText(ControlOf(byte), TenthsText(position, sep)));
 }
 
 void listField(ControlChanges& out, const ImageRow& row, int byte, int items)
 {
     const MapEntry& e = MapAt(byte);
-    out.push_back(SetValue(e.control, Property::ListIndex, ListIndexOf(e.kind, RowByte(row, byte), items)));
+    out.push_back(SetValue(ControlOf(byte), Property::ListIndex, ListIndexOf(e.kind, RowByte(row, byte), items)));
 }
 
 } // namespace

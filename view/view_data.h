@@ -2,9 +2,9 @@
 #include <cstdint>
 #include <string>
 
-#include "view/control_change.h"
 #include "controller/memory_map.h"
 #include "controller/number_format.h"
+#include "view/control_change.h"
 
 namespace torv {
 

@@ -1,15 +1,15 @@
 #include "view/view_temp.h"
 
-#include "view/colours.h"
 #include "controller/conversions.h"
+#include "controller/humidity.h"
+#include "view/colours.h"
+#include "view/control_map.h"
 
 namespace torv {
 
 namespace {
 
 using namespace bytes;
-
-int raw(const ImageRow& row, int byte) { return TemperatureRaw(RowByte(row, byte), RowByte(row, byte + 1)); }
 
 std::string whole(const ImageRow& row, int byte, const std::string& sep)
 {
@@ -27,38 +27,15 @@ void field(ControlChanges& out, const ImageRow& row, int byte, const std::string
     PaintWholeField(out, MapAt(byte), RowByte(row, byte), sep);
 }
 
-bool twoPairs(const ImageRow& row) { return RowByte(row, kLcdMode) == 2; }
-
-// Twice the difference in tenths when two pairs are averaged, else in tenths.
-int rawDifference(const ImageRow& row)
-{
-    // The offsets of 500 cancel, so the raw words are subtracted directly.
-    if (twoPairs(row))
-        return raw(row, kTempDry) + raw(row, kTempControl1) - raw(row, kTempWet) - raw(row, kTempControl2);
-    return raw(row, kTempDry) - raw(row, kTempWet);
-}
-
 } // namespace
-
-double HumidityDifference(const ImageRow& row) { return rawDifference(row) / (twoPairs(row) ? 20.0 : 10.0); }
-
-std::string HumidityDifferenceText(const ImageRow& row, const std::string& separator)
-{
-    int tenths = rawDifference(row);
-    if (twoPairs(row)) {
-        const int half = tenths >= 0 ? tenths / 2 : -((-tenths + 1) / 2); // floor(d / 2)
-        const bool tie = tenths - 2 * half == 1;
-        tenths = half + (tie && half % 2 != 0 ? 1 : 0);
-    }
-    return DegreesText(tenths / 10.0, separator);
-}
 
 void PaintWholeField(ControlChanges& out, const MapEntry& entry, std::uint8_t byte, const std::string& separator)
 {
     std::string text = FieldText(entry, byte, separator);
-    if (entry.spinner.valid() && text != std::to_string(byte))
-        out.push_back(SetValue(entry.spinner, Property::SpinnerPosition, entry.range.clamp(byte)));
-    out.push_back(SetText(entry.control, std::move(text)));
+    const Control spinner = SpinnerOf(entry.byte);
+    if (spinner.valid() && text != std::to_string(byte))
+        out.push_back(SetValue(spinner, Property::SpinnerPosition, entry.range.clamp(byte)));
+    out.push_back(SetText(ControlOf(entry.byte), std::move(text)));
 }
 
 ControlChanges View_Temp(const ImageRow& row, const std::string& sep)
@@ -81,7 +58,7 @@ ControlChanges View_Temp(const ImageRow& row, const std::string& sep)
     }
 
     const std::uint8_t bits = RowByte(row, kOutputBits);
-    for (const OutputLamp& lamp : kOutputLamps)
+    for (const LampLabel& lamp : kLampLabels)
         colour(lamp.label, (bits & lamp.mask) != 0 ? colours::kMaroon : colours::kRed);
 
     const bool controlSensors = RowByte(row, kLcdMode) != 0;
@@ -92,10 +69,11 @@ ControlChanges View_Temp(const ImageRow& row, const std::string& sep)
 
     text(controls::Label(14), HumidityDifferenceText(row, sep));
 
-    for (const ProgrammeStep& step : kProgrammeSteps) {
+    for (std::size_t i = 0; i < kProgrammeSteps.size(); ++i) {
+        const ProgrammeStep& step = kProgrammeSteps[i];
         const std::uint8_t hours = RowByte(row, step.firstByte);
         const int c = hours == 0 ? colours::kPaleGreen : autoStep == step.step ? colours::kRed : colours::kGreen;
-        colour(step.label, c);
+        colour(kStepLabels[i].label, c);
         for (int b = step.firstByte; b < step.firstByte + 3; ++b)
             field(out, row, b, sep);
     }

@@ -1,9 +1,9 @@
 #pragma once
 #include <string>
 
-#include "view/control_change.h"
 #include "controller/memory_map.h"
 #include "controller/number_format.h"
+#include "view/control_change.h"
 
 namespace torv {
 
@@ -16,15 +16,6 @@ inline constexpr const char* kSensorInactive = "NIE AKT.!";
 // actuator lamps, temperatures, humidity and the programme table, in the
 // order they are painted. Every row has a display, also one never filled.
 ControlChanges View_Temp(const ImageRow& row, const std::string& separator = systemDecimalSeparator());
-
-// The humidity reading, the dry-wet difference in degrees: the mean of both
-// thermometer pairs when LcdMode is 2, the first pair otherwise. Signed: a
-// wet bulb above the dry one gives a negative difference.
-double HumidityDifference(const ImageRow& row);
-// That difference as its label shows it, format (4, 1) in degrees. The
-// two-pair mean is a multiple of 0.05: its ties go to the even tenth,
-// decided on whole numbers, not on the nearest binary fraction.
-std::string HumidityDifferenceText(const ImageRow& row, const std::string& separator = systemDecimalSeparator());
 
 // A whole-number field showing its byte. Where the text is not the byte
 // itself ("1,2E2" for 123) the spinner cannot step from it, so it is first

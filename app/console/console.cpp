@@ -2,14 +2,14 @@
 
 #include <cstdio>
 
-#include "view/colours.h"
 #include "controller/number_format.h"
+#include "link/com_device.h"
 #include "station/read_blk.h"
+#include "texts/transaction_boxes.h"
+#include "view/colours.h"
 #include "view/status_indicators.h"
 #include "view/view_data.h"
 #include "view/view_temp.h"
-#include "link/com_device.h"
-#include "texts/transaction_boxes.h"
 
 namespace torv {
 

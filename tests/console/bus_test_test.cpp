@@ -7,8 +7,8 @@
 #include "bus_log.h"
 #include "console_fixture.h"
 #include "monitor/bus_monitor.h"
-#include "view/colours.h"
 #include "station/read_blk.h"
+#include "view/colours.h"
 
 using namespace torv::testing;
 namespace colours = torv::colours;

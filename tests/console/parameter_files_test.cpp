@@ -13,6 +13,7 @@
 #include "bus_log.h"
 #include "app/console/write_back_row.h"
 #include "console_fixture.h"
+#include "controller/conversions.h"
 #include "files/parameter_set.h"
 
 using namespace torv::testing;
@@ -75,7 +76,7 @@ TEST(ParameterFiles, SaveTakesEditedFieldsFromTheirTextAndTheRestFromTheirBytes)
     const torv::ParameterSetResult saved = torv::ReadParameterSetFile(f.path("komora-007.json"));
     std::map<int, int> expected;
     for (const auto& [b, stored] : f.setBytes())
-        expected[b] = torv::ControlValue(torv::MapAt(b), static_cast<std::uint8_t>(stored));
+        expected[b] = torv::UnitValue(torv::MapAt(b), static_cast<std::uint8_t>(stored));
     for (const auto& [b, v] : std::map<int, int>{{112, 20}, {120, 25}, {156, 98}, {122, 2}, {125, 0}})
         expected[b] = v;
     EXPECT_EQ(saved.set.values, expected);

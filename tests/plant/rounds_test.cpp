@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "console/bus_log.h"
-#include "station/read_blk.h"
 #include "plant/overview.h"
 #include "plant/rounds.h"
 #include "sim/line.h"
 #include "sim/sim_port.h"
+#include "station/read_blk.h"
 #include "support/recording_notifier.h"
 
 using namespace torv;

@@ -3,12 +3,12 @@
 #include <memory>
 #include <vector>
 
-#include "station/read_blk.h"
 #include "link/clock.h"
 #include "link/modbus_link.h"
 #include "sim/controller.h"
 #include "sim/line.h"
 #include "sim/sim_port.h"
+#include "station/read_blk.h"
 #include "station/station.h"
 #include "support/recording_notifier.h"
 #include "texts/transaction_boxes.h"
