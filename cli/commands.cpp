@@ -13,6 +13,7 @@
 #include "controller/conversions.h"
 #include "files/drying_log_writer.h"
 #include "settings/file_target.h"
+#include "texts/parameter_set_texts.h"
 
 namespace torv::cli {
 

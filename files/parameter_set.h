@@ -13,15 +13,6 @@
 
 namespace torv {
 
-namespace texts {
-inline constexpr const char* kSetOutOfRange = "Nie zapisano pliku, wartości poza zakresem:";
-inline constexpr const char* kSetNotSaved = "Nie zapisano pliku ";
-inline constexpr const char* kSetSaved = "Zapisano parametry do pliku: ";
-inline constexpr const char* kSetNotRead = "Nie wczytano pliku ";
-inline constexpr const char* kSetRead = "Wczytano parametry z pliku: ";
-inline constexpr const char* kSetReadNext = "Naciśnij ZAPIS, aby zapisać je w module.";
-} // namespace texts
-
 // A parameter set: one controller's parameters and programme in a JSON file
 // the operator can read and edit, to back a controller up, restore it or
 // clone it onto another. It never holds the controller's identity (address,

@@ -1,6 +1,7 @@
 #include "view/status_indicators.h"
 
 #include "controller/number_format.h"
+#include "texts/window_texts.h"
 #include "view/colours.h"
 #include "view/controls.h"
 

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "controller/conversions.h"
+#include "texts/window_texts.h"
 #include "view/control_map.h"
 #include "view/status_indicators.h"
 #include "view/view_temp.h"

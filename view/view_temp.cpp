@@ -2,6 +2,7 @@
 
 #include "controller/conversions.h"
 #include "controller/humidity.h"
+#include "texts/window_texts.h"
 #include "view/colours.h"
 #include "view/control_map.h"
 

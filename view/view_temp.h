@@ -7,11 +7,6 @@
 
 namespace torv {
 
-namespace texts {
-inline constexpr const char* kManualMode = "Praca ręczna sterownika!";
-inline constexpr const char* kSensorInactive = "NIE AKT.!";
-} // namespace texts
-
 // The live part of the window from one image row: set values, mode line,
 // actuator lamps, temperatures, humidity and the programme table, in the
 // order they are painted. Every row has a display, also one never filled.

@@ -6,6 +6,7 @@
 #include "link/com_device.h"
 #include "station/read_blk.h"
 #include "texts/transaction_boxes.h"
+#include "texts/window_texts.h"
 #include "view/colours.h"
 #include "view/status_indicators.h"
 #include "view/view_data.h"

@@ -8,6 +8,7 @@
 #include "app/console/write_back_row.h"
 #include "controller/conversions.h"
 #include "files/parameter_set.h"
+#include "texts/parameter_set_texts.h"
 #include "view/parameter_set_changes.h"
 
 namespace torv {
