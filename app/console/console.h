@@ -87,9 +87,6 @@ public:
     // True when the file was written, or taken into the controls.
     bool SaveParameterSet(const std::string& path);
     bool LoadParameterSet(const std::string& path);
-    // A set already read and checked, loaded as from `path` (named in the
-    // notice), so a caller giving it to many controllers reads the file once.
-    bool LoadParameterSet(const ParameterSet& set, const std::string& path);
     // Spinner click handlers, run after the spinner has moved; the tenths
     // ones rewrite their field from the position.
     void UpDown2Click();

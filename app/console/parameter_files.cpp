@@ -91,15 +91,8 @@ bool Console::LoadParameterSet(const std::string& path)
         notifier_.notice(lines(texts::kSetNotRead + fileName(path) + ":", result.problems), texts::kCaptionWarning);
         return false;
     }
-    return LoadParameterSet(result.set, path);
-}
-
-bool Console::LoadParameterSet(const ParameterSet& set, const std::string& path)
-{
-    if (!ParameterLoadAllowed())
-        return false;
     // A changed alarm tick is written at once, as the operator's click is.
-    panel_.apply(ParameterSetChanges(set, separator));
+    panel_.apply(ParameterSetChanges(result.set, separator));
     notifier_.notice(lines(texts::kSetRead + fileName(path), {texts::kSetReadNext}), kReadCaption);
     return true;
 }

@@ -101,14 +101,16 @@ TEST(ParameterFiles, TheWritesOfASetAreThoseZapisTakesFromTheLoadedControls)
         {{kSetTemperature, setTemperature}},                 // as held: nothing
         {{kSetTemperature, 72}, {kHumidifyPause, 12}},        // a field and a list
         {{kAirHysteresis, 50}},                               // shows "5,0" as the clamped 200 does: nothing
-        {{156, 123}, {108, -5}},                              // "123" is not "1,2E2"; an offset tenths field
+        {{156, 99}, {108, -5}},                               // 99 over the held "1,2E2"; an offset tenths field
         {{torv::bytes::kAlarmBuzzer, 0}, {kSetTemperature, 0}}, // the switch is no ZAPIS row
     };
     for (const std::map<int, int>& values : sets) {
         torv::ParameterSet set;
         set.values = values;
         f.console.View_Data();
-        ASSERT_TRUE(f.console.LoadParameterSet(set, "zestaw.json"));
+        std::string error;
+        ASSERT_TRUE(torv::WriteParameterSetFile(f.path("zestaw.json"), set, error)) << error;
+        ASSERT_TRUE(f.console.LoadParameterSet(f.path("zestaw.json")));
         // Only a value the controller does not hold sends anything.
         const torv::ImageRow& stored = f.link.image.row(7);
         std::vector<std::pair<int, int>> zapis, writes;
