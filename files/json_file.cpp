@@ -193,6 +193,15 @@ JsonFileObject ReadJsonFileObject(std::string_view bytes, std::size_t maxBytes, 
     return file;
 }
 
+std::optional<std::string> JsonFileReadProblem(const files::Contents& file, std::size_t maxBytes)
+{
+    if (file.refusal == files::Refusal::TooLarge)
+        return JsonFileSizeProblem(file.size, maxBytes);
+    if (!file.ok())
+        return files::RefusalText(file.refusal, file.type, file.error);
+    return std::nullopt;
+}
+
 std::string JsonFileSizeProblem(unsigned long long size, std::size_t maxBytes)
 {
     return "plik za duży: " + std::to_string(size) + " bajtów (najwyżej " + std::to_string(maxBytes) + ")";

@@ -9,6 +9,7 @@
 #include <QJsonValue>
 
 #include "files/json_keys.h"
+#include "settings/file_target.h"
 
 namespace torv {
 
@@ -56,6 +57,10 @@ JsonFileObject ReadJsonFileObject(std::string_view bytes, std::size_t maxBytes, 
 bool WriteJsonFile(const std::string& path, const std::string& json, std::string& error);
 
 std::string JsonFileSizeProblem(unsigned long long size, std::size_t maxBytes);
+// What kept a file read with a cap of `maxBytes` (files::ReadRegularFile,
+// files::ReadDescriptor) from being parsed: too large, no regular file or
+// unreadable; nothing when its bytes are there.
+std::optional<std::string> JsonFileReadProblem(const files::Contents& file, std::size_t maxBytes);
 
 // A number from a file as short as it reads back exactly.
 std::string JsonNumberText(double v);

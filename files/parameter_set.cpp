@@ -388,14 +388,9 @@ std::string ParameterSetFileName(int address)
 
 ParameterSetResult ParameterSetOfContents(const files::Contents& file)
 {
-    ParameterSetResult result;
-    if (file.refusal == files::Refusal::TooLarge)
-        result.problems.push_back(JsonFileSizeProblem(file.size, kMaxFileBytes));
-    else if (!file.ok())
-        result.problems.push_back(files::RefusalText(file.refusal, file.type, file.error));
-    else
-        return ParseParameterSet(file.bytes);
-    return result;
+    if (std::optional<std::string> problem = JsonFileReadProblem(file, kMaxFileBytes))
+        return {{}, {std::move(*problem)}};
+    return ParseParameterSet(file.bytes);
 }
 
 ParameterSetResult ReadParameterSetFile(const std::string& path)

@@ -294,16 +294,11 @@ std::vector<std::string> ChamberListProblems(const ChamberList& list)
 
 ChamberListResult ChamberListOfContents(const files::Contents& file)
 {
-    ChamberListResult result;
     if (file.refusal == files::Refusal::Unreadable && file.error == ENOENT)
-        return result; // no list kept yet
-    if (file.refusal == files::Refusal::TooLarge)
-        result.problems.push_back(JsonFileSizeProblem(file.size, kChamberListMaxBytes));
-    else if (!file.ok())
-        result.problems.push_back(files::RefusalText(file.refusal, file.type, file.error));
-    else
-        return ParseChamberList(file.bytes);
-    return result;
+        return {}; // no list kept yet
+    if (std::optional<std::string> problem = JsonFileReadProblem(file, kChamberListMaxBytes))
+        return {{}, {std::move(*problem)}};
+    return ParseChamberList(file.bytes);
 }
 
 ChamberListResult ReadChamberListFile(const std::string& path)

@@ -2,13 +2,16 @@
 // file that must be refused whole.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <regex>
+#include <sys/stat.h>
 #include <tuple>
 
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include "controller/conversions.h"
+#include "files/json_file.h"
 #include "files/json_keys.h"
 #include "files/json_writer.h"
 #include "files/parameter_set.h"
@@ -256,6 +259,25 @@ TEST(JsonWriter, StringsAreEscapedAndReadBackUnchanged)
     const QString q = QString::fromStdString(text);
     ASSERT_TRUE(o.contains(q));
     EXPECT_EQ(o.value(q).toString(), q);
+}
+
+// A capped read of a JSON file (a parameter set, the chamber list) is parsed
+// only with its bytes whole; otherwise its one problem says why not.
+TEST(JsonFileReadProblem, TheBytesOrOneProblem)
+{
+    using files::Refusal;
+    struct Case {
+        files::Contents file;
+        std::optional<std::string> problem;
+    };
+    const Case cases[] = {
+        {{"{}", 2, S_IFREG, Refusal::None, 0}, std::nullopt},
+        {{"", 70000, S_IFREG, Refusal::TooLarge, 0}, "plik za duży: 70000 bajtów (najwyżej 65536)"},
+        {{"", 0, S_IFIFO, Refusal::NotRegular, 0}, files::RefusalText(Refusal::NotRegular, S_IFIFO, 0)},
+        {{"", 0, 0, Refusal::Unreadable, EACCES}, files::RefusalText(Refusal::Unreadable, 0, EACCES)},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(JsonFileReadProblem(c.file, 64 * 1024), c.problem) << c.file.size;
 }
 
 TEST(ParameterSet, AnImageRowGivesOnlyValuesTheWindowCanShow)
