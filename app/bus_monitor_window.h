@@ -5,7 +5,7 @@
 #include <deque>
 #include <vector>
 
-#include "controller/bus_monitor.h"
+#include "monitor/bus_monitor.h"
 
 class QLabel;
 class QPushButton;

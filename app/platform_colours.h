@@ -1,7 +1,7 @@
 #pragma once
 #include <QColor>
 
-#include "controller/colours.h"
+#include "view/colours.h"
 
 // Colours arrive as platform integers with blue in the high byte and red in
 // the low one (0xBBGGRR), as the decoders hand them over (torv::colours).

@@ -1,10 +1,10 @@
 #pragma once
 #include "app/console/console.h"
-#include "controller/bus_monitor.h"
-#include "controller/drying_log_writer.h"
+#include "files/drying_log_writer.h"
 #include "link/clock.h"
 #include "link/modbus_link.h"
 #include "link/port_settings.h"
+#include "monitor/bus_monitor.h"
 #include "qt_notifier.h"
 #include "serving_clock.h"
 #include "settings/settings_file.h"

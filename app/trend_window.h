@@ -4,8 +4,8 @@
 #include <QWidget>
 #include <vector>
 
-#include "controller/drying_log.h"
-#include "controller/trend_series.h"
+#include "files/drying_log.h"
+#include "view/trend_series.h"
 
 class QChart;
 class QChartView;

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "app/trend_window.h"
-#include "controller/drying_log.h"
+#include "files/drying_log.h"
 #include "launch.h"
 
 namespace dl = torv::drying_log;

@@ -25,7 +25,7 @@
 
 #include "app/console/console.h"
 #include "support/headless_panel.h"
-#include "controller/drying_log_writer.h"
+#include "files/drying_log_writer.h"
 #include "cli_probe.h"
 #include "launch.h"
 #include "support/child_process.h"

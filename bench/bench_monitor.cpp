@@ -16,7 +16,7 @@
 
 #include "bench/launch.h"
 #include "bus_monitor_window.h"
-#include "controller/bus_monitor.h"
+#include "monitor/bus_monitor.h"
 
 namespace {
 

@@ -23,8 +23,8 @@
 #include <string>
 
 #include "bench/launch.h"
-#include "controller/read_blk.h"
 #include "link/modbus_link.h"
+#include "station/read_blk.h"
 #include "station/station.h"
 #include "support/child_process.h"
 

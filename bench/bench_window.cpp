@@ -22,8 +22,9 @@
 
 #include "app/console/console.h"
 #include "bus_monitor_window.h"
-#include "controller/bus_monitor.h"
 #include "controller/conversions.h"
+#include "monitor/bus_monitor.h"
+#include "view/control_map.h"
 #include "serving_clock.h"
 #include "bench/launch.h"
 #include "support/child_process.h"
@@ -78,15 +79,15 @@ torv::ControlChanges EveryRowChanged(const torv::ImageRow& row, const std::strin
         const torv::MapEntry& e = torv::MapAt(w.byte);
         const std::uint8_t byte = torv::RowByte(row, w.byte);
         if (w.kind == torv::Kind::List) {
-            const int items = static_cast<int>(torv::ListItems(e.control).size());
+            const int items = static_cast<int>(torv::ListItemsOf(w.byte).size());
             const int index = torv::ListIndexOf(w.kind, byte, items);
-            out.push_back(torv::SetValue(e.control, torv::Property::ListIndex, (index + 1) % items));
+            out.push_back(torv::SetValue(torv::ControlOf(w.byte), torv::Property::ListIndex, (index + 1) % items));
             continue;
         }
         const bool tenths = w.kind == torv::Kind::Tenths || w.kind == torv::Kind::OffsetTenths;
         const int now = tenths ? torv::SpinnerPosition(e, byte) : e.range.clamp(byte);
         const int next = now < e.range.max ? now + 1 : now - 1;
-        out.push_back(torv::SetText(e.control, tenths ? torv::TenthsText(next, sep) : std::to_string(next)));
+        out.push_back(torv::SetText(torv::ControlOf(w.byte), tenths ? torv::TenthsText(next, sep) : std::to_string(next)));
     }
     return out;
 }

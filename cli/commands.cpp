@@ -10,8 +10,10 @@
 #include "cli/answering.h"
 #include "cli/report.h"
 #include "cli/stop.h"
-#include "controller/drying_log_writer.h"
+#include "controller/conversions.h"
+#include "files/drying_log_writer.h"
 #include "settings/file_target.h"
+#include "texts/parameter_set_texts.h"
 
 namespace torv::cli {
 
@@ -25,8 +27,8 @@ std::string Changes(const std::string& chamber, const ParameterSet& wanted, cons
     std::string changes;
     for (const auto& [byte, value] : wanted.values) {
         const MapEntry& e = MapAt(byte);
-        const int old = ControlValue(e, RowByte(before, byte));
-        const int now = ControlValue(e, RowByte(after, byte));
+        const int old = UnitValue(e, RowByte(before, byte));
+        const int now = UnitValue(e, RowByte(after, byte));
         if (old != now)
             changes += chamber + std::string(e.name) + ": " + ValueText(byte, old) + " → " + ValueText(byte, now) + "\n";
     }
@@ -101,7 +103,7 @@ Exit RestoreOne(Bus& bus, const ParameterSet& wanted, std::uint8_t address, Stop
 
     std::string missing;
     for (const auto& [byte, value] : wanted.values) {
-        const int now = ControlValue(MapAt(byte), RowByte(after.row, byte));
+        const int now = UnitValue(MapAt(byte), RowByte(after.row, byte));
         if (now != value)
             missing += (missing.empty() ? " (" : ", ") + std::string(MapAt(byte).name) + " = " + ValueText(byte, now) +
                        ", w zestawie " + ValueText(byte, value);

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
-#include "controller/json_writer.h"
+#include "controller/conversions.h"
+#include "files/json_writer.h"
+#include "view/control_map.h"
 
 namespace torv::cli {
 
@@ -34,7 +36,7 @@ std::vector<std::pair<std::string, std::string>> Measurements(std::uint8_t addre
 
 std::string BaudText(std::uint8_t code)
 {
-    const std::vector<std::string> items = ListItems(controls::ComboBox(1));
+    const std::vector<std::string> items = ListItemsOf(kBaudCode);
     const std::string rate = code >= 1 && code <= items.size() ? items[code - 1u] : "?";
     return rate + " (kod " + std::to_string(code) + ")";
 }
@@ -46,7 +48,7 @@ ParameterSet HeldSet(const ImageRow& row)
     ParameterSet set;
     for (const int byte : ParameterSetBytes()) {
         const MapEntry& e = MapAt(byte);
-        const int value = ControlValue(e, RowByte(row, byte));
+        const int value = UnitValue(e, RowByte(row, byte));
         if (e.range.clamp(value) == value)
             set.values[byte] = value;
     }
@@ -95,9 +97,10 @@ std::string ReadTable(std::uint8_t address, const ImageRow& row, const drying_lo
         const int byte = ParameterSetBytes()[i];
         const auto it = set.values.find(byte);
         const MapEntry& e = MapAt(byte);
+        const ControlRow* shown = ControlRowOf(byte);
         out += "  " + PadRight(std::string(e.name), nameWidth) +
                PadLeft(it == set.values.end() ? "?" : ValueText(byte, it->second), 7) +
-               (e.hint.empty() ? "" : "  " + std::string(e.hint)) + "\n";
+               (!shown || shown->hint.empty() ? "" : "  " + std::string(shown->hint)) + "\n";
     }
 
     out += "\nProgram\n  krok  godziny  temperatura  różnica\n";

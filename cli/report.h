@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "controller/drying_log.h"
 #include "controller/memory_map.h"
-#include "controller/parameter_set.h"
+#include "files/drying_log.h"
+#include "files/parameter_set.h"
 
 namespace torv::cli {
 

@@ -4,7 +4,7 @@
 
 #include "cli/answering.h"
 #include "cli/options.h"
-#include "controller/drying_log_writer.h"
+#include "files/drying_log_writer.h"
 #include "plant/scan_sinks.h"
 #include "telemetry/metrics.h"
 #include "telemetry/mqtt_client.h"

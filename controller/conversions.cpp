@@ -57,6 +57,20 @@ std::uint8_t StoredByte(Kind kind, double value)
     }
 }
 
+int UnitValue(const MapEntry& entry, std::uint8_t byte)
+{
+    switch (entry.kind) {
+    case Kind::OffsetTenths: return byte - 100;
+    case Kind::Flag: return FlagChecked(byte) ? 1 : 0;
+    default: return byte;
+    }
+}
+
+std::uint8_t StoredByteOfUnitValue(const MapEntry& entry, int value)
+{
+    return Low8(entry.kind == Kind::OffsetTenths ? value + 100 : value);
+}
+
 int ListIndexOf(Kind kind, std::uint8_t byte, int itemCount)
 {
     const int index = kind == Kind::BaudList ? byte - 1 : byte;

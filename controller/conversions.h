@@ -23,6 +23,12 @@ double ShownValue(Kind kind, std::uint8_t byte);
 // index; for Flag non-zero means checked; AddressHigh is always 0.
 std::uint8_t StoredByte(Kind kind, double value);
 
+// A stored byte as a whole number in the map's units (its ValueRange's): the
+// number itself, tenths (byte - 100 for OffsetTenths), a list index, 0 or 1
+// for a flag; and back to the byte.
+int UnitValue(const MapEntry& entry, std::uint8_t byte);
+std::uint8_t StoredByteOfUnitValue(const MapEntry& entry, int value);
+
 // The list item a byte selects, or -1 for none (List: index = byte,
 // BaudList: index = byte - 1), given how many items the list holds.
 int ListIndexOf(Kind kind, std::uint8_t byte, int itemCount);

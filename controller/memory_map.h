@@ -5,7 +5,6 @@
 #include <string_view>
 #include <vector>
 
-#include "controller/controls.h"
 #include "link/memory_image.h"
 
 namespace torv {
@@ -67,14 +66,32 @@ enum class Kind {
     Command,         // written with a fixed value, never shown
 };
 
+// The kinds whose byte the operator sees as a value of its own: a number, a
+// list item, a tick or a temperature (a word by its first byte). The
+// actuator lamps show the bits of OutputBits one by one.
+constexpr bool ShowsValue(Kind kind)
+{
+    switch (kind) {
+    case Kind::WholeNumber:
+    case Kind::Tenths:
+    case Kind::OffsetTenths:
+    case Kind::List:
+    case Kind::BaudList:
+    case Kind::Flag:
+    case Kind::Number:
+    case Kind::TemperatureWord: return true;
+    default: return false;
+    }
+}
+
 // Number format (P, D); P = 0 for bytes that are not shown as numbers.
 struct NumberFormat {
     int precision = 0;
     int digits = 0;
 };
 
-// Range of the operator's control in its own units (spinner positions,
-// list indexes). `limited` is false where the control has no range.
+// Range of a byte's value in the map's units (see UnitValue): whole numbers,
+// tenths, list indexes. `limited` is false where the value has no range.
 struct ValueRange {
     bool limited = false;
     int min = 0;
@@ -88,9 +105,6 @@ struct MapEntry {
     Kind kind;
     NumberFormat format;
     ValueRange range;
-    Control control;          // window control showing the byte, none when none
-    Control spinner;          // its spinner, none when none
-    std::string_view hint;    // the field's hint text, empty when none
     int writeBackRow = 0;     // its place 1..48 in ZAPIS's order; 0 when ZAPIS never writes it
     int setPlace = 0;         // its place 1..49 in a parameter set file; 0 when no set holds it
     bool lowByte = false;     // second byte of a temperature word
@@ -105,8 +119,8 @@ const std::array<MapEntry, kMapSize>& MemoryMap();
 const MapEntry& MapAt(int byte);
 // The entry named `name` (the first byte of a temperature word); nullptr when unknown.
 const MapEntry* MapByName(std::string_view name);
-// The entry shown by `control` (field, list or check box); nullptr when none.
-const MapEntry* MapByControl(Control control);
+// Whether the operator sees `entry`'s byte as a value of its own.
+constexpr bool Shown(const MapEntry& entry) { return ShowsValue(entry.kind) && !entry.lowByte; }
 
 // Byte `byte` (96..168) of an image row.
 inline std::uint8_t RowByte(const ImageRow& row, int byte) { return row.at(static_cast<std::size_t>(byte - kFirstByte)); }
@@ -116,7 +130,6 @@ inline std::uint8_t RowByte(const ImageRow& row, int byte) { return row.at(stati
 struct WriteBackRow {
     int number;               // 1..48
     int byte;
-    Control control;
     Kind kind;
 };
 inline constexpr std::size_t kWriteBackRows = 48;
@@ -128,26 +141,28 @@ struct ByteWrite {
 };
 const std::array<WriteBackRow, kWriteBackRows>& WriteBackTable();
 
-// Items of the lists that show controller bytes, index 0 first.
-inline constexpr int kBaudListItems = 3;       // ComboBox1
-inline constexpr int kLcdModeItems = 3;        // ComboBox4
-inline constexpr int kHumidifyPauseItems = 109; // ComboBox5
-// The items of `control` (ComboBox1, ComboBox4, ComboBox5); empty for other controls.
-std::vector<std::string> ListItems(Control control);
-// Item i of ComboBox5: i x 10 minutes as h:mm ("0:00" ... "18:00").
+// How many values each list byte has.
+inline constexpr int kBaudListItems = 3;        // BaudCode
+inline constexpr int kLcdModeItems = 3;         // LcdMode
+inline constexpr int kHumidifyPauseItems = 109; // HumidifyPause
+// What the values of list byte `byte` (BaudCode, LcdMode, HumidifyPause) stand
+// for, index 0 first; empty for other bytes. A baud change (BaudSet) takes
+// BaudCode's items.
+std::vector<std::string> ListItemsOf(int byte);
+// Item i of HumidifyPause: i x 10 minutes as h:mm ("0:00" ... "18:00").
 std::string HumidifyPauseText(int index);
 
-// The four actuator lamps of OutputBits.
+// The four actuator bits of OutputBits, each with the name of what it
+// switches (the tiles and the monitor show it as it is).
 struct OutputLamp {
     std::uint8_t mask;
-    Control label;
     std::string_view caption;
 };
 inline constexpr std::array<OutputLamp, 4> kOutputLamps{{
-    {0x08, controls::Label(24), "Nawilżanie"},
-    {0x04, controls::Label(39), "Grzanie"},
-    {0x02, controls::Label(17), "Otwarcie"},
-    {0x01, controls::Label(18), "Zamknięcie"},
+    {0x08, "Nawilżanie"},
+    {0x04, "Grzanie"},
+    {0x02, "Otwarcie"},
+    {0x01, "Zamknięcie"},
 }};
 
 // The ten programme steps: step k (1..10) holds its hours, temperature and
@@ -155,21 +170,20 @@ inline constexpr std::array<OutputLamp, 4> kOutputLamps{{
 constexpr int ProgrammeByte(int step, int column) { return bytes::kProgramme + 3 * (step - 1) + column; }
 struct ProgrammeStep {
     int step;
-    Control label;
     std::string_view caption;
     int firstByte;
 };
 inline constexpr std::array<ProgrammeStep, 10> kProgrammeSteps{{
-    {1, controls::Label(48), "Pr.1", ProgrammeByte(1, 0)},
-    {2, controls::Label(55), "Pr.2", ProgrammeByte(2, 0)},
-    {3, controls::Label(56), "Pr.3", ProgrammeByte(3, 0)},
-    {4, controls::Label(57), "Pr.4", ProgrammeByte(4, 0)},
-    {5, controls::Label(58), "Pr.5", ProgrammeByte(5, 0)},
-    {6, controls::Label(59), "Pr.6", ProgrammeByte(6, 0)},
-    {7, controls::Label(60), "Pr.7", ProgrammeByte(7, 0)},
-    {8, controls::Label(61), "Pr.8", ProgrammeByte(8, 0)},
-    {9, controls::Label(62), "Pr.9", ProgrammeByte(9, 0)},
-    {10, controls::Label(63), "Pr10", ProgrammeByte(10, 0)},
+    {1, "Pr.1", ProgrammeByte(1, 0)},
+    {2, "Pr.2", ProgrammeByte(2, 0)},
+    {3, "Pr.3", ProgrammeByte(3, 0)},
+    {4, "Pr.4", ProgrammeByte(4, 0)},
+    {5, "Pr.5", ProgrammeByte(5, 0)},
+    {6, "Pr.6", ProgrammeByte(6, 0)},
+    {7, "Pr.7", ProgrammeByte(7, 0)},
+    {8, "Pr.8", ProgrammeByte(8, 0)},
+    {9, "Pr.9", ProgrammeByte(9, 0)},
+    {10, "Pr10", ProgrammeByte(10, 0)},
 }};
 
 // The bytes a parameter set holds, in its file's order (the map's setPlace

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "controller/log_appender.h"
+#include "files/log_appender.h"
 #include "plant/alarms.h"
 
 namespace torv::plant {

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "controller/drying_log.h"
+#include "files/drying_log.h"
 #include "plant/alarm_thresholds.h"
 
 namespace torv::plant {

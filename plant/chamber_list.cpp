@@ -12,9 +12,9 @@
 #include <QJsonValue>
 #include <QString>
 
-#include "controller/json_file.h"
-#include "controller/json_writer.h"
-#include "controller/quoted_text.h"
+#include "files/json_file.h"
+#include "files/json_writer.h"
+#include "files/quoted_text.h"
 #include "link/memory_image.h"
 
 namespace torv::plant {
@@ -313,16 +313,11 @@ std::vector<std::string> ChamberListProblems(const ChamberList& list)
 
 ChamberListResult ChamberListOfContents(const files::Contents& file)
 {
-    ChamberListResult result;
     if (file.refusal == files::Refusal::Unreadable && file.error == ENOENT)
-        return result; // no list kept yet
-    if (file.refusal == files::Refusal::TooLarge)
-        result.problems.push_back(JsonFileSizeProblem(file.size, kChamberListMaxBytes));
-    else if (!file.ok())
-        result.problems.push_back(files::RefusalText(file.refusal, file.type, file.error));
-    else
-        return ParseChamberList(file.bytes);
-    return result;
+        return {}; // no list kept yet
+    if (std::optional<std::string> problem = JsonFileReadProblem(file, kChamberListMaxBytes))
+        return {{}, {std::move(*problem)}};
+    return ParseChamberList(file.bytes);
 }
 
 ChamberListResult ReadChamberListFile(const std::string& path)

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "controller/drying_log.h"
+#include "files/drying_log.h"
 
 namespace torv::plant {
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "controller/drying_log_writer.h"
+#include "files/drying_log_writer.h"
 
 namespace torv::plant {
 

@@ -1,6 +1,7 @@
 #include "settings/settings_file.h"
 
 #include "settings/file_target.h"
+#include "texts/settings_texts.h"
 
 #include <cerrno>
 #include <climits>

@@ -1,21 +1,13 @@
 #pragma once
 #include <string>
 
-#include "texts/notifier.h"
 #include "link/port_settings.h"
 #include "settings/settings_record.h"
+#include "texts/notifier.h"
 
 namespace torv {
 
 inline constexpr const char* kSettingsFileName = "Torv_LCD.set";
-
-namespace texts {
-inline constexpr const char* kSettingsMissing = "Prawdopodobnie brak zbioru konfiguracyjnego.";
-// Two lines, the second after a carriage return.
-inline constexpr const char* kSettingsDamaged = "U W A G A   ! ! !\rUszkodzony zbiór konfiguracyjny.";
-inline constexpr const char* kSettingsWriteBlocked = "Blokada zapisu pliku na dysku !";
-inline constexpr const char* kSettingsCaption = "Uwaga !";
-} // namespace texts
 
 // The port settings and module address remembered between runs, in one
 // small file of the working directory. The file is open only for the

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "controller/read_blk.h"
+#include "station/read_blk.h"
 
 namespace torv {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "controller/drying_log.h"
+#include "files/drying_log.h"
 #include "plant/alarms.h"
 #include "plant/chamber_list.h"
 

@@ -4,7 +4,7 @@
 #include <array>
 #include <optional>
 
-#include "controller/json_writer.h"
+#include "files/json_writer.h"
 #include "plant/chamber_tile.h"
 
 namespace torv::telemetry {

@@ -2,14 +2,15 @@
 
 #include <cstdio>
 
-#include "controller/colours.h"
 #include "controller/number_format.h"
-#include "controller/read_blk.h"
-#include "controller/status_indicators.h"
-#include "controller/view_data.h"
-#include "controller/view_temp.h"
 #include "link/com_device.h"
+#include "station/read_blk.h"
 #include "texts/transaction_boxes.h"
+#include "texts/window_texts.h"
+#include "view/colours.h"
+#include "view/status_indicators.h"
+#include "view/view_data.h"
+#include "view/view_temp.h"
 
 namespace torv {
 

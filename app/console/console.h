@@ -7,7 +7,7 @@
 
 #include "app/console/panel.h"
 #include "controller/memory_map.h"
-#include "controller/parameter_set.h"
+#include "files/parameter_set.h"
 #include "link/modbus_link.h"
 #include "link/port_settings.h"
 #include "settings/settings_file.h"
@@ -75,9 +75,6 @@ public:
     // True when the file was written, or taken into the controls.
     bool saveParameterSet(const std::string& path);
     bool loadParameterSet(const std::string& path);
-    // A set already read and checked, loaded as from `path` (named in the
-    // notice), so a caller giving it to many controllers reads the file once.
-    bool loadParameterSet(const ParameterSet& set, const std::string& path);
 
     // What the window holds for the whole run.
     bool scanning() const { return scanOn_; }

@@ -1,13 +1,13 @@
 #pragma once
 #include <string>
 
-#include "controller/control_change.h"
-#include "controller/controls.h"
+#include "view/control_change.h"
+#include "view/controls.h"
 
 namespace torv {
 
 // The window as the workflows see it: controls addressed by name (the
-// identities of controller/controls.h give the names). The Qt
+// identities of view/controls.h give the names). The Qt
 // window implements it with widgets, tests with a plain record of states.
 // Setting a list's selection or a spinner's position through apply() raises
 // no operator-change handler; setting CheckBox1's tick does run its click

@@ -7,7 +7,9 @@
 #include "app/console/console.h"
 #include "app/console/write_back_row.h"
 #include "controller/conversions.h"
-#include "controller/parameter_set.h"
+#include "files/parameter_set.h"
+#include "texts/parameter_set_texts.h"
+#include "view/parameter_set_changes.h"
 
 namespace torv {
 
@@ -89,15 +91,8 @@ bool Console::loadParameterSet(const std::string& path)
         notifier_.notice(lines(texts::kSetNotRead + fileName(path) + ":", result.problems), texts::kCaptionWarning);
         return false;
     }
-    return loadParameterSet(result.set, path);
-}
-
-bool Console::loadParameterSet(const ParameterSet& set, const std::string& path)
-{
-    if (!parameterLoadAllowed())
-        return false;
     // A changed alarm tick is written at once, as the operator's click is.
-    panel_.apply(ParameterSetChanges(set, separator_));
+    panel_.apply(ParameterSetChanges(result.set, separator_));
     notifier_.notice(lines(texts::kSetRead + fileName(path), {texts::kSetReadNext}), kReadCaption);
     return true;
 }

@@ -4,16 +4,18 @@
 
 #include "app/console/console.h"
 #include "controller/conversions.h"
+#include "view/control_map.h"
 
 namespace torv {
 
 ControlChanges Console::SpinnerField(Control spinner, int position, const std::string& separator)
 {
-    for (const MapEntry& e : MemoryMap()) {
-        if (e.spinner != spinner)
+    for (const ControlRow& r : ControlMap()) {
+        if (r.spinner != spinner)
             continue;
-        const bool tenths = e.kind == Kind::Tenths || e.kind == Kind::OffsetTenths;
-        return {SetText(e.control, tenths ? TenthsText(position, separator) : std::to_string(position))};
+        const Kind kind = MapAt(r.byte).kind;
+        const bool tenths = kind == Kind::Tenths || kind == Kind::OffsetTenths;
+        return {SetText(r.control, tenths ? TenthsText(position, separator) : std::to_string(position))};
     }
     return {};
 }

@@ -7,6 +7,7 @@
 #include "app/console/write_back_row.h"
 #include "controller/conversions.h"
 #include "controller/number_format.h"
+#include "view/control_map.h"
 
 namespace torv {
 
@@ -33,13 +34,13 @@ std::optional<std::int16_t> RowValue(const WriteBackRow& row, const Panel& panel
                                      const std::string& separator)
 {
     if (row.kind == Kind::List) {
-        const int index = panel.listIndex(row.control);
+        const int index = panel.listIndex(ControlOf(row.byte));
         if (index < 0)
             return std::nullopt;
         return static_cast<std::int16_t>(index);
     }
     const std::optional<std::uint8_t> byte =
-        FieldWriteByte(MapAt(row.byte), panel.text(row.control), RowByte(stored, row.byte), separator);
+        FieldWriteByte(MapAt(row.byte), panel.text(ControlOf(row.byte)), RowByte(stored, row.byte), separator);
     if (!byte)
         return std::nullopt;
     return static_cast<std::int16_t>(*byte);

@@ -20,7 +20,7 @@
 #include <ctime>
 
 #include "app/trend_window.h"
-#include "controller/drying_log.h"
+#include "files/drying_log.h"
 
 namespace dl = torv::drying_log;
 

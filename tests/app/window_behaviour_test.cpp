@@ -17,7 +17,7 @@
 #include <QtTest>
 
 #include "controller/number_format.h"
-#include "controller/view_temp.h"
+#include "view/view_temp.h"
 #include "platform_colours.h"
 #include "jpeg_image.h"
 #include "picture.h"

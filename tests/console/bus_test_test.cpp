@@ -6,9 +6,9 @@
 
 #include "bus_log.h"
 #include "console_fixture.h"
-#include "controller/bus_monitor.h"
-#include "controller/colours.h"
-#include "controller/read_blk.h"
+#include "monitor/bus_monitor.h"
+#include "station/read_blk.h"
+#include "view/colours.h"
 
 using namespace torv::testing;
 namespace colours = torv::colours;

@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "console_fixture.h"
-#include "controller/drying_log.h"
-#include "controller/drying_log_writer.h"
+#include "files/drying_log.h"
+#include "files/drying_log_writer.h"
 
 using namespace torv;
 using namespace torv::testing;

@@ -13,7 +13,8 @@
 #include "bus_log.h"
 #include "app/console/write_back_row.h"
 #include "console_fixture.h"
-#include "controller/parameter_set.h"
+#include "controller/conversions.h"
+#include "files/parameter_set.h"
 
 using namespace torv::testing;
 using Boxes = std::vector<RecordingNotifier::Box>;
@@ -75,7 +76,7 @@ TEST(ParameterFiles, SaveTakesEditedFieldsFromTheirTextAndTheRestFromTheirBytes)
     const torv::ParameterSetResult saved = torv::ReadParameterSetFile(f.path("komora-007.json"));
     std::map<int, int> expected;
     for (const auto& [b, stored] : f.setBytes())
-        expected[b] = torv::ControlValue(torv::MapAt(b), static_cast<std::uint8_t>(stored));
+        expected[b] = torv::UnitValue(torv::MapAt(b), static_cast<std::uint8_t>(stored));
     for (const auto& [b, v] : std::map<int, int>{{112, 20}, {120, 25}, {156, 98}, {122, 2}, {125, 0}})
         expected[b] = v;
     EXPECT_EQ(saved.set.values, expected);
@@ -100,7 +101,7 @@ TEST(ParameterFiles, TheWritesOfASetAreThoseZapisTakesFromTheLoadedControls)
         {{kSetTemperature, setTemperature}},                 // as held: nothing
         {{kSetTemperature, 72}, {kHumidifyPause, 12}},        // a field and a list
         {{kAirHysteresis, 50}},                               // shows "5,0" as the clamped 200 does: nothing
-        {{156, 123}, {108, -5}},                              // "123" is not "1,2E2"; an offset tenths field
+        {{156, 99}, {108, -5}},                               // 99 over the held "1,2E2"; an offset tenths field
         {{torv::bytes::kAlarmBuzzer, 0}, {kSetTemperature, 0}}, // the switch is no ZAPIS row
     };
     for (const std::map<int, int>& values : sets) {
@@ -108,7 +109,9 @@ TEST(ParameterFiles, TheWritesOfASetAreThoseZapisTakesFromTheLoadedControls)
         set.values = values;
         f.console.toggleScanning(); // START and STOP: the fields shown from the controller again
         f.console.toggleScanning();
-        ASSERT_TRUE(f.console.loadParameterSet(set, "zestaw.json"));
+        std::string error;
+        ASSERT_TRUE(torv::WriteParameterSetFile(f.path("zestaw.json"), set, error)) << error;
+        ASSERT_TRUE(f.console.loadParameterSet(f.path("zestaw.json")));
         // Only a value the controller does not hold sends anything.
         const torv::ImageRow& stored = f.link.image.row(7);
         std::vector<std::pair<int, int>> zapis, writes;

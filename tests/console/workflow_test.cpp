@@ -4,8 +4,8 @@
 
 #include "bus_log.h"
 #include "console_fixture.h"
-#include "controller/colours.h"
 #include "link/com_device.h"
+#include "view/colours.h"
 
 using namespace torv::testing;
 namespace colours = torv::colours;

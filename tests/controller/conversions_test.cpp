@@ -80,18 +80,32 @@ TEST(Temperature, WordsAreBigEndianWithOffset500)
     EXPECT_EQ(torv::DegreesText(torv::TemperatureValue(0x01, 0xF9), "."), "0.5°C");
 }
 
-TEST(ListItems, DurationsAndNames)
+TEST(ListItemsOf, TheListBytesOnly)
 {
-    const auto pauses = torv::ListItems(torv::controls::ComboBox(5));
-    ASSERT_EQ(pauses.size(), 109u);
-    EXPECT_EQ(pauses[0], "0:00");
-    EXPECT_EQ(pauses[1], "0:10");
-    EXPECT_EQ(pauses[6], "1:00");
-    EXPECT_EQ(pauses[42], "7:00");
-    EXPECT_EQ(pauses[107], "17:50");
-    EXPECT_EQ(pauses[108], "18:00");
-    EXPECT_EQ(torv::ListItems(torv::controls::ComboBox(1))[1], "9 600 b/s");
-    EXPECT_EQ(torv::ListItems(torv::controls::ComboBox(4))[0], "WYŁĄCZONY");
+    using namespace torv::bytes;
+    EXPECT_EQ(torv::ListItemsOf(kBaudCode), (std::vector<std::string>{"19 200 b/s", "9 600 b/s", "4 800 b/s"}));
+    EXPECT_EQ(torv::ListItemsOf(kLcdMode), (std::vector<std::string>{"WYŁĄCZONY", "MIRALUX", "NORDA"}));
+    EXPECT_EQ(torv::ListItemsOf(kHumidifyPause).size(), static_cast<std::size_t>(torv::kHumidifyPauseItems));
+    for (const int byte : {kBaudSet, kSlaveAddress, kAlarmBuzzer, kAirHysteresis})
+        EXPECT_TRUE(torv::ListItemsOf(byte).empty()) << byte;
+}
+
+// A value in the map's units and the byte it stores: calibrations are
+// offset by 100, a flag is 0 or 1 whatever non-zero byte ticks it.
+TEST(UnitValue, OffsetsAndFlags)
+{
+    struct Case {
+        int byte;
+        std::uint8_t stored;
+        int value;
+        std::uint8_t storedBack;
+    };
+    for (const Case& c : {Case{108, 95, -5, 95}, Case{108, 200, 100, 200}, Case{120, 15, 15, 15},
+                          Case{117, 6, 6, 6}, Case{125, 7, 1, 1}, Case{125, 0, 0, 0}}) {
+        const torv::MapEntry& e = MapAt(c.byte);
+        EXPECT_EQ(torv::UnitValue(e, c.stored), c.value) << e.name;
+        EXPECT_EQ(torv::StoredByteOfUnitValue(e, c.value), c.storedBack) << e.name;
+    }
 }
 
 // Whatever a field shows for a byte within its control's range is written
@@ -123,22 +137,13 @@ TEST(FieldRoundTrip, UnreadableTextWritesNothing)
     EXPECT_EQ(torv::StoredByteFromText(Kind::OffsetTenths, "-2,5", ","), 75);
 }
 
-TEST(MemoryMap, NamesAndControlsFindTheirBytes)
+TEST(MemoryMap, NamesFindTheirBytes)
 {
     EXPECT_EQ(torv::MapByName("AlarmBuzzer")->byte, 125);
     EXPECT_EQ(torv::MapByName("StepDifference10")->byte, 157);
     EXPECT_EQ(torv::MapByName("TempControl2")->byte, 166);
-    EXPECT_EQ(torv::MapByControl(torv::controls::Edit(47))->byte, 157);
-    EXPECT_EQ(torv::MapByControl(torv::controls::Edit(4))->byte, 118);
     EXPECT_EQ(torv::MapByName("NoSuchByte"), nullptr);
     EXPECT_THROW(torv::MapAt(169), std::out_of_range);
-
-    // A control shows one byte only, so the view and the write-back cannot mix them up.
-    std::set<std::string> controls;
-    for (const torv::MapEntry& e : torv::MemoryMap())
-        if (e.control.valid() && e.control.kind != torv::ControlClass::Label && !e.lowByte) {
-            EXPECT_TRUE(controls.insert(e.control.name()).second) << e.control;
-        }
 }
 
 TEST(WriteBackTable, OrderOfTheRows)
@@ -153,13 +158,9 @@ TEST(WriteBackTable, OrderOfTheRows)
         EXPECT_TRUE(bytes.insert(rows[i].byte).second);
         EXPECT_TRUE(MapAt(rows[i].byte).range.limited) << "row " << i + 1;
     }
-    EXPECT_EQ(rows[8].control.name(), "Edit7");
     EXPECT_EQ(rows[8].kind, Kind::Tenths);
-    EXPECT_EQ(rows[12].control.name(), "ComboBox5");
     EXPECT_EQ(rows[12].kind, Kind::List);
     EXPECT_EQ(rows[0].kind, Kind::OffsetTenths);
-    EXPECT_EQ(rows[18].control.name(), "Edit18");
-    EXPECT_EQ(rows[47].control.name(), "Edit47");
 }
 
 } // namespace

@@ -5,8 +5,10 @@
 #include <string>
 #include <string_view>
 
+#include "controller/conversions.h"
 #include "controller/memory_map.h"
-#include "controller/parameter_set.h"
+#include "files/parameter_set.h"
+#include "view/parameter_set_changes.h"
 #include "fuzz_input.h"
 
 namespace {
@@ -99,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         requireRoundTrip(fromRow.set);
         for (const auto& [byte, value] : fromRow.set.values)
             require(torv::MapAt(byte).kind == torv::Kind::Flag ||
-                        torv::StoredByteOfControlValue(torv::MapAt(byte), value) == torv::RowByte(row, byte),
+                        torv::StoredByteOfUnitValue(torv::MapAt(byte), value) == torv::RowByte(row, byte),
                     "a set from memory does not hold the memory's bytes");
     } else {
         require(fromRow.set == torv::ParameterSet{}, "a refused memory window left values behind");

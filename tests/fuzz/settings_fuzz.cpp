@@ -12,6 +12,7 @@
 #include "settings/settings_file.h"
 #include "settings/settings_record.h"
 #include "support/recording_notifier.h"
+#include "texts/settings_texts.h"
 
 namespace {
 

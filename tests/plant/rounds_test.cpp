@@ -6,13 +6,13 @@
 #include <fstream>
 
 #include "console/bus_log.h"
-#include "controller/drying_log_writer.h"
-#include "controller/read_blk.h"
+#include "files/drying_log_writer.h"
 #include "plant/overview.h"
 #include "plant/rounds.h"
 #include "plant/scan_sinks.h"
 #include "sim/line.h"
 #include "sim/sim_port.h"
+#include "station/read_blk.h"
 #include "support/child_process.h"
 #include "support/recording_notifier.h"
 

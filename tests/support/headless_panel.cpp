@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "controller/memory_map.h"
+#include "view/control_map.h"
 
 namespace torv {
 
@@ -19,9 +19,9 @@ int listSize(const std::string& name)
 
 ValueRange spinnerRange(const std::string& name)
 {
-    for (const auto& e : MemoryMap())
-        if (e.spinner.name() == name)
-            return e.range;
+    for (const ControlRow& r : ControlMap())
+        if (r.spinner.name() == name)
+            return MapAt(r.byte).range;
     return {};
 }
 
