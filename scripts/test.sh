@@ -4,27 +4,28 @@
 # target. Every stage runs; the exit status is non-zero when any of them failed.
 #
 # Most of the suite's time is tests waiting on real time (label `waits`, see
-# tests/CMakeLists.txt): they run three to a core. Nothing that keeps the CPU
-# busy runs beside them (a build behind them, even at idle priority, made the
-# line tests lose replies), and those that need the CPU to themselves (label
-# `quiet`) run alone.
+# tests/CMakeLists.txt): the normal build's run two to a core; the sanitized
+# programs use the CPU several times over, and theirs run one to a core (two
+# lost replies). Nothing that keeps the CPU busy runs beside them (a build
+# behind them, even at idle priority, made the line tests lose replies), and
+# those that need the CPU to themselves (label `quiet`) run alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 cores="$(nproc)"
 status=0
 
-# One build's tests: the short ones a core each, those that wait three to a
-# core, then the quiet ones alone. Extra arguments go to each ctest.
-run_tests() { # DIR [CTEST ARGS...]
-  local dir=$1
-  shift
+# One build's tests: the short ones a core each, those that wait PER_CORE to
+# a core, then the quiet ones alone. Extra arguments go to each ctest.
+run_tests() { # DIR PER_CORE [CTEST ARGS...]
+  local dir=$1 per_core=$2
+  shift 2
   ctest --test-dir "$dir" --output-on-failure -j"$cores" -LE waits "$@" || status=1
-  ctest --test-dir "$dir" --output-on-failure -j$((3 * cores)) -L waits -LE quiet "$@" || status=1
+  ctest --test-dir "$dir" --output-on-failure -j$((per_core * cores)) -L waits -LE quiet "$@" || status=1
   ctest --test-dir "$dir" --output-on-failure -L quiet "$@" || status=1
 }
 
-run_tests "${BUILD_DIR:-build}"
+run_tests "${BUILD_DIR:-build}" 2
 
 # Sanitized: every test program (not the benchmarks), in its own build directory.
 ASAN_DIR="${ASAN_BUILD_DIR:-build-asan}"
@@ -36,7 +37,7 @@ export ASAN_OPTIONS="detect_leaks=1:detect_stack_use_after_return=1:check_initia
 export LSAN_OPTIONS="suppressions=$PWD/cmake/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 # The package test packs and installs programs; sanitized ones are not for that.
-run_tests "$ASAN_DIR" -E '^package_'
+run_tests "$ASAN_DIR" 1 -E '^package_'
 
 # Fuzzing: the libFuzzer harnesses need clang; only they are built here.
 FUZZ_DIR="${FUZZ_BUILD_DIR:-build-fuzz}"
