@@ -217,30 +217,24 @@ QStringList TakeDiscoveryPrefix(const QStringList& arguments, std::optional<std:
 
 } // namespace
 
-CommandLine ParseCommandLine(const QStringList& givenArguments)
-{
-    Parser p;
+namespace {
+
+// What the parser found, as each step below reads it; the steps take the
+// words they own out of `positional`.
+struct Given {
+    const Parser& p;
+    QStringList positional;
     std::optional<std::string> discoveryPrefix;
-    const QStringList arguments = TakeDiscoveryPrefix(givenArguments, discoveryPrefix);
-    if (!p.parser.parse(arguments))
-        return Usage(p.parser.errorText().toStdString());
-    CommandLine c;
-    if (p.parser.isSet(p.help)) {
-        c.outcome = CommandLine::Outcome::Help;
-        return c;
-    }
-    if (p.parser.isSet(p.version)) {
-        c.outcome = CommandLine::Outcome::Version;
-        return c;
-    }
-    QStringList positional = p.parser.positionalArguments();
-    if (positional.isEmpty())
-        return Usage("no command given");
-    Options& o = c.options;
-    o.command = positional.takeFirst().toStdString();
+};
+using Problem = std::optional<std::string>;
+
+// The command is known, takes the options given and as many words as follow it.
+Problem CheckShape(Given& g, Options& o)
+{
     const auto shape = Shapes().find(o.command);
     if (shape == Shapes().end())
-        return Usage("unknown command '" + o.command + "'");
+        return "unknown command '" + o.command + "'";
+    const Parser& p = g.p;
     for (const QString& name : p.parser.optionNames()) {
         const QCommandLineOption* option = nullptr;
         for (const QCommandLineOption* candidate : {&p.json, &p.every, &p.count, &p.dir, &p.chambers, &p.metrics, &p.mqtt,
@@ -248,87 +242,146 @@ CommandLine ParseCommandLine(const QStringList& givenArguments)
             if (candidate->names().contains(name))
                 option = candidate;
         if (option && !shape->second.options.contains(option->names().constLast().toStdString()))
-            return Usage(o.command + " takes no --" + option->names().constLast().toStdString());
+            return o.command + " takes no --" + option->names().constLast().toStdString();
     }
-    if (static_cast<std::size_t>(positional.size()) < shape->second.minArguments)
-        return Usage(o.command + ": too few arguments");
-    if (static_cast<std::size_t>(positional.size()) > shape->second.maxArguments)
-        return Usage(o.command + ": too many arguments");
+    if (static_cast<std::size_t>(g.positional.size()) < shape->second.minArguments)
+        return o.command + ": too few arguments";
+    if (static_cast<std::size_t>(g.positional.size()) > shape->second.maxArguments)
+        return o.command + ": too many arguments";
+    return std::nullopt;
+}
 
+// restore's file comes first, backup's last; every other word is an address.
+Problem TakeFileAndAddresses(Given& g, Options& o)
+{
     if (o.command == "restore" || o.command == "backup") {
-        const qsizetype at = o.command == "restore" ? 0 : positional.size() - 1;
-        o.file = positional.takeAt(at).toStdString();
+        const qsizetype at = o.command == "restore" ? 0 : g.positional.size() - 1;
+        o.file = g.positional.takeAt(at).toStdString();
         if (o.file.empty())
-            return Usage(o.command + ": the file name is empty");
+            return o.command + ": the file name is empty";
     }
-    for (const QString& a : positional) {
+    for (const QString& a : g.positional) {
         const std::optional<unsigned> address = WholeNumber(a, 1, 250);
         if (!address)
-            return Usage("'" + a.toStdString() + "' is not a controller address (1..250)");
+            return "'" + a.toStdString() + "' is not a controller address (1..250)";
         o.addresses.push_back(static_cast<std::uint8_t>(*address));
     }
+    return std::nullopt;
+}
 
+// The line: its port, speed and parity, and when a reply is complete.
+Problem ParseLine(Given& g, Options& o)
+{
+    const Parser& p = g.p;
     if (p.parser.isSet(p.port)) {
         o.port = p.parser.value(p.port).toStdString();
         if (o.port->empty())
-            return Usage("--port is empty");
+            return std::string("--port is empty");
     }
     if (p.parser.isSet(p.baud) && !(o.baudIndex = IndexOf(p.parser.value(p.baud), {"19200", "9600", "4800"})))
-        return Usage("--baud takes 19200, 9600 or 4800");
+        return std::string("--baud takes 19200, 9600 or 4800");
     if (p.parser.isSet(p.parity) && !(o.parityIndex = IndexOf(p.parser.value(p.parity), {"none", "even", "odd"})))
-        return Usage("--parity takes none, even or odd");
+        return std::string("--parity takes none, even or odd");
     if (p.parser.isSet(p.reply)) {
         const std::optional<std::uint8_t> rule = IndexOf(p.parser.value(p.reply), {"quiet", "frame"});
         if (!rule)
-            return Usage("--reply takes quiet or frame");
+            return std::string("--reply takes quiet or frame");
         o.replyRule = *rule == 0 ? ReplyRule::Quiet : ReplyRule::Frame;
     }
+    return std::nullopt;
+}
+
+// How the result is printed, and the rounds of log and serve.
+Problem ParseOutputAndRounds(Given& g, Options& o)
+{
+    const Parser& p = g.p;
     o.json = p.parser.isSet(p.json);
     if (p.parser.isSet(p.every)) {
         const std::optional<unsigned> s = WholeNumber(p.parser.value(p.every), 1, 86400);
         if (!s)
-            return Usage("--every takes whole seconds, 1..86400");
+            return std::string("--every takes whole seconds, 1..86400");
         o.everySeconds = *s;
     }
     if (p.parser.isSet(p.count)) {
         o.rounds = WholeNumber(p.parser.value(p.count), 1, 4000000000u);
         if (!o.rounds)
-            return Usage("--count takes a whole number of rounds, at least 1");
+            return std::string("--count takes a whole number of rounds, at least 1");
     }
     if (p.parser.isSet(p.dir)) {
         o.dir = p.parser.value(p.dir).toStdString();
         if (o.dir.empty())
-            return Usage("--dir is empty");
+            return std::string("--dir is empty");
     }
-    if (o.command == "serve") {
-        o.chambersFile = p.parser.value(p.chambers).toStdString();
-        if (p.parser.isSet(p.chambers) == !o.addresses.empty())
-            return Usage("serve takes --chambers FILE or addresses, one of them");
-        if (p.parser.isSet(p.chambers) && o.chambersFile.empty())
-            return Usage("--chambers is empty");
-        if (p.parser.isSet(p.metrics)) {
-            // PORT, HOST:PORT or [IPv6]:PORT; the loopback unless a host is chosen.
-            const QString value = p.parser.value(p.metrics);
-            const qsizetype colon = value.lastIndexOf(':');
-            QString host = colon < 0 ? QString() : value.left(colon);
-            if (host.startsWith('[') && host.endsWith(']'))
-                host = host.mid(1, host.size() - 2);
-            const std::optional<unsigned> port = WholeNumber(value.mid(colon + 1), 1, 65535);
-            if (!port || (colon >= 0 && host.isEmpty()))
-                return Usage("--metrics takes [HOST:]PORT, PORT 1..65535");
-            if (!host.isEmpty())
-                o.metricsHost = host.toStdString();
-            o.metricsPort = static_cast<int>(*port);
-        }
-        if (const std::optional<std::string> error = ParseMqtt(p, discoveryPrefix, o))
-            return Usage(*error);
-        for (const std::uint8_t a : o.addresses) {
-            if (std::any_of(o.chambers.chambers.begin(), o.chambers.chambers.end(),
-                            [a](const plant::Chamber& c) { return c.address == a; }))
-                return Usage("serve: address " + std::to_string(a) + " given twice");
-            o.chambers.chambers.push_back({a, plant::DefaultChamberName(a)});
-        }
+    return std::nullopt;
+}
+
+// PORT, HOST:PORT or [IPv6]:PORT; the loopback unless a host is chosen.
+Problem ParseMetrics(const Parser& p, Options& o)
+{
+    if (!p.parser.isSet(p.metrics))
+        return std::nullopt;
+    const QString value = p.parser.value(p.metrics);
+    const qsizetype colon = value.lastIndexOf(':');
+    QString host = colon < 0 ? QString() : value.left(colon);
+    if (host.startsWith('[') && host.endsWith(']'))
+        host = host.mid(1, host.size() - 2);
+    const std::optional<unsigned> port = WholeNumber(value.mid(colon + 1), 1, 65535);
+    if (!port || (colon >= 0 && host.isEmpty()))
+        return std::string("--metrics takes [HOST:]PORT, PORT 1..65535");
+    if (!host.isEmpty())
+        o.metricsHost = host.toStdString();
+    o.metricsPort = static_cast<int>(*port);
+    return std::nullopt;
+}
+
+// serve's chambers (from a list file or the addresses), its endpoint and its broker.
+Problem ParseServe(Given& g, Options& o)
+{
+    if (o.command != "serve")
+        return std::nullopt;
+    const Parser& p = g.p;
+    o.chambersFile = p.parser.value(p.chambers).toStdString();
+    if (p.parser.isSet(p.chambers) == !o.addresses.empty())
+        return std::string("serve takes --chambers FILE or addresses, one of them");
+    if (p.parser.isSet(p.chambers) && o.chambersFile.empty())
+        return std::string("--chambers is empty");
+    if (Problem error = ParseMetrics(p, o))
+        return error;
+    if (Problem error = ParseMqtt(p, g.discoveryPrefix, o))
+        return error;
+    for (const std::uint8_t a : o.addresses) {
+        if (std::any_of(o.chambers.chambers.begin(), o.chambers.chambers.end(),
+                        [a](const plant::Chamber& c) { return c.address == a; }))
+            return "serve: address " + std::to_string(a) + " given twice";
+        o.chambers.chambers.push_back({a, plant::DefaultChamberName(a)});
     }
+    return std::nullopt;
+}
+
+// In this order, so that of several mistakes the same one is told every time.
+constexpr Problem (*kSteps[])(Given&, Options&) = {CheckShape, TakeFileAndAddresses, ParseLine, ParseOutputAndRounds,
+                                                   ParseServe};
+
+} // namespace
+
+CommandLine ParseCommandLine(const QStringList& givenArguments)
+{
+    Parser p;
+    Given g{p, {}, std::nullopt};
+    if (!p.parser.parse(TakeDiscoveryPrefix(givenArguments, g.discoveryPrefix)))
+        return Usage(p.parser.errorText().toStdString());
+    CommandLine c;
+    if (p.parser.isSet(p.help) || p.parser.isSet(p.version)) {
+        c.outcome = p.parser.isSet(p.help) ? CommandLine::Outcome::Help : CommandLine::Outcome::Version;
+        return c;
+    }
+    g.positional = p.parser.positionalArguments();
+    if (g.positional.isEmpty())
+        return Usage("no command given");
+    c.options.command = g.positional.takeFirst().toStdString();
+    for (const auto step : kSteps)
+        if (Problem error = step(g, c.options))
+            return Usage(std::move(*error));
     c.outcome = CommandLine::Outcome::Run;
     return c;
 }

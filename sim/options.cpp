@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <getopt.h>
+#include <vector>
 
 #include "sim/controller_bytes.h"
 
@@ -88,8 +89,148 @@ struct BaudOption {
 };
 constexpr BaudOption kBaudOptions[] = {{"19200", 1}, {"9600", 2}, {"4800", 3}};
 
-enum OptionId { Address = 'a', Link = 'l', Dir = 'd', Baud = 'b', Help = 'h', NoBaudCheck = 256, Strict,
-                HourSeconds, Trace, Fault, RandomFaults, Seed, Byte };
+bool addAddress(const std::string& arg, SimOptions& o, std::string& error)
+{
+    unsigned number = 0;
+    if (!toNumber(arg, kMaxSlaveAddress, number) || number == 0) {
+        error = "--address wants 1.." + std::to_string(kMaxSlaveAddress) + ", got " + arg;
+        return false;
+    }
+    if (std::find(o.addresses.begin(), o.addresses.end(), number) != o.addresses.end()) {
+        error = "address " + arg + " given twice";
+        return false;
+    }
+    o.addresses.push_back(static_cast<std::uint8_t>(number));
+    return true;
+}
+
+bool setLink(const std::string& arg, SimOptions& o, std::string& error)
+{
+    if (arg.empty() || arg.find('/') != std::string::npos) {
+        error = "--link wants a plain file name, got '" + arg + "'";
+        return false;
+    }
+    o.link = arg;
+    return true;
+}
+
+bool setBaud(const std::string& arg, SimOptions& o, std::string& error)
+{
+    const auto* e = std::find_if(std::begin(kBaudOptions), std::end(kBaudOptions),
+                                 [&](const BaudOption& b) { return arg == b.text; });
+    if (e == std::end(kBaudOptions)) {
+        error = "--baud wants 19200, 9600 or 4800, got " + arg;
+        return false;
+    }
+    o.baudCode = e->code;
+    return true;
+}
+
+bool setHourSeconds(const std::string& arg, SimOptions& o, std::string& error)
+{
+    if (!toDouble(arg, o.hourSeconds) || !(o.hourSeconds > 0.0)) {
+        error = "--hour-seconds wants a positive number, got " + arg;
+        return false;
+    }
+    return true;
+}
+
+bool setRandomFaults(const std::string& arg, SimOptions& o, std::string& error)
+{
+    if (!toDouble(arg, o.randomFaults) || !(o.randomFaults >= 0.0 && o.randomFaults <= 1.0)) {
+        error = "--random-faults wants a probability 0..1, got " + arg;
+        return false;
+    }
+    return true;
+}
+
+bool setSeed(const std::string& arg, SimOptions& o, std::string& error)
+{
+    unsigned number = 0;
+    if (!toNumber(arg, 0xFFFFFFFFull, number)) {
+        error = "--seed wants a number, got " + arg;
+        return false;
+    }
+    o.seed = number;
+    return true;
+}
+
+// ADDR:BYTE=VALUE, each a number 0..255 (the address 1..250)
+bool addByte(const std::string& arg, SimOptions& o, std::string& error)
+{
+    const auto colon = arg.find(':'), equals = arg.find('=');
+    unsigned address = 0, byte = 0, value = 0;
+    if (colon == std::string::npos || equals == std::string::npos || equals < colon ||
+        !toNumber(arg.substr(0, colon), kMaxSlaveAddress, address) || address == 0 ||
+        !toNumber(arg.substr(colon + 1, equals - colon - 1), 255, byte) ||
+        !toNumber(arg.substr(equals + 1), 255, value)) {
+        error = "--byte wants ADDR:BYTE=VALUE, got " + arg;
+        return false;
+    }
+    o.bytes.push_back({static_cast<std::uint8_t>(address),
+                       {static_cast<std::uint8_t>(byte), static_cast<std::uint8_t>(value)}});
+    return true;
+}
+
+// One option as getopt_long knows it (a letter for those with a short form)
+// and what its value does to the options.
+struct OptionRule {
+    option getopt;
+    bool (*apply)(const std::string& arg, SimOptions& o, std::string& error);
+};
+enum LongOnly { NoBaudCheck = 256, Strict, HourSeconds, Trace, Fault, RandomFaults, Seed, Byte };
+
+const OptionRule kOptionRules[] = {
+    {{"address", required_argument, nullptr, 'a'}, addAddress},
+    {{"link", required_argument, nullptr, 'l'}, setLink},
+    {{"dir", required_argument, nullptr, 'd'}, [](const std::string& v, SimOptions& o, std::string&) {
+         o.dir = v;
+         return true;
+     }},
+    {{"baud", required_argument, nullptr, 'b'}, setBaud},
+    {{"no-baud-check", no_argument, nullptr, NoBaudCheck}, [](const std::string&, SimOptions& o, std::string&) {
+         o.baudCheck = false;
+         return true;
+     }},
+    {{"strict-timing", no_argument, nullptr, Strict}, [](const std::string&, SimOptions& o, std::string&) {
+         return o.strictTiming = true;
+     }},
+    {{"hour-seconds", required_argument, nullptr, HourSeconds}, setHourSeconds},
+    {{"trace", no_argument, nullptr, Trace}, [](const std::string&, SimOptions& o, std::string&) {
+         return o.trace = true;
+     }},
+    {{"fault", required_argument, nullptr, Fault}, [](const std::string& v, SimOptions& o, std::string& error) {
+         return parseFault(v, o.faults, error);
+     }},
+    {{"random-faults", required_argument, nullptr, RandomFaults}, setRandomFaults},
+    {{"seed", required_argument, nullptr, Seed}, setSeed},
+    {{"byte", required_argument, nullptr, Byte}, addByte},
+    {{"help", no_argument, nullptr, 'h'}, [](const std::string&, SimOptions& o, std::string&) {
+         return o.help = true;
+     }},
+};
+constexpr const char* kShortOptions = "a:l:d:b:h";
+
+// Faults and start bytes only for controllers on the line.
+bool checkServed(const SimOptions& o, std::string& error)
+{
+    const auto served = [&o](std::uint8_t address) {
+        return std::find(o.addresses.begin(), o.addresses.end(), address) != o.addresses.end();
+    };
+    for (const auto& [address, f] : o.faults) {
+        if (!served(address)) {
+            error = "--fault for address " + std::to_string(address) + ", which no --address serves";
+            return false;
+        }
+    }
+    for (const auto& [address, byteValue] : o.bytes) {
+        if (!served(address)) {
+            error = "--byte for address " + std::to_string(address) + ", which no --address serves";
+            return false;
+        }
+    }
+    return true;
+}
 
 } // namespace
 
@@ -116,104 +257,25 @@ bool parseFault(const std::string& text, std::map<std::uint8_t, Faults>& faults,
 
 bool parseOptions(int argc, char** argv, SimOptions& o, std::string& error)
 {
-    static const option longOptions[] = {
-        {"address", required_argument, nullptr, Address},
-        {"link", required_argument, nullptr, Link},
-        {"dir", required_argument, nullptr, Dir},
-        {"baud", required_argument, nullptr, Baud},
-        {"no-baud-check", no_argument, nullptr, NoBaudCheck},
-        {"strict-timing", no_argument, nullptr, Strict},
-        {"hour-seconds", required_argument, nullptr, HourSeconds},
-        {"trace", no_argument, nullptr, Trace},
-        {"fault", required_argument, nullptr, Fault},
-        {"random-faults", required_argument, nullptr, RandomFaults},
-        {"seed", required_argument, nullptr, Seed},
-        {"byte", required_argument, nullptr, Byte},
-        {"help", no_argument, nullptr, Help},
-        {nullptr, 0, nullptr, 0},
-    };
+    static const std::vector<option> longOptions = [] {
+        std::vector<option> options;
+        for (const OptionRule& rule : kOptionRules)
+            options.push_back(rule.getopt);
+        options.push_back({nullptr, 0, nullptr, 0});
+        return options;
+    }();
     optind = 0; // fresh scan, also for a second parse in one process
     opterr = 0;
     int c = 0;
-    while ((c = getopt_long(argc, argv, "a:l:d:b:h", longOptions, nullptr)) != -1) {
-        const std::string arg = optarg ? optarg : "";
-        unsigned number = 0;
-        switch (c) {
-        case Address:
-            if (!toNumber(arg, kMaxSlaveAddress, number) || number == 0) {
-                error = "--address wants 1.." + std::to_string(kMaxSlaveAddress) + ", got " + arg;
-                return false;
-            }
-            if (std::find(o.addresses.begin(), o.addresses.end(), number) != o.addresses.end()) {
-                error = "address " + arg + " given twice";
-                return false;
-            }
-            o.addresses.push_back(static_cast<std::uint8_t>(number));
-            break;
-        case Link:
-            if (arg.empty() || arg.find('/') != std::string::npos) {
-                error = "--link wants a plain file name, got '" + arg + "'";
-                return false;
-            }
-            o.link = arg;
-            break;
-        case Dir: o.dir = arg; break;
-        case Baud: {
-            const auto* e = std::find_if(std::begin(kBaudOptions), std::end(kBaudOptions),
-                                         [&](const BaudOption& b) { return arg == b.text; });
-            if (e == std::end(kBaudOptions)) {
-                error = "--baud wants 19200, 9600 or 4800, got " + arg;
-                return false;
-            }
-            o.baudCode = e->code;
-            break;
-        }
-        case NoBaudCheck: o.baudCheck = false; break;
-        case Strict: o.strictTiming = true; break;
-        case HourSeconds:
-            if (!toDouble(arg, o.hourSeconds) || !(o.hourSeconds > 0.0)) {
-                error = "--hour-seconds wants a positive number, got " + arg;
-                return false;
-            }
-            break;
-        case Trace: o.trace = true; break;
-        case Fault:
-            if (!parseFault(arg, o.faults, error))
-                return false;
-            break;
-        case RandomFaults:
-            if (!toDouble(arg, o.randomFaults) || !(o.randomFaults >= 0.0 && o.randomFaults <= 1.0)) {
-                error = "--random-faults wants a probability 0..1, got " + arg;
-                return false;
-            }
-            break;
-        case Seed:
-            if (!toNumber(arg, 0xFFFFFFFFull, number)) {
-                error = "--seed wants a number, got " + arg;
-                return false;
-            }
-            o.seed = number;
-            break;
-        case Byte: {
-            // ADDR:BYTE=VALUE, each a number 0..255 (the address 1..250)
-            const auto colon = arg.find(':'), equals = arg.find('=');
-            unsigned address = 0, byte = 0, value = 0;
-            if (colon == std::string::npos || equals == std::string::npos || equals < colon ||
-                !toNumber(arg.substr(0, colon), kMaxSlaveAddress, address) || address == 0 ||
-                !toNumber(arg.substr(colon + 1, equals - colon - 1), 255, byte) ||
-                !toNumber(arg.substr(equals + 1), 255, value)) {
-                error = "--byte wants ADDR:BYTE=VALUE, got " + arg;
-                return false;
-            }
-            o.bytes.push_back({static_cast<std::uint8_t>(address),
-                               {static_cast<std::uint8_t>(byte), static_cast<std::uint8_t>(value)}});
-            break;
-        }
-        case Help: o.help = true; break;
-        default:
+    while ((c = getopt_long(argc, argv, kShortOptions, longOptions.data(), nullptr)) != -1) {
+        const auto rule = std::find_if(std::begin(kOptionRules), std::end(kOptionRules),
+                                       [c](const OptionRule& r) { return r.getopt.val == c; });
+        if (rule == std::end(kOptionRules)) {
             error = std::string("unknown or incomplete option ") + (optind > 0 && optind <= argc ? argv[optind - 1] : "");
             return false;
         }
+        if (!rule->apply(optarg ? optarg : "", o, error))
+            return false;
     }
     if (optind < argc) {
         error = std::string("unexpected argument ") + argv[optind];
@@ -221,19 +283,7 @@ bool parseOptions(int argc, char** argv, SimOptions& o, std::string& error)
     }
     if (o.addresses.empty())
         o.addresses.push_back(1);
-    for (const auto& [address, f] : o.faults) {
-        if (std::find(o.addresses.begin(), o.addresses.end(), address) == o.addresses.end()) {
-            error = "--fault for address " + std::to_string(address) + ", which no --address serves";
-            return false;
-        }
-    }
-    for (const auto& [address, byteValue] : o.bytes) {
-        if (std::find(o.addresses.begin(), o.addresses.end(), address) == o.addresses.end()) {
-            error = "--byte for address " + std::to_string(address) + ", which no --address serves";
-            return false;
-        }
-    }
-    return true;
+    return checkServed(o, error);
 }
 
 std::string helpText()

@@ -63,6 +63,10 @@ TEST(CliCommandLine, EachCommandTakesItsArgumentsAndOptions)
               std::make_tuple(std::optional<std::string>("/dev/ttyUSB1"), std::optional<std::uint8_t>(2), std::optional<std::uint8_t>(1)));
     EXPECT_EQ(Parse({"--help"}).outcome, Outcome::Help);
     EXPECT_EQ(Parse({"-v"}).outcome, Outcome::Version);
+    // Asked for, help or the version is the answer, whatever else is on the line.
+    EXPECT_EQ(Parse({"-v", "--help"}).outcome, Outcome::Help);
+    EXPECT_EQ(Parse({"--version", "erase", "--baud", "1"}).outcome, Outcome::Version);
+    EXPECT_EQ(Parse({"bustest", "7", "-h"}).outcome, Outcome::Help);
     // The scrape endpoint stays on the loopback unless a host is chosen.
     for (const auto& [value, host, port] : {std::tuple{"9100", "127.0.0.1", 9100}, std::tuple{"0.0.0.0:1", "0.0.0.0", 1},
                                             std::tuple{"[::1]:65535", "::1", 65535}}) {
@@ -138,6 +142,28 @@ TEST(CliCommandLine, RefusalsSayWhatIsWrong)
         {{"serve", "3", "--mqtt", "mqtt://b", "--mqtt-prefix", kHalf.c_str(), "--ha-discovery", kHalf.c_str()}, "too long"},
         {{"serve", "3", "--mqtt", "mqtt://b", "--ha-discovery", kNearlyLongest.c_str()}, "too long"},
         {{"log", "3", "--mqtt", "mqtt://b"}, "log takes no --mqtt"},
+        {{}, "no command given"},
+        {{"--port", "", "read", "1"}, "--port is empty"},
+        {{"log", "1", "--dir", ""}, "--dir is empty"},
+        {{"backup", "1", ""}, "backup: the file name is empty"},
+        {{"restore", "", "1"}, "restore: the file name is empty"},
+        {{"serve", "--chambers", ""}, "--chambers is empty"},
+        {{"serve", "3", "--mqtt", "mqtts://u@b", "--mqtt-password-file", ""}, "--mqtt-password-file is empty"},
+        {{"serve", "3", "--mqtt", "mqtts://u@b", "--mqtt-cafile", ""}, "--mqtt-cafile is empty"},
+        // Of several mistakes the same one is told, whatever the order they are given in.
+        {{"read", "1", "2", "--count", "2"}, "read takes no --count"},
+        {{"--baud", "1", "read", "0"}, "'0' is not a controller address (1..250)"},
+        {{"--reply", "x", "--parity", "x", "--baud", "1", "--port", "", "read", "1"}, "--port is empty"},
+        {{"--reply", "x", "--parity", "x", "--baud", "1", "read", "1"}, "--baud takes 19200, 9600 or 4800"},
+        {{"--reply", "x", "--parity", "x", "read", "1"}, "--parity takes none, even or odd"},
+        {{"log", "1", "--dir", "", "--count", "0", "--every", "0", "--reply", "x"}, "--reply takes quiet or frame"},
+        {{"log", "1", "--dir", "", "--count", "0", "--every", "0"}, "--every takes whole seconds, 1..86400"},
+        {{"log", "1", "--dir", "", "--count", "0"}, "--count takes a whole number of rounds, at least 1"},
+        {{"serve", "--chambers", "", "--every", "0"}, "--every takes"},
+        {{"serve", "--chambers", "", "--metrics", "0"}, "--chambers is empty"},
+        {{"serve", "3", "3", "--mqtt-prefix", "p", "--metrics", "0"}, "--metrics takes [HOST:]PORT, PORT 1..65535"},
+        {{"serve", "3", "3", "--mqtt-prefix", "p"}, "--mqtt-prefix needs --mqtt"},
+        {{"serve", "3", "3"}, "serve: address 3 given twice"},
     };
     for (const auto& c : refused) {
         const CommandLine line = Parse(c.args);

@@ -1,6 +1,7 @@
 // The torv-sim command line.
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -105,20 +106,58 @@ TEST(Options, FullCommandLine)
 
 TEST(Options, BadCommandLinesAreRefused)
 {
-    const std::vector<std::vector<std::string>> bad = {
-        {"--address", "0"},          {"--address", "251"},     {"--address", "2", "--address", "2"},
-        {"--baud", "38400"},         {"--hour-seconds", "0"},  {"--hour-seconds", "fast"},
-        {"--random-faults", "1.5"},  {"--link", "../COM1"},    {"--fault", "2:silent"},
-        {"--bogus"},                 {"stray"},                {"--address"},
-        {"--byte", "1:125=256"},     {"--byte", "1:125"},      {"--byte", "2:125=1"},
-        {"--byte", "1=125:2"},
+    // Each refusal names what is wrong; of several mistakes, the first one given.
+    const struct {
+        std::vector<std::string> args;
+        std::string says;
+    } bad[] = {
+        {{"--address", "0"}, "--address wants 1..250, got 0"},
+        {{"--address", "251"}, "--address wants 1..250, got 251"},
+        {{"--address", "2", "--address", "2"}, "address 2 given twice"},
+        {{"--baud", "38400"}, "--baud wants 19200, 9600 or 4800, got 38400"},
+        {{"--hour-seconds", "0"}, "--hour-seconds wants a positive number, got 0"},
+        {{"--hour-seconds", "fast"}, "--hour-seconds wants a positive number, got fast"},
+        {{"--random-faults", "1.5"}, "--random-faults wants a probability 0..1, got 1.5"},
+        {{"--link", "../COM1"}, "--link wants a plain file name, got '../COM1'"},
+        {{"--link", ""}, "--link wants a plain file name, got ''"},
+        {{"--fault", "2:silent"}, "--fault for address 2, which no --address serves"},
+        {{"--fault", "1:loud"}, "unknown fault: loud"},
+        {{"--bogus"}, "unknown or incomplete option --bogus"},
+        {{"stray"}, "unexpected argument stray"},
+        {{"--address"}, "unknown or incomplete option --address"},
+        {{"-x"}, "unknown or incomplete option -x"},
+        {{"--seed", "4294967296"}, "--seed wants a number, got 4294967296"},
+        {{"--byte", "1:125=256"}, "--byte wants ADDR:BYTE=VALUE, got 1:125=256"},
+        {{"--byte", "1:125"}, "--byte wants ADDR:BYTE=VALUE, got 1:125"},
+        {{"--byte", "2:125=1"}, "--byte for address 2, which no --address serves"},
+        {{"--byte", "1=125:2"}, "--byte wants ADDR:BYTE=VALUE, got 1=125:2"},
+        {{"--baud", "1", "--address", "0"}, "--baud wants 19200, 9600 or 4800, got 1"},
+        {{"--fault", "3:silent", "--byte", "4:1=1", "-a", "1"}, "--fault for address 3, which no --address serves"},
+        {{"--byte", "4:1=1", "--seed", "x"}, "--seed wants a number, got x"},
+        {{"--byte", "4:1=1", "stray"}, "unexpected argument stray"},
     };
-    for (const auto& args : bad) {
+    for (const auto& [args, says] : bad) {
         SimOptions o;
         std::string error;
         EXPECT_FALSE(parse(args, o, error)) << args.front();
-        EXPECT_FALSE(error.empty()) << args.front();
+        EXPECT_EQ(error, says) << args.front();
     }
+}
+
+TEST(Options, ShortFormsAndSwitchesSetTheirField)
+{
+    SimOptions o;
+    std::string error;
+    ASSERT_TRUE(parse({"-a", "5", "-l", "COM2", "-d", "d", "-b", "19200", "-h"}, o, error)) << error;
+    EXPECT_EQ(o.addresses, (std::vector<std::uint8_t>{5}));
+    EXPECT_EQ(std::tie(o.link, o.dir, o.baudCode, o.help), std::make_tuple(std::string("COM2"), std::string("d"), std::uint8_t{1}, true));
+    EXPECT_FALSE(o.trace || o.strictTiming || !o.baudCheck) << "switches stay off unless given";
+    // A second parse in one process starts from the first argument again.
+    SimOptions again;
+    ASSERT_TRUE(parse({"--seed", "4294967295", "--random-faults", "1"}, again, error)) << error;
+    EXPECT_EQ(again.seed, 4294967295u);
+    EXPECT_DOUBLE_EQ(again.randomFaults, 1.0);
+    EXPECT_FALSE(again.help);
 }
 
 } // namespace
