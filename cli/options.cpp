@@ -2,7 +2,6 @@
 
 #include <QCommandLineParser>
 
-#include <algorithm>
 #include <map>
 #include <set>
 
@@ -350,8 +349,7 @@ Problem ParseServe(Given& g, Options& o)
     if (Problem error = ParseMqtt(p, g.discoveryPrefix, o))
         return error;
     for (const std::uint8_t a : o.addresses) {
-        if (std::any_of(o.chambers.chambers.begin(), o.chambers.chambers.end(),
-                        [a](const plant::Chamber& c) { return c.address == a; }))
+        if (plant::FindChamber(o.chambers, a) != nullptr)
             return "serve: address " + std::to_string(a) + " given twice";
         o.chambers.chambers.push_back({a, plant::DefaultChamberName(a)});
     }
