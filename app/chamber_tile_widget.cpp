@@ -1,12 +1,14 @@
 #include "chamber_tile_widget.h"
+#include "app/qs.h"
 
 #include <QKeyEvent>
 #include <QLabel>
 #include <QVBoxLayout>
 
+using torv::qs;
+
 namespace {
 
-QString qs(const std::string& text) { return QString::fromStdString(text); }
 
 QLabel* line(QWidget* parent, QVBoxLayout* layout)
 {

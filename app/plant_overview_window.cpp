@@ -23,13 +23,13 @@
 #include "chamber_tile_widget.h"
 #include "flow_layout.h"
 #include "serving_clock.h"
+#include "app/qs.h"
 
 using namespace torv;
 using namespace torv::plant;
 
 namespace {
 
-QString qs(const std::string& text) { return QString::fromStdString(text); }
 
 QString TimeText(const drying_log::LocalTime& t)
 {

@@ -14,6 +14,9 @@
 #include "platform_colours.h"
 #include "tform1.h"
 #include "ui_tform1.h"
+#include "app/qs.h"
+
+using torv::qs;
 
 namespace {
 
@@ -34,7 +37,6 @@ void setUnderline(QWidget* widget, bool on)
     widget->setFont(font);
 }
 
-QString qs(const std::string& s) { return QString::fromStdString(s); }
 
 } // namespace
 
