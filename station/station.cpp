@@ -49,7 +49,7 @@ public:
     {
         station_.link_.onTransaction = std::move(previous_);
         --station_.recordings_;
-        result_.ok = station_.answered_;
+        result_.ok = station_.ReplyOk;
         result_.row = station_.link_.image.row(result_.address);
     }
     Recording(const Recording&) = delete;
@@ -79,14 +79,14 @@ void Station::read(std::uint8_t address, int start, int count, bool reported)
 {
     reporting_ = reported;
     const auto first = static_cast<std::uint8_t>(start);
-    answered_ = link_.Read_Modbus_Byte(address, first, static_cast<std::uint8_t>(count)).ok();
+    ReplyOk = link_.Read_Modbus_Byte(address, first, static_cast<std::uint8_t>(count)).ok();
     reporting_ = false;
 }
 
 void Station::write(std::uint8_t address, int byte)
 {
     const auto start = static_cast<std::uint8_t>(byte);
-    answered_ = link_.Load_Modbus_Byte(address, start, link_.imageWord(address, start)).ok();
+    ReplyOk = link_.Load_Modbus_Byte(address, start, link_.imageWord(address, start)).ok();
 }
 
 void Station::blockRead(std::uint8_t address, bool reported)
@@ -96,7 +96,7 @@ void Station::blockRead(std::uint8_t address, bool reported)
     const bool whole = Read_Blk(link_, address);
     reporting_ = false;
     // It stops at its first failure: whole means its last read was answered.
-    answered_ = whole;
+    ReplyOk = whole;
     if (whole)
         wholeRead_[address] = true;
 }
@@ -118,7 +118,7 @@ Result Station::scan(std::uint8_t address, const std::function<bool()>& stop)
         if (stopped())
             return;
         link_.DelayMs(5);
-        if (answered_)
+        if (ReplyOk)
             read(address, kTempDry, 8, false);
     });
 }
@@ -137,9 +137,9 @@ BusTestResult Station::busTest(const std::function<void(const BusTestStep&)>& on
         for (int a = 1; a <= kMaxAddress; ++a) {
             const auto address = static_cast<std::uint8_t>(a);
             read(address, kAddressHigh, 2, false);
-            if (answered_)
+            if (ReplyOk)
                 blockRead(address);
-            const bool found = answered_;
+            const bool found = ReplyOk;
             if (found)
                 result.found.push_back(address);
             if (onStep)
@@ -147,7 +147,7 @@ BusTestResult Station::busTest(const std::function<void(const BusTestStep&)>& on
         }
         // A line that answered anywhere lets the next setting change be written.
         if (!result.found.empty())
-            answered_ = true;
+            ReplyOk = true;
     });
 }
 
@@ -169,7 +169,7 @@ Result Station::setByte(std::uint8_t address, int byte, std::uint8_t value)
 {
     return recorded<Result>(address, [&](Result&) {
         std::uint8_t& stored = link_.image.at(address, byte);
-        if (stored == value || !answered_)
+        if (stored == value || !ReplyOk)
             return;
         stored = value;
         write(address, byte);
@@ -193,7 +193,7 @@ WriteBackResult Station::writeBack(std::uint8_t address, const WriteBackRequest&
             link_.image.at(address, kSlaveAddress) = newAddress;
             write(address, kAddressHigh);
             link_.DelayMs(10);
-            result.moved = answered_;
+            result.moved = ReplyOk;
             if (result.moved) {
                 // The controller keeps its memory under the new address; so
                 // does the image, or the rows below would carry another row's
@@ -207,7 +207,7 @@ WriteBackResult Station::writeBack(std::uint8_t address, const WriteBackRequest&
             if (request.addressWritten)
                 request.addressWritten(result.moved);
             read(address, kAddressHigh, 2, false);
-            if (result.moved && answered_ && request.addressConfirmed)
+            if (result.moved && ReplyOk && request.addressConfirmed)
                 request.addressConfirmed();
         }
 
@@ -236,7 +236,7 @@ Result Station::reset(std::uint8_t address)
     return recorded<Result>(address, [&](Result&) {
         // Fresh, so the increment starts from the controller's own count.
         read(address, kResetCounter, 2, true);
-        if (answered_)
+        if (ReplyOk)
             requestReset(address);
     });
 }
@@ -275,7 +275,7 @@ Result Station::programmeCommand(std::uint8_t address)
         // The command byte shares its register with the air hysteresis: that
         // half is read first, so a stale copy cannot overwrite the setting.
         read(address, kAutoStartStop, 1, true);
-        if (!answered_)
+        if (!ReplyOk)
             return;
         // The controller clears the command itself; so does the image, or a
         // later write of the register would carry the 1 and toggle the

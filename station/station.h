@@ -75,7 +75,7 @@ public:
     // Whether the line's last transaction was answered: a failed or unsent
     // one clears it, a bus test that found a controller sets it. A setting
     // change is written only after an answer.
-    bool lastAnswered() const { return answered_; }
+    bool lastAnswered() const { return ReplyOk; }
     // The measurement scan: programme state, hours done and, when both
     // answered, the measurements. Failures are not reported. `stop`, when
     // given, is asked after each transaction: true skips the rest (the line
@@ -127,7 +127,7 @@ private:
     ModbusLink& link_;
     int recordings_ = 0;     // operations in progress, an outer one first
     bool reporting_ = false; // the transaction in flight is one the window reports
-    bool answered_ = false;  // the line's last transaction was answered
+    bool ReplyOk = false;  // the line's last transaction was answered
     std::array<bool, 256> wholeRead_{};
 };
 

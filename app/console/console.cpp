@@ -26,7 +26,7 @@ Console::Console(ModbusLink& link, SettingsFile& settingsFile, Notifier& notifie
 
 // ---- display updates -------------------------------------------------------
 
-void Console::scannerIndicators() { panel_.apply(ScannerIndicators(scanOn_)); }
+void Console::scannerIndicators() { panel_.apply(ScannerIndicators(ScanOn)); }
 
 void Console::linkIndicator(const char* failureText)
 {
@@ -36,8 +36,8 @@ void Console::linkIndicator(const char* failureText)
 void Console::errorCounterDisplay(const char* prefix, bool counting)
 {
     if (counting && !station_.lastAnswered())
-        ++errorCount_; // 16-bit: 65535 + 1 wraps to 0
-    panel_.apply(ErrorCounterDisplay(prefix, errorCount_));
+        ++ErrorCount; // 16-bit: 65535 + 1 wraps to 0
+    panel_.apply(ErrorCounterDisplay(prefix, ErrorCount));
 }
 
 void Console::addressIndicator(bool ok)
@@ -57,7 +57,7 @@ void Console::viewData()
     // The check box at the end of the fields may write the alarm byte; the
     // status controls then show that write's outcome.
     panel_.apply(View_Data_Fields(row(), separator_));
-    panel_.apply(View_Data_Status({scanOn_, station_.lastAnswered(), errorCount_}));
+    panel_.apply(View_Data_Status({ScanOn, station_.lastAnswered(), ErrorCount}));
 }
 
 // ---- shared routines -------------------------------------------------------
@@ -70,14 +70,14 @@ void Console::measured(std::uint8_t address, bool ok)
 
 void Console::readModule()
 {
-    if (!scanOn_) {
-        if (station_.readModule(activeAddress_).ok) {
-            measured(activeAddress_, true);
+    if (!ScanOn) {
+        if (station_.readModule(ActiveAddress).ok) {
+            measured(ActiveAddress, true);
             viewData();
-            dataLoaded_ = true;
-            errorCount_ = 0;
+            DataLoaded = true;
+            ErrorCount = 0;
         } else {
-            dataLoaded_ = false;
+            DataLoaded = false;
         }
     }
     scannerIndicators();
@@ -89,16 +89,16 @@ void Console::readModule()
 
 void Console::scan()
 {
-    if (!scanOn_)
+    if (!ScanOn)
         return;
-    const Result scan = station_.scan(activeAddress_);
+    const Result scan = station_.scan(ActiveAddress);
     if (scan.ok)
         viewTemp();
     // The log and the chart take only what this scan read.
-    measured(activeAddress_, scan.allAnswered());
+    measured(ActiveAddress, scan.allAnswered());
     linkIndicator(texts::kScanLinkError);
     // Only the connection label of the scanner indicators.
-    const ControlChanges scanner = ScannerIndicators(scanOn_);
+    const ControlChanges scanner = ScannerIndicators(ScanOn);
     panel_.apply(ControlChanges(scanner.end() - 2, scanner.end()));
     errorCounterDisplay(texts::kErrorsPrefixScan, true);
 }
@@ -112,8 +112,8 @@ void Console::start()
     started_ = true;
     PortSettings& s = settings();
     settingsFile_.LoadSettings(s);
-    activeAddress_ = s.ModuleAddress;
-    dataLoaded_ = false;
+    ActiveAddress = s.ModuleAddress;
+    DataLoaded = false;
     panel_.apply({SetValue(controls::ComboBox(1), Property::ListIndex, s.BaudIndex),
                   SetValue(controls::ComboBox(2), Property::ListIndex, s.ComIndex),
                   SetValue(controls::ComboBox(3), Property::ListIndex, s.ParityIndex),
@@ -123,17 +123,17 @@ void Console::start()
     tellParityLeftOff();
     link_.DelayMs(20);
     readModule();
-    scanOn_ = station_.lastAnswered();
+    ScanOn = station_.lastAnswered();
     scannerIndicators();
 }
 
 void Console::toggleScanning()
 {
     readModule();
-    if (scanOn_)
-        scanOn_ = false;
+    if (ScanOn)
+        ScanOn = false;
     else if (station_.lastAnswered())
-        scanOn_ = true;
+        ScanOn = true;
     scannerIndicators();
     scan();
 }
@@ -189,26 +189,26 @@ ControlChanges Console::ContactLinkLook(bool hover)
 
 void Console::busTest()
 {
-    scanOn_ = false;
-    const std::uint8_t previous = activeAddress_;
-    busTested_ = false;
-    foundIndex_ = 0;
-    foundAddresses_.clear();
+    ScanOn = false;
+    const std::uint8_t previous = ActiveAddress;
+    BusTested = false;
+    FoundIndex = 0;
+    FoundAddresses.clear();
     panel_.apply({SetValue(controls::ProgressBar1, Property::ProgressMax, kMaxAddress)});
     station_.busTest([&](const BusTestStep& step) {
         if (step.found) {
             measured(step.address, true);
-            foundAddresses_.push_back(step.address);
+            FoundAddresses.push_back(step.address);
             if (step.address == previous)
-                foundIndex_ = foundAddresses_.size() - 1;
+                FoundIndex = FoundAddresses.size() - 1;
         }
         panel_.apply({SetValue(controls::ProgressBar1, Property::ProgressStep, 1)});
         panel_.repaintNow();
     });
-    if (!foundAddresses_.empty()) {
-        busTested_ = true;
+    if (!FoundAddresses.empty()) {
+        BusTested = true;
         panel_.apply({SetValue(controls::Label(26), Property::FontColor, colours::kBlue),
-                      SetText(controls::Label(26), texts::kBusTestOk + std::to_string(foundAddresses_.size()))});
+                      SetText(controls::Label(26), texts::kBusTestOk + std::to_string(FoundCount()))});
     } else {
         panel_.apply({SetText(controls::Label(26), texts::kBusTestNone)});
     }
@@ -220,7 +220,7 @@ void Console::testBus() { busTest(); }
 
 void Console::nextAddress()
 {
-    if (!busTested_) {
+    if (!BusTested) {
         notifier_.notice(texts::kWaitBox, texts::kWaitCaption);
         panel_.apply({SetText(controls::Label(26), texts::kBusTestRunning)});
         panel_.repaintNow();
@@ -228,9 +228,9 @@ void Console::nextAddress()
         return;
     }
     // A bus test that found controllers leaves at least one address.
-    foundIndex_ = (foundIndex_ + 1) % foundAddresses_.size();
-    activeAddress_ = foundAddresses_[foundIndex_];
-    settings().ModuleAddress = activeAddress_;
+    FoundIndex = (FoundIndex + 1) % FoundCount();
+    ActiveAddress = FoundAddresses[FoundIndex];
+    settings().ModuleAddress = ActiveAddress;
     settingsFile_.SaveSettings(settings());
     viewData();
 }
@@ -243,18 +243,18 @@ void Console::chooseAddress()
         addressIndicator(false);
         return;
     }
-    activeAddress_ = s.ModuleAddress;
+    ActiveAddress = s.ModuleAddress;
     settingsFile_.SaveSettings(s);
-    if (!scanOn_) {
+    if (!ScanOn) {
         link_.DelayMs(5);
         readModule();
-        scanOn_ = true;
+        ScanOn = true;
         scan();
-        scanOn_ = false;
+        ScanOn = false;
     } else {
-        scanOn_ = false;
+        ScanOn = false;
         readModule();
-        scanOn_ = true;
+        ScanOn = true;
         scan();
         // The scans go on: the indicators the module read painted off say so.
         scannerIndicators();
@@ -264,6 +264,6 @@ void Console::chooseAddress()
 
 // ---- alarm switch ----------------------------------------------------------
 
-void Console::switchAlarm() { station_.writeAlarm(activeAddress_, panel_.checked(controls::CheckBox1)); }
+void Console::switchAlarm() { station_.writeAlarm(ActiveAddress, panel_.checked(controls::CheckBox1)); }
 
 } // namespace torv

@@ -77,16 +77,16 @@ public:
     bool loadParameterSet(const std::string& path);
 
     // What the window holds for the whole run.
-    bool scanning() const { return scanOn_; }
+    bool scanning() const { return ScanOn; }
     // The active controller's memory was read whole since it became active.
-    bool dataLoaded() const { return dataLoaded_; }
-    std::uint16_t errorCount() const { return errorCount_; }
-    std::uint8_t activeAddress() const { return activeAddress_; }
+    bool dataLoaded() const { return DataLoaded; }
+    std::uint16_t errorCount() const { return ErrorCount; }
+    std::uint8_t activeAddress() const { return ActiveAddress; }
     // A bus test found controllers; the addresses it found, in address order.
-    bool busTested() const { return busTested_; }
-    const std::vector<std::uint8_t>& foundAddresses() const { return foundAddresses_; }
+    bool busTested() const { return BusTested; }
+    const std::vector<std::uint8_t>& foundAddresses() const { return FoundAddresses; }
     // Where the active address stands among them (0 when it is not there).
-    std::size_t foundIndex() const { return foundIndex_; }
+    std::size_t foundIndex() const { return FoundIndex; }
 
     // Decimal separator of every number shown or read (the locale's by default).
     const std::string& separator() const { return separator_; }
@@ -103,7 +103,7 @@ public:
     MeasurementObserver onMeasurement;
 
 private:
-    const ImageRow& row() const { return link_.image.row(activeAddress_); }
+    const ImageRow& row() const { return link_.image.row(ActiveAddress); }
     void readModule();
     void scan();
     void busTest();
@@ -127,13 +127,15 @@ private:
     Notifier& notifier_;
     Panel& panel_;
     std::string separator_;
-    bool scanOn_ = false;
-    bool dataLoaded_ = false;
-    std::uint16_t errorCount_ = 0;
-    std::uint8_t activeAddress_ = 1;
-    std::vector<std::uint8_t> foundAddresses_;
-    std::size_t foundIndex_ = 0;
-    bool busTested_ = false;
+    bool ScanOn = false;
+    bool DataLoaded = false;
+    std::uint16_t ErrorCount = 0;
+    std::uint8_t ActiveAddress = 1;
+    std::vector<std::uint8_t> FoundAddresses;
+    // The bus test's count of found controllers: the list's length, never kept apart from it.
+    std::size_t FoundCount() const { return FoundAddresses.size(); }
+    std::size_t FoundIndex = 0;
+    bool BusTested = false;
     bool started_ = false;
     bool parityLeftOffTold_ = false;
 };

@@ -35,7 +35,7 @@ std::string lines(const std::string& heading, const std::vector<std::string>& pr
 
 bool Console::parameterSaveAllowed()
 {
-    if (dataLoaded_)
+    if (DataLoaded)
         return true;
     notifier_.notice(texts::kNotLoaded, texts::kCaptionWarning);
     return false;
@@ -47,7 +47,7 @@ bool Console::parameterLoadAllowed()
         return false;
     // STOP's last scan and every tick repaint the programme and set values
     // from the controller, over what a set had put there.
-    if (scanOn_) {
+    if (ScanOn) {
         notifier_.notice(texts::kScanningOn, texts::kCaptionWarning);
         return false;
     }
@@ -71,7 +71,7 @@ bool Console::saveParameterSet(const std::string& path)
         notifier_.notice(lines(texts::kSetOutOfRange, result.problems), texts::kCaptionWarning);
         return false;
     }
-    result.set.sourceAddress = activeAddress_;
+    result.set.sourceAddress = ActiveAddress;
     result.set.saved = ParameterSetTimestamp();
     std::string error;
     if (!WriteParameterSetFile(path, result.set, error)) {

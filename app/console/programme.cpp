@@ -22,7 +22,7 @@ constexpr const char* kResetCaption = "RESET MODUŁU !!!";
 
 void Console::toggleProgramme()
 {
-    const ProgrammeState state = station_.readProgrammeState(activeAddress_);
+    const ProgrammeState state = station_.readProgrammeState(ActiveAddress);
     if (!state.ok)
         return;
     if (state.running) {
@@ -30,7 +30,7 @@ void Console::toggleProgramme()
             return;
         // Without an answer to its first read the command never left; that
         // read's box said why.
-        if (!station_.programmeCommand(activeAddress_).wrote())
+        if (!station_.programmeCommand(ActiveAddress).wrote())
             return;
         notifier_.notice(kStopped, kStoppedCaption);
     } else {
@@ -41,18 +41,18 @@ void Console::toggleProgramme()
             notifier_.notice(kNoSteps, kNoStepsCaption);
             return;
         }
-        if (!station_.programmeCommand(activeAddress_).wrote())
+        if (!station_.programmeCommand(ActiveAddress).wrote())
             return;
         notifier_.notice(kStarted, kStartedCaption);
     }
-    station_.readProgramme(activeAddress_);
+    station_.readProgramme(ActiveAddress);
     viewTemp();
 }
 
 void Console::resetModule()
 {
     if (notifier_.question(kResetQuestion, kResetCaption))
-        station_.reset(activeAddress_);
+        station_.reset(ActiveAddress);
 }
 
 } // namespace torv

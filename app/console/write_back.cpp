@@ -65,11 +65,11 @@ std::optional<std::int16_t> AddressFieldValue(const Panel& panel, const std::str
 
 void Console::writeBack()
 {
-    if (!dataLoaded_) {
+    if (!DataLoaded) {
         notifier_.notice(texts::kNotLoaded, texts::kCaptionWarning);
         return;
     }
-    if (scanOn_) {
+    if (ScanOn) {
         notifier_.notice(texts::kScanningOn, texts::kCaptionWarning);
         return;
     }
@@ -88,8 +88,8 @@ void Console::writeBack()
             return;
         }
         // The address actually written, so the saved settings find it.
-        activeAddress_ = *request.newAddress;
-        settings().ModuleAddress = activeAddress_;
+        ActiveAddress = *request.newAddress;
+        settings().ModuleAddress = ActiveAddress;
     };
     request.addressConfirmed = [&] {
         notifier_.notice(kAddressChanged + field + kAddressChangedEnd, kWriteOkCaption);
@@ -101,7 +101,7 @@ void Console::writeBack()
         if (const std::optional<std::int16_t> value = RowValue(row, panel_, this->row(), separator_))
             request.rows.push_back({row.byte, static_cast<std::uint8_t>(*value & 0xFF)});
 
-    station_.writeBack(activeAddress_, request);
+    station_.writeBack(ActiveAddress, request);
     readModule();
     viewData();
 }
@@ -112,7 +112,7 @@ void Console::changeModuleBaud()
     if (index < 0)
         return;
     if (notifier_.question(kBaudQuestion, kLineCaption))
-        station_.changeBaud(activeAddress_, index);
+        station_.changeBaud(ActiveAddress, index);
     settings().BaudIndex = static_cast<std::uint8_t>(index);
     saveAndReopenPort();
 }
@@ -123,7 +123,7 @@ void Console::changeModuleParity()
     if (index < 0)
         return;
     if (notifier_.question(kParityQuestion, kLineCaption))
-        station_.changeParity(activeAddress_, index);
+        station_.changeParity(ActiveAddress, index);
     settings().ParityIndex = static_cast<std::uint8_t>(index);
     saveAndReopenPort();
 }
