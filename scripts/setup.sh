@@ -11,7 +11,7 @@ PACKAGES=(
   qt6-base-dev qt6-charts-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev
   xvfb xauth x11-utils imagemagick
-  fonts-dejavu-core fonts-liberation
+  fonts-dejavu-core fonts-dejavu-extra fonts-liberation
   python3 python3-pymodbus libmodbus-dev mbpoll socat
   clang-14 libclang-rt-14-dev
   dpkg-dev file bash-completion

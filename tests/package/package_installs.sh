@@ -34,7 +34,8 @@ depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 # Each Depends entry as a bare package name, one per line (alternatives too).
 names=$(printf '%s\n' "$depends" | tr ',|' '\n\n' | sed -e 's/(.*)//' -e 's/[[:space:]]//g' | grep -v '^$')
-for needed in 'libqt6widgets6' 'libjpeg62-turbo|libjpeg8|libjpeg-turbo8'; do
+# The faces the window's captions are laid out in (app/fonts.cpp) are loaded by name.
+for needed in 'libqt6widgets6' 'libjpeg62-turbo|libjpeg8|libjpeg-turbo8' fonts-liberation fonts-dejavu-core fonts-dejavu-extra; do
   printf '%s\n' "$names" | grep -Eqx "$needed" || fail "Depends lacks a runtime package matching $needed"
 done
 # Development packages are build dependencies; a runtime Depends on one is a mistake.
