@@ -14,9 +14,6 @@ public:
     // `trend` outlives the ticker.
     explicit PlantClockTicker(const torv::drying_log::TrendSeries& trend) : trend_(trend) {}
 
-    // The format of the labels last made.
-    QString format() const { return format_; }
-
 protected:
     double getTickStep(const QCPRange& range) override;
     int getSubTickCount(double tickStep) override;
