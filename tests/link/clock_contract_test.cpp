@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ctime>
 
 #include "link/clock.h"
+#include "link/local_time.h"
 
 // Over more than a second, so the counter's whole seconds roll over at least once.
 TEST(ClockContract, NeverRunsBack)
@@ -47,5 +49,33 @@ TEST(ClockContract, DelayAndIdleWaitTheirMilliseconds)
         start = clock.nowUs();
         torv::IdleMs(clock, ms);
         EXPECT_GE(clock.nowUs() - start, ms * 1000u) << "IdleMs " << ms;
+    }
+}
+
+namespace {
+// Minutes since 1970 of a broken-down time read as UTC, by the civil calendar.
+long long minutesOf(const std::tm& t)
+{
+    const long long y = t.tm_year + 1900 - (t.tm_mon < 2 ? 1 : 0);
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const long long yoe = y - era * 400;
+    const long long mp = (t.tm_mon + 10) % 12; // March is 0
+    const long long doy = (153 * mp + 2) / 5 + t.tm_mday - 1;
+    const long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    const long long days = era * 146097 + doe - 719468;
+    return days * 1440 + t.tm_hour * 60 + t.tm_min;
+}
+} // namespace
+
+// The local clock's fields and its offset from UTC agree with each other and
+// with the moment, in winter and in summer.
+TEST(LocalTimeContract, FieldsLessTheOffsetAreTheMoment)
+{
+    for (const std::time_t t : {std::time_t{1700000000}, std::time_t{1719000000}, std::time_t{1735689599}}) {
+        const torv::LocalClockTime local = torv::LocalClockTimeOf(t);
+        EXPECT_EQ(minutesOf(local.fields) - local.utcOffsetMinutes, static_cast<long long>(t) / 60) << t;
+        EXPECT_EQ(local.fields.tm_sec, static_cast<int>(t % 60)) << t;
+        std::tm copy = local.fields;
+        EXPECT_EQ(std::mktime(&copy), t) << t << ": the fields are the local clock's";
     }
 }
