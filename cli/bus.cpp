@@ -90,15 +90,14 @@ Exit Bus::open(const Options& options)
 
 bool Bus::openPort()
 {
-    int error = 0;
+    OpenError error;
     std::unique_ptr<SerialPort> port =
         SerialPort::open(device_, LineSettingsOf(settings.BaudIndex, settings.ParityIndex), &error);
     if (!port) {
-        const std::string why = error == EWOULDBLOCK || error == EBUSY
-                                    ? "is in use by another program (the window of the tester?)"
-                                : error == ENOENT ? "does not exist"
-                                : error == ENOTTY ? "is not a serial port"
-                                                  : std::string("cannot be opened: ") + std::strerror(error);
+        const std::string why = error.kind == OpenFailure::Held ? "is in use by another program (the window of the tester?)"
+                                : error.kind == OpenFailure::Missing       ? "does not exist"
+                                : error.kind == OpenFailure::NotSerialPort ? "is not a serial port"
+                                                                           : "cannot be opened: " + error.text;
         if (!portLost_)
             Message("port " + portName_ + " " + why);
         return false;

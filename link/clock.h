@@ -17,7 +17,9 @@ public:
     virtual void idleUntilUs(std::uint64_t deadlineUs) { sleepUntilUs(deadlineUs); }
 };
 
-// CLOCK_MONOTONIC with absolute-deadline sleeps.
+// The system's monotonic clock with sleeps to a deadline that never end
+// before it: CLOCK_MONOTONIC and absolute-deadline sleeps on POSIX, the
+// performance counter and a high-resolution waitable timer on Windows.
 class SteadyClock final : public Clock {
 public:
     SteadyClock();

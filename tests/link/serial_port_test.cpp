@@ -127,9 +127,9 @@ TEST(SerialPort, SimulatorsPtyOpensWithParityAskedEveryTime)
     ASSERT_TRUE(server.open(why)) << why;
     const std::string com1 = (dir.path / "COM1").string();
     for (const torv::Parity parity : {torv::Parity::Even, torv::Parity::Even, torv::Parity::Odd, torv::Parity::None}) {
-        int error = 0;
+        torv::OpenError error;
         const auto port = torv::SerialPort::open(com1, {9600, parity}, &error);
-        ASSERT_TRUE(port) << "parity " << int(parity) << ": " << std::strerror(error);
+        ASSERT_TRUE(port) << "parity " << int(parity) << ": " << error.text;
         EXPECT_EQ(port->parityLeftOff(), parity != torv::Parity::None);
         termios tio{};
         ASSERT_EQ(tcgetattr(port->fd(), &tio), 0);
@@ -195,15 +195,18 @@ TEST(SerialPort, RefusedOpenTellsWhy)
     const struct {
         std::string device;
         int error;
+        torv::OpenFailure kind;
     } cases[] = {
-        {pty.slave, EWOULDBLOCK},
-        {"/nonexistent/ttyS0", ENOENT},
-        {"/dev/null", ENOTTY},
+        {pty.slave, EWOULDBLOCK, torv::OpenFailure::Held},
+        {"/nonexistent/ttyS0", ENOENT, torv::OpenFailure::Missing},
+        {"/dev/null", ENOTTY, torv::OpenFailure::NotSerialPort},
     };
     for (const auto& c : cases) {
-        int error = 0;
+        torv::OpenError error;
         EXPECT_EQ(torv::SerialPort::open(c.device, {}, &error), nullptr) << c.device;
-        EXPECT_EQ(error, c.error) << c.device;
+        EXPECT_EQ(error.code, c.error) << c.device;
+        EXPECT_EQ(error.kind, c.kind) << c.device;
+        EXPECT_EQ(error.text, std::strerror(c.error)) << c.device;
     }
 }
 
