@@ -1,15 +1,10 @@
 #include "files/log_appender.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include "files/append_file.h"
+#include "link/system_error_text.h"
 #include "settings/file_target.h"
 
 namespace torv {
@@ -19,17 +14,7 @@ namespace {
 // Lines end in CRLF; the logs' readers take LF too.
 constexpr std::string_view kLineBreak = "\r\n";
 
-std::string errnoText(int error) { return std::strerror(error); }
-
-// Closes on every way out of append().
-struct Fd {
-    int fd = -1;
-    ~Fd()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
+std::string errnoText(int error) { return SystemErrorText(error); }
 
 } // namespace
 
@@ -48,12 +33,8 @@ std::string LogAppender::makeDirectory() const
     if (error)
         return "cannot make " + dir + ": " + error.message();
     // Permissions alone do not tell (root, a read-only mount): a trial file does.
-    std::string trial = dir + "/.torv-trial-XXXXXX";
-    const int fd = ::mkstemp(trial.data());
-    if (fd < 0)
-        return "cannot write in " + dir + ": " + errnoText(errno);
-    ::close(fd);
-    ::unlink(trial.c_str());
+    if (const int e = TryFileIn(dir); e != 0)
+        return "cannot write in " + dir + ": " + errnoText(e);
     return {};
 }
 
@@ -84,71 +65,47 @@ bool LogAppender::append(const std::string& fileName, std::string_view header, s
     if (const files::Target target = files::SaveTarget(path); target.refusal == files::Refusal::NotRegular)
         return problem(path, "target",
                        path + " " + files::RefusalTextEnglish(target.refusal, target.type, target.error));
-    // Read access too: the last byte tells whether the file ends in a torn line.
-    const int flags = O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    Fd file{::open(path.c_str(), flags, 0666)};
-    if (file.fd < 0 && errno == ENOENT) {
-        if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
-            const int e = errno;
-            return problem(dir, "mkdir " + std::to_string(e), "cannot make " + dir + ": " + errnoText(e));
-        }
-        file.fd = ::open(path.c_str(), flags, 0666);
+    AppendFile file;
+    int e = file.open(path);
+    if (AppendFile::folderMissing(e)) {
+        if (const int m = AppendFile::makeFolder(dir); m != 0)
+            return problem(dir, "mkdir " + std::to_string(m), "cannot make " + dir + ": " + errnoText(m));
+        e = file.open(path);
     }
-    if (file.fd < 0) {
-        const int e = errno;
+    if (e != 0)
         return problem(path, "open " + std::to_string(e), "cannot open " + path + ": " + errnoText(e));
-    }
 
-    struct stat st {};
-    if (::fstat(file.fd, &st) != 0) {
-        const int e = errno;
+    bool regular = false;
+    std::uint64_t size = 0;
+    if (e = file.examine(regular, size); e != 0)
         return problem(path, "fstat " + std::to_string(e), "cannot examine " + path + ": " + errnoText(e));
-    }
-    if (!S_ISREG(st.st_mode)) // swapped in after the look above
+    if (!regular) // swapped in after the look above
         return problem(path, "target", path + " is not a regular file");
     std::string data;
-    if (st.st_size == 0) {
+    if (size == 0) {
         data.append(header).append(kLineBreak);
     } else {
         char last = 0;
-        if (::pread(file.fd, &last, 1, st.st_size - 1) != 1) {
-            const int e = errno;
+        if (e = file.byteAt(size - 1, last); e != 0)
             return problem(path, "read " + std::to_string(e), "cannot read " + path + ": " + errnoText(e));
-        }
         // Keep a line torn by a crash or a full disk on its own.
         if (last != '\n')
             data = kLineBreak;
     }
     data.append(line).append(kLineBreak);
 
-    ssize_t n = -1;
-    do
-        n = ::write(file.fd, data.data(), data.size());
-    while (n < 0 && errno == EINTR);
-    if (n < 0) {
-        const int e = errno;
+    std::size_t written = 0;
+    if (e = file.append(data, written); e != 0)
         return problem(path, "write " + std::to_string(e), "cannot write " + path + ": " + errnoText(e));
-    }
-    if (static_cast<std::size_t>(n) != data.size())
+    if (written != data.size())
         return problem(path, "short write", "only part of a line reached " + path + " (disk full?)");
-    if (::fdatasync(file.fd) != 0) {
-        const int e = errno;
+    if (e = file.flush(); e != 0)
         return problem(path, "fdatasync " + std::to_string(e), "cannot flush " + path + ": " + errnoText(e));
-    }
-    if (st.st_size == 0) {
-        // A new file's name must survive a power cut as well as its lines.
-        const int d = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (d >= 0) {
-            ::fsync(d); // some file systems cannot; the lines are safe already
-            ::close(d);
-        }
-    }
-    const int fd = file.fd;
-    file.fd = -1;
-    if (::close(fd) != 0) {
-        const int e = errno;
+    // A new file's name must survive a power cut as well as its lines.
+    if (size == 0)
+        AppendFile::syncFolder(dir);
+    if (e = file.close(); e != 0)
         return problem(path, "close " + std::to_string(e), "cannot close " + path + ": " + errnoText(e));
-    }
     lastFailed_ = false;
     writtenAgain(dir);
     writtenAgain(path);

@@ -8,7 +8,7 @@ namespace torv {
 
 // Appends lines to the CSV files of one log folder, a header line first in a
 // new file. Each line goes to its file with one write and is flushed to the
-// disk (fdatasync) before append() returns, so a kill loses at most the line
+// disk (AppendFile::flush) before append() returns, so a kill loses at most the line
 // being written. The file is opened per line, so a removed folder is made
 // again and a freed disk takes the next line. Problems never stop the caller:
 // each file's (or the folder's) is reported once when it starts, and once

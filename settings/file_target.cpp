@@ -1,41 +1,45 @@
+// What every system shares of the file checks: reading through them and the
+// refusals' texts. What a name stands for is asked of the system in
+// file_target_posix.cpp and file_target_windows.cpp.
 #include "settings/file_target.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <climits>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include "link/system_error_text.h"
 
 namespace torv::files {
 
 namespace {
 
-constexpr int kMaxLinkHops = 40; // as the kernel's own limit
+// The words for what is there, in the window's language and in English.
+struct KindName {
+    FileKind kind;
+    const char* pl;
+    const char* en;
+};
+constexpr KindName kKindNames[] = {
+    {FileKind::Device, "urządzenie", "a device"},  {FileKind::Fifo, "potok (FIFO)", "a FIFO"},
+    {FileKind::Directory, "katalog", "a directory"}, {FileKind::Socket, "gniazdo", "a socket"},
+};
 
-const char* typeNamePl(mode_t type)
+const KindName* kindName(FileKind kind)
 {
-    switch (type) {
-    case S_IFCHR:
-    case S_IFBLK: return "urządzenie";
-    case S_IFIFO: return "potok (FIFO)";
-    case S_IFDIR: return "katalog";
-    case S_IFSOCK: return "gniazdo";
-    default: return "nie zwykły plik";
-    }
+    for (const KindName& k : kKindNames)
+        if (k.kind == kind)
+            return &k;
+    return nullptr;
 }
 
-const char* typeNameEn(mode_t type)
+const char* typeNamePl(FileKind type)
 {
-    switch (type) {
-    case S_IFCHR:
-    case S_IFBLK: return "a device";
-    case S_IFIFO: return "a FIFO";
-    case S_IFDIR: return "a directory";
-    case S_IFSOCK: return "a socket";
-    default: return "something else";
-    }
+    const KindName* k = kindName(type);
+    return k ? k->pl : "nie zwykły plik";
+}
+
+const char* typeNameEn(FileKind type)
+{
+    const KindName* k = kindName(type);
+    return k ? k->en : "something else";
 }
 
 } // namespace
@@ -48,118 +52,22 @@ std::string DirectoryOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-Target SaveTarget(const std::string& path)
-{
-    Target t;
-    std::string name = path;
-    for (int hops = 0; hops < kMaxLinkHops; ++hops) {
-        struct stat st {};
-        if (::lstat(name.c_str(), &st) != 0) {
-            t.path = name;
-            if (errno != ENOENT) {
-                t.refusal = Refusal::Unresolvable;
-                t.error = errno;
-            }
-            return t;
-        }
-        if (!S_ISLNK(st.st_mode)) {
-            t.path = name;
-            t.exists = true;
-            t.type = st.st_mode & S_IFMT;
-            if (!S_ISREG(st.st_mode))
-                t.refusal = Refusal::NotRegular;
-            return t;
-        }
-        char link[PATH_MAX];
-        const ssize_t n = ::readlink(name.c_str(), link, sizeof link);
-        if (n <= 0 || static_cast<std::size_t>(n) >= sizeof link) {
-            t.path = name;
-            t.refusal = Refusal::Unresolvable;
-            t.error = n < 0 ? errno : ENAMETOOLONG;
-            return t;
-        }
-        const std::string next(link, static_cast<std::size_t>(n));
-        name = next.front() == '/' ? next : DirectoryOf(name) + "/" + next;
-    }
-    t.path = name;
-    t.refusal = Refusal::Unresolvable;
-    t.error = ELOOP;
-    return t;
-}
-
-int OpenRegularFile(const std::string& path, Contents& c)
-{
-    const auto refuse = [&c](Refusal r, int error) {
-        c.refusal = r;
-        c.error = error;
-        return -1;
-    };
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
-        return refuse(Refusal::Unreadable, errno);
-    c.type = st.st_mode & S_IFMT;
-    if (!S_ISREG(st.st_mode))
-        return refuse(Refusal::NotRegular, 0);
-
-    // Without waiting, and never becoming a controlling terminal.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return refuse(Refusal::Unreadable, errno);
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int e = errno;
-        ::close(fd);
-        c.type = st.st_mode & S_IFMT;
-        return S_ISREG(st.st_mode) ? refuse(Refusal::Unreadable, e) : refuse(Refusal::NotRegular, 0);
-    }
-    return fd;
-}
-
 Contents ReadRegularFile(const std::string& path, std::size_t maxBytes)
 {
     Contents c;
-    const auto refuse = [&c](Refusal r, int error) {
-        c.refusal = r;
-        c.error = error;
-        c.bytes.clear();
-        return c;
-    };
     const int fd = OpenRegularFile(path, c);
     if (fd < 0)
         return c;
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        return refuse(Refusal::Unreadable, errno);
-    c.size = static_cast<unsigned long long>(st.st_size);
-    if (c.size > maxBytes)
-        return refuse(Refusal::TooLarge, 0);
-
+    if (c.size > maxBytes) {
+        CloseDescriptor(fd);
+        c.refusal = Refusal::TooLarge;
+        return c;
+    }
     Contents rest = ReadDescriptor(fd, maxBytes);
+    CloseDescriptor(fd);
     rest.type = c.type;
     rest.size = std::max<unsigned long long>(c.size, rest.size);
     return rest;
-}
-
-int InheritedDescriptor(const std::string& path)
-{
-    if (path == "/dev/stdin")
-        return 0;
-    for (const char* prefix : {"/dev/fd/", "/proc/self/fd/"}) {
-        const std::size_t n = std::strlen(prefix);
-        if (path.size() <= n || path.size() > n + 4 || path.compare(0, n, prefix) != 0)
-            continue;
-        int fd = 0;
-        for (std::size_t i = n; i < path.size(); ++i) {
-            if (path[i] < '0' || path[i] > '9')
-                return -1;
-            fd = fd * 10 + (path[i] - '0');
-        }
-        return ::fcntl(fd, F_GETFD) == -1 ? -1 : fd;
-    }
-    return -1;
 }
 
 Contents ReadDescriptor(int fd, std::size_t maxBytes)
@@ -168,18 +76,16 @@ Contents ReadDescriptor(int fd, std::size_t maxBytes)
     // One byte past the limit tells a file that is too large (or grew).
     char buffer[8192];
     for (;;) {
-        const ssize_t r = ::read(fd, buffer, sizeof buffer);
-        if (r < 0) {
-            if (errno == EINTR)
-                continue;
+        std::size_t got = 0;
+        if (const int error = ReadFromDescriptor(fd, buffer, sizeof buffer, got); error != 0) {
             c.refusal = Refusal::Unreadable;
-            c.error = errno;
+            c.error = error;
             c.bytes.clear();
             return c;
         }
-        if (r == 0)
+        if (got == 0)
             break;
-        c.bytes.append(buffer, static_cast<std::size_t>(r));
+        c.bytes.append(buffer, got);
         c.size = c.bytes.size();
         if (c.bytes.size() > maxBytes) {
             c.refusal = Refusal::TooLarge;
@@ -190,25 +96,25 @@ Contents ReadDescriptor(int fd, std::size_t maxBytes)
     return c;
 }
 
-std::string RefusalText(Refusal refusal, mode_t type, int error)
+std::string RefusalText(Refusal refusal, FileKind type, int error)
 {
     switch (refusal) {
     case Refusal::None: return {};
     case Refusal::NotRegular: return std::string("to nie jest zwykły plik, lecz ") + typeNamePl(type);
-    case Refusal::Unresolvable: return std::string("nie można ustalić pliku docelowego: ") + std::strerror(error);
-    case Refusal::Unreadable: return std::string("nie można otworzyć pliku: ") + std::strerror(error);
+    case Refusal::Unresolvable: return "nie można ustalić pliku docelowego: " + SystemErrorText(error);
+    case Refusal::Unreadable: return "nie można otworzyć pliku: " + SystemErrorText(error);
     case Refusal::TooLarge: return "plik jest za duży";
     }
     return {};
 }
 
-std::string RefusalTextEnglish(Refusal refusal, mode_t type, int error)
+std::string RefusalTextEnglish(Refusal refusal, FileKind type, int error)
 {
     switch (refusal) {
     case Refusal::None: return {};
     case Refusal::NotRegular: return std::string("is ") + typeNameEn(type) + ", not a regular file";
-    case Refusal::Unresolvable: return std::string("cannot be followed to a file: ") + std::strerror(error);
-    case Refusal::Unreadable: return std::string("cannot be read: ") + std::strerror(error);
+    case Refusal::Unresolvable: return "cannot be followed to a file: " + SystemErrorText(error);
+    case Refusal::Unreadable: return "cannot be read: " + SystemErrorText(error);
     case Refusal::TooLarge: return "is too large";
     }
     return {};

@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <regex>
-#include <sys/stat.h>
 #include <tuple>
 
 #include <QJsonDocument>
@@ -265,16 +264,18 @@ TEST(JsonWriter, StringsAreEscapedAndReadBackUnchanged)
 // only with its bytes whole; otherwise its one problem says why not.
 TEST(JsonFileReadProblem, TheBytesOrOneProblem)
 {
+    using files::FileKind;
     using files::Refusal;
     struct Case {
         files::Contents file;
         std::optional<std::string> problem;
     };
     const Case cases[] = {
-        {{"{}", 2, S_IFREG, Refusal::None, 0}, std::nullopt},
-        {{"", 70000, S_IFREG, Refusal::TooLarge, 0}, "plik za duży: 70000 bajtów (najwyżej 65536)"},
-        {{"", 0, S_IFIFO, Refusal::NotRegular, 0}, files::RefusalText(Refusal::NotRegular, S_IFIFO, 0)},
-        {{"", 0, 0, Refusal::Unreadable, EACCES}, files::RefusalText(Refusal::Unreadable, 0, EACCES)},
+        {{"{}", 2, FileKind::Regular, Refusal::None, 0}, std::nullopt},
+        {{"", 70000, FileKind::Regular, Refusal::TooLarge, 0}, "plik za duży: 70000 bajtów (najwyżej 65536)"},
+        {{"", 0, FileKind::Fifo, Refusal::NotRegular, 0}, files::RefusalText(Refusal::NotRegular, FileKind::Fifo, 0)},
+        {{"", 0, FileKind::None, Refusal::Unreadable, EACCES},
+         files::RefusalText(Refusal::Unreadable, FileKind::None, EACCES)},
     };
     for (const Case& c : cases)
         EXPECT_EQ(JsonFileReadProblem(c.file, 64 * 1024), c.problem) << c.file.size;
