@@ -1,29 +1,24 @@
 #include "trend_window.h"
 
-#include <QChart>
-#include <QChartView>
 #include <QComboBox>
-#include <QDateTime>
-#include <QDateTimeAxis>
 #include <QDir>
 #include <QFileDialog>
-#include <QGraphicsTextItem>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLegendMarker>
-#include <QLineSeries>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QTimer>
-#include <QValueAxis>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <qcustomplot.h>
 
+#include "plant_clock_ticker.h"
 #include "save_refusal.h"
 #include "serving_clock.h"
+#include "trend_curve.h"
 
 namespace dl = torv::drying_log;
 
@@ -38,28 +33,67 @@ QString FilePrefix(int address)
     return QString::fromStdString(name.substr(0, name.size() - std::string("1970-01-01.csv").size()));
 }
 
+// The look the chart had: light grid, grey axes with ticks outside, titles
+// in bold, the legend in a row under the plot, nothing smoothed.
+void ChartStyle(QCustomPlot& plot)
+{
+    plot.setNotAntialiasedElements(QCP::aeAll);
+    plot.yAxis2->setVisible(true);
+    QFont title = plot.font();
+    title.setBold(true);
+    const QColor text(0x40, 0x40, 0x44);
+    const QPen line(QColor(0xd6, 0xd6, 0xd6));
+    for (QCPAxis* axis : {plot.xAxis, plot.yAxis, plot.yAxis2}) {
+        axis->setBasePen(line);
+        axis->setTickPen(line);
+        axis->setTickLength(0, 5);
+        axis->setSubTicks(false);
+        axis->setTickLabelColor(text);
+        axis->setLabelColor(text);
+        axis->setLabelFont(title);
+        axis->grid()->setVisible(true);
+        axis->grid()->setPen(QPen(QColor(0xe2, 0xe2, 0xe2)));
+        axis->grid()->setZeroLinePen(Qt::NoPen);
+    }
+
+    // The legend centred in a row of its own under the plot.
+    QCPLegend* legend = plot.legend;
+    legend->setVisible(true);
+    plot.axisRect()->insetLayout()->take(legend);
+    auto* row = new QCPLayoutGrid;
+    plot.plotLayout()->addElement(1, 0, row);
+    row->setMargins(QMargins(0, 0, 0, 6));
+    plot.plotLayout()->setRowStretchFactor(1, 0.001);
+    row->addElement(0, 0, new QCPLayoutElement(&plot));
+    row->addElement(0, 1, legend);
+    row->addElement(0, 2, new QCPLayoutElement(&plot));
+    row->setColumnStretchFactors({1, 0.001, 1});
+    legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
+    legend->setWrap(0);
+    legend->setBorderPen(Qt::NoPen);
+    legend->setBrush(Qt::NoBrush);
+    legend->setTextColor(text);
+    legend->setIconBorderPen(Qt::NoPen);
+    legend->setIconSize(QFontMetrics(plot.font()).height() / 2 + 1, QFontMetrics(plot.font()).height());
+    legend->setIconTextPadding(4);
+}
+
 } // namespace
 
-// The chart's view: the wheel zooms the time axis about the pointer, a drag
-// moves it, the pointer's time shows the values under it.
-class TrendView final : public QChartView {
+// The chart's widget: the wheel zooms the time axis about the pointer, a
+// drag moves it, the pointer's time shows the values under it.
+class TrendPlot final : public QCustomPlot {
 public:
-    TrendView(QChart* chart, TrendWindow& window) : QChartView(chart), window_(window)
-    {
-        setMouseTracking(true);
-        setRenderHint(QPainter::Antialiasing, false);
-    }
+    explicit TrendPlot(TrendWindow& window) : window_(window) { setMouseTracking(true); }
 
 protected:
     void wheelEvent(QWheelEvent* event) override
     {
-        const QRectF area = chart()->plotArea();
-        const qreal x = std::clamp(event->position().x(), area.left(), area.right());
-        const qreal factor = event->angleDelta().y() > 0 ? 0.8 : 1.25;
-        QRectF zoomed = area;
-        zoomed.setLeft(x - (x - area.left()) * factor);
-        zoomed.setRight(x + (area.right() - x) * factor);
-        chart()->zoomIn(zoomed);
+        const QRectF area = axisRect()->rect();
+        const double x = std::clamp(event->position().x(), area.left(), area.right());
+        const double factor = event->angleDelta().y() > 0 ? 0.8 : 1.25;
+        xAxis->scaleRange(factor, xAxis->pixelToCoord(x));
+        replot(rpQueuedReplot);
         event->accept();
     }
     void mousePressEvent(QMouseEvent* event) override
@@ -70,52 +104,41 @@ protected:
             event->accept();
             return;
         }
-        QChartView::mousePressEvent(event);
+        QCustomPlot::mousePressEvent(event);
     }
     void mouseMoveEvent(QMouseEvent* event) override
     {
-        const qreal x = event->position().x();
+        const double x = event->position().x();
         if (dragging_) {
-            chart()->scroll(dragFrom_ - x, 0);
+            xAxis->moveRange(xAxis->pixelToCoord(dragFrom_) - xAxis->pixelToCoord(x));
             dragFrom_ = x;
+            replot(rpQueuedReplot);
         }
-        const QPointF value = chart()->mapToValue(event->position(), window_.drySeries());
-        window_.valueLabel()->setText(chart()->plotArea().contains(event->position())
-                                          ? window_.valuesAt(static_cast<qint64>(value.x()))
+        window_.valueLabel()->setText(QRectF(axisRect()->rect()).contains(event->position())
+                                          ? window_.valuesAt(static_cast<qint64>(xAxis->pixelToCoord(x)))
                                           : QString());
-        QChartView::mouseMoveEvent(event);
+        QCustomPlot::mouseMoveEvent(event);
     }
     void mouseReleaseEvent(QMouseEvent* event) override
     {
         if (event->button() == Qt::LeftButton)
             dragging_ = false;
-        QChartView::mouseReleaseEvent(event);
-    }
-    void paintEvent(QPaintEvent* event) override
-    {
-        window_.labelPlantClock();
-        QChartView::paintEvent(event);
+        QCustomPlot::mouseReleaseEvent(event);
     }
 
 private:
     TrendWindow& window_;
-    qreal dragFrom_ = 0;
+    double dragFrom_ = 0;
     bool dragging_ = false;
 };
 
 TrendWindow::TrendWindow(QString baseDir, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , baseDir_(std::move(baseDir))
-    , chart_(new QChart)
-    , dry_(new QLineSeries(this))
-    , wet_(new QLineSeries(this))
-    , control1_(new QLineSeries(this))
-    , control2_(new QLineSeries(this))
-    , setTemperature_(new QLineSeries(this))
-    , difference_(new QLineSeries(this))
-    , timeAxis_(new QDateTimeAxis)
-    , temperatureAxis_(new QValueAxis)
-    , differenceAxis_(new QValueAxis)
+    , plot_(new TrendPlot(*this))
+    , timeAxis_(plot_->xAxis)
+    , temperatureAxis_(plot_->yAxis)
+    , differenceAxis_(plot_->yAxis2)
     , dayBox_(new QComboBox)
     , valueLabel_(new QLabel)
     , pendingTimer_(new QTimer(this))
@@ -124,47 +147,37 @@ TrendWindow::TrendWindow(QString baseDir, QWidget* parent)
     // Reading files and drawing start no bus work: its input is served while bus work runs.
     ServingClock::serveInputOf(this);
 
-    dry_->setName(QStringLiteral("Temp. sucha"));
-    wet_->setName(QStringLiteral("Temp. mokra"));
-    control1_->setName(QStringLiteral("Temp. kontrolna 1"));
-    control2_->setName(QStringLiteral("Temp. kontrolna 2"));
-    setTemperature_->setName(QStringLiteral("Temp. zadana"));
-    difference_->setName(QStringLiteral("Różnica psychr."));
-    dry_->setColor(QColor(0xd0, 0x30, 0x20));
-    wet_->setColor(QColor(0x20, 0x60, 0xd0));
-    control1_->setColor(QColor(0xe0, 0x90, 0x00));
-    control2_->setColor(QColor(0x80, 0x40, 0xb0));
+    // Drawn in the order the legend names them; the control sensors join it once used.
+    plot_->setAutoAddPlottableToLegend(false);
+    const auto curve = [this](QCPAxis* axis, const char* name, QPen pen) {
+        return new TrendCurve(timeAxis_, axis, QString::fromUtf8(name), pen);
+    };
     QPen setPen(QColor(0x40, 0x40, 0x40));
     setPen.setStyle(Qt::DashLine);
-    setTemperature_->setPen(setPen);
-    difference_->setColor(QColor(0x10, 0x90, 0x40));
+    dry_ = curve(temperatureAxis_, "Temp. sucha", QPen(QColor(0xd0, 0x30, 0x20)));
+    wet_ = curve(temperatureAxis_, "Temp. mokra", QPen(QColor(0x20, 0x60, 0xd0)));
+    setTemperature_ = curve(temperatureAxis_, "Temp. zadana", setPen);
+    difference_ = curve(differenceAxis_, "Różnica psychr.", QPen(QColor(0x10, 0x90, 0x40)));
+    control1_ = curve(temperatureAxis_, "Temp. kontrolna 1", QPen(QColor(0xe0, 0x90, 0x00)));
+    control2_ = curve(temperatureAxis_, "Temp. kontrolna 2", QPen(QColor(0x80, 0x40, 0xb0)));
+    control1_->setVisible(false);
+    control2_->setVisible(false);
+    for (TrendCurve* series : {dry_, wet_, setTemperature_, difference_})
+        series->addToLegend();
+    ChartStyle(*plot_);
 
-    chart_->addAxis(timeAxis_, Qt::AlignBottom);
-    chart_->addAxis(temperatureAxis_, Qt::AlignLeft);
-    chart_->addAxis(differenceAxis_, Qt::AlignRight);
-    timeAxis_->setFormat(QStringLiteral("HH:mm"));
-    timeAxis_->setTickCount(9);
-    // Minutes alone repeat or skip once the ticks lie under two minutes apart
-    // (a short day, a deep zoom): then the seconds too.
-    connect(timeAxis_, &QDateTimeAxis::rangeChanged, this, [this](const QDateTime& min, const QDateTime& max) {
-        const QString format = dl::TimeAxisFormat(min.msecsTo(max), timeAxis_->tickCount());
-        if (timeAxis_->format() != format)
-            timeAxis_->setFormat(format);
-    });
-    temperatureAxis_->setTitleText(QStringLiteral("°C"));
-    temperatureAxis_->setLabelFormat(QStringLiteral("%.0f"));
-    differenceAxis_->setTitleText(QStringLiteral("Różnica °C"));
-    differenceAxis_->setLabelFormat(QStringLiteral("%.1f"));
-    for (QValueAxis* axis : {temperatureAxis_, differenceAxis_}) {
-        axis->setTickType(QValueAxis::TicksDynamic);
-        axis->setTickAnchor(0);
+    timeAxis_->setTicker(QSharedPointer<PlantClockTicker>::create(trend_));
+    temperatureAxis_->setLabel(QStringLiteral("°C"));
+    temperatureAxis_->setNumberPrecision(0);
+    differenceAxis_->setLabel(QStringLiteral("Różnica °C"));
+    differenceAxis_->setNumberPrecision(1);
+    for (QCPAxis* axis : {temperatureAxis_, differenceAxis_}) {
+        // Ticks at whole multiples of the step the trend gives, counted from 0.
+        auto ticker = QSharedPointer<QCPAxisTickerFixed>::create();
+        ticker->setScaleStrategy(QCPAxisTickerFixed::ssNone);
+        axis->setTicker(ticker);
+        axis->setNumberFormat(QStringLiteral("f"));
     }
-    for (QLineSeries* series : {dry_, wet_, setTemperature_, difference_})
-        attach(series, true);
-    chart_->legend()->setAlignment(Qt::AlignBottom);
-    chart_->setMargins(QMargins(4, 4, 4, 4));
-
-    view_ = new TrendView(chart_, *this);
 
     auto* reset = new QPushButton(QStringLiteral("Cały dzień"));
     reset->setObjectName(QStringLiteral("ResetViewButton"));
@@ -184,7 +197,7 @@ TrendWindow::TrendWindow(QString baseDir, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addLayout(bar);
-    layout->addWidget(view_, 1);
+    layout->addWidget(plot_, 1);
     layout->addWidget(valueLabel_);
 
     connect(dayBox_, &QComboBox::activated, this, &TrendWindow::dayChosen);
@@ -201,19 +214,30 @@ TrendWindow::TrendWindow(QString baseDir, QWidget* parent)
     resize(900, 560);
 }
 
-void TrendWindow::attach(QLineSeries* series, bool used)
+// The plot reads the trend (its time labels) and this window: it goes first.
+TrendWindow::~TrendWindow()
 {
-    const bool attached = chart_->series().contains(series);
-    if (used == attached)
+    delete plot_;
+}
+
+QCPGraph* TrendWindow::drySeries() const { return dry_; }
+QCPGraph* TrendWindow::wetSeries() const { return wet_; }
+QCPGraph* TrendWindow::control1Series() const { return control1_; }
+QCPGraph* TrendWindow::control2Series() const { return control2_; }
+QCPGraph* TrendWindow::setTemperatureSeries() const { return setTemperature_; }
+QCPGraph* TrendWindow::differenceSeries() const { return difference_; }
+QList<QCPGraph*> TrendWindow::stepLines() const { return {stepLines_.begin(), stepLines_.end()}; }
+
+void TrendWindow::attach(TrendCurve* curve, bool used)
+{
+    if (used == curve->visible())
         return;
-    if (!used) {
-        chart_->removeSeries(series);
-        series->setParent(this); // removeSeries hands it back to us
-        return;
-    }
-    chart_->addSeries(series);
-    series->attachAxis(timeAxis_);
-    series->attachAxis(series == difference_ ? differenceAxis_ : temperatureAxis_);
+    curve->setVisible(used);
+    // A curve taken on again comes last in the legend.
+    if (used)
+        curve->addToLegend();
+    else
+        curve->removeFromLegend();
 }
 
 QString TrendWindow::todaysPath() const
@@ -256,10 +280,8 @@ void TrendWindow::dayChosen(int index)
 void TrendWindow::clearCurves()
 {
     pending_.clear(); // in the file by now, or of another controller
-    for (QLineSeries* line : std::as_const(stepLines_)) {
-        chart_->removeSeries(line);
-        delete line;
-    }
+    for (TrendCurve* line : std::as_const(stepLines_))
+        plot_->removeGraph(line);
     stepLines_.clear();
     trend_ = dl::TrendSeries(address_);
 }
@@ -277,9 +299,10 @@ bool TrendWindow::loadFile(const QString& path)
     std::optional<dl::Contents> contents;
     if (QFileInfo::exists(path))
         contents = dl::ReadLog(path.toStdString(), &error);
-    // Handed over at once: a series lays itself out again on each change.
+    // Handed over at once, each curve's points in one piece.
     draw(contents ? trend_.take(contents->rows) : dl::TrendSeries::Points{}, true);
     fitRanges(true);
+    plot_->replot();
 
     QString note;
     if (!contents && QFileInfo::exists(path))
@@ -297,22 +320,17 @@ bool TrendWindow::loadFile(const QString& path)
 
 void TrendWindow::addStepLine(qint64 msecs, int step)
 {
-    auto* line = new QLineSeries;
     QPen pen(QColor(0x90, 0x90, 0x90));
     pen.setStyle(Qt::DotLine);
     pen.setWidth(2);
-    line->setPen(pen);
-    line->setName(QStringLiteral("Zmiana kroku"));
+    auto* line = new TrendCurve(timeAxis_, temperatureAxis_, QStringLiteral("Zmiana kroku"), pen);
     line->setProperty("step", step);
     const double x = static_cast<double>(msecs);
-    line->append({{x, temperatureAxis_->min()}, {x, temperatureAxis_->max()}});
-    chart_->addSeries(line);
-    line->attachAxis(timeAxis_);
-    line->attachAxis(temperatureAxis_);
+    const QCPRange range = temperatureAxis_->range();
+    line->replace({{x, range.lower}, {x, range.upper}});
     // One legend entry stands for all of them.
-    if (!stepLines_.isEmpty())
-        for (QLegendMarker* marker : chart_->legend()->markers(line))
-            marker->setVisible(false);
+    if (stepLines_.isEmpty())
+        line->addToLegend();
     stepLines_.append(line);
 }
 
@@ -358,7 +376,7 @@ void TrendWindow::draw(const dl::TrendSeries::Points& points, bool replace)
     const std::vector<dl::TrendSeries::StepChange>& changes = trend_.stepChanges();
     for (auto i = static_cast<std::size_t>(stepLines_.size()); i < changes.size(); ++i)
         addStepLine(changes[i].msecs, changes[i].step);
-    const std::pair<QLineSeries*, const QList<QPointF>*> curves[] = {
+    const std::pair<TrendCurve*, const QList<QPointF>*> curves[] = {
         {dry_, &points.dry}, {wet_, &points.wet}, {control1_, &points.control1}, {control2_, &points.control2},
         {setTemperature_, &points.set}, {difference_, &points.difference}};
     for (const auto& [series, list] : curves) {
@@ -377,8 +395,9 @@ void TrendWindow::takeRow(const dl::Row& row)
     draw(trend_.take(row), false);
     // The view follows the new point unless the operator zoomed or moved it.
     const std::vector<qint64>& times = trend_.times();
-    const bool following = times.size() < 2 || timeAxis_->max().toMSecsSinceEpoch() >= times[times.size() - 2];
+    const bool following = times.size() < 2 || timeAxis_->range().upper >= double(times[times.size() - 2]);
     fitRanges(following);
+    plot_->replot();
 }
 
 // The ranges the trend gives; the time axis only when `resetTime`.
@@ -386,67 +405,25 @@ void TrendWindow::fitRanges(bool resetTime)
 {
     const dl::TrendSeries::Range temperature = trend_.temperatureRange();
     const double low = temperature.min, high = temperature.max;
-    // Each change of a range lays every curve out again: only real changes.
-    if (temperatureAxis_->min() != low || temperatureAxis_->max() != high)
-        temperatureAxis_->setRange(low, high);
+    temperatureAxis_->setRange(low, high);
     const dl::TrendSeries::Range difference = trend_.differenceRange();
-    if (differenceAxis_->min() != difference.min || differenceAxis_->max() != difference.max)
-        differenceAxis_->setRange(difference.min, difference.max);
-    for (QLineSeries* line : std::as_const(stepLines_)) {
-        const double x = line->at(0).x();
-        if (line->at(0).y() != low || line->at(1).y() != high)
-            line->replace(QList<QPointF>{{x, low}, {x, high}});
+    differenceAxis_->setRange(difference.min, difference.max);
+    for (TrendCurve* line : std::as_const(stepLines_)) {
+        const double x = line->data()->at(0)->key;
+        line->replace({{x, low}, {x, high}});
     }
-    temperatureAxis_->setTickInterval(temperature.step);
-    differenceAxis_->setTickInterval(difference.step);
+    for (auto [axis, step] : {std::pair{temperatureAxis_, temperature.step}, {differenceAxis_, difference.step}})
+        qSharedPointerCast<QCPAxisTickerFixed>(axis->ticker())->setTickStep(step);
     if (!resetTime)
         return;
     const auto [first, last] = trend_.timeSpan(QDate::currentDate());
-    timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(first), QDateTime::fromMSecsSinceEpoch(last));
-}
-
-// The toolkit labels the time axis in the viewer's zone, which need not be
-// the plant's: before each paint its labels are given the plant's clock at
-// their ticks. A label that reads the same is left as the toolkit drew it.
-void TrendWindow::labelPlantClock()
-{
-    if (!chart_->scene())
-        return;
-    // The axes keep their labels in groups; the time axis's lie under the plot area.
-    const QRectF plot = chart_->mapRectToScene(chart_->plotArea());
-    QList<QGraphicsTextItem*> labels;
-    for (QGraphicsItem* item : chart_->scene()->items()) {
-        auto* text = dynamic_cast<QGraphicsTextItem*>(item);
-        if (!text || !item->parentItem() || item->parentItem()->type() != QGraphicsItemGroup::Type)
-            continue;
-        const QPointF at = text->sceneBoundingRect().center();
-        const qreal aside = std::max({plot.left() - at.x(), at.x() - plot.right(), 0.0});
-        if (at.y() - plot.bottom() > aside)
-            labels.append(text);
-    }
-    if (labels.size() != timeAxis_->tickCount() || labels.size() < 2)
-        return;
-    std::sort(labels.begin(), labels.end(), [](auto* a, auto* b) { return a->scenePos().x() < b->scenePos().x(); });
-    const double first = double(timeAxis_->min().toMSecsSinceEpoch());
-    const double last = double(timeAxis_->max().toMSecsSinceEpoch());
-    for (qsizetype i = 0; i < labels.size(); ++i) {
-        // Where the toolkit puts its ticks.
-        const auto at = qint64(std::llround(first + double(i) * (last - first) / double(labels.size() - 1)));
-        const QString text = trend_.plantClock(at, timeAxis_->format(), chart_->locale());
-        QGraphicsTextItem* label = labels[i];
-        if (label->toPlainText() == text)
-            continue;
-        const qreal middle = label->pos().x() + label->boundingRect().width() / 2;
-        label->setTextWidth(-1);
-        label->setPlainText(text);
-        label->setPos(std::round(middle - label->boundingRect().width() / 2), label->pos().y());
-    }
+    timeAxis_->setRange(double(first), double(last));
 }
 
 void TrendWindow::resetView()
 {
-    chart_->zoomReset();
     fitRanges(true);
+    plot_->replot();
 }
 
 QString TrendWindow::valuesAt(qint64 msecs) const

@@ -7,14 +7,13 @@
 #include "files/drying_log.h"
 #include "view/trend_series.h"
 
-class QChart;
-class QChartView;
+class QCPAxis;
+class QCPGraph;
 class QComboBox;
-class QDateTimeAxis;
+class QCustomPlot;
 class QLabel;
-class QLineSeries;
 class QTimer;
-class QValueAxis;
+class TrendCurve;
 
 // The drying log of one controller as curves over time: the temperatures and
 // the set temperature on the left axis, the difference on the right, the
@@ -26,6 +25,7 @@ class TrendWindow : public QWidget {
 public:
     // `baseDir` holds the log's pomiary/ folder.
     explicit TrendWindow(QString baseDir, QWidget* parent = nullptr);
+    ~TrendWindow() override;
 
     // Shows today's log of `address`; nothing when that controller is shown already.
     void showController(int address);
@@ -45,18 +45,20 @@ public:
     int address() const { return address_; }
     QString shownFile() const { return shownPath_; }
 
-    QChart* chart() const { return chart_; }
-    QLineSeries* drySeries() const { return dry_; }
-    QLineSeries* wetSeries() const { return wet_; }
-    QLineSeries* control1Series() const { return control1_; }
-    QLineSeries* control2Series() const { return control2_; }
-    QLineSeries* setTemperatureSeries() const { return setTemperature_; }
-    QLineSeries* differenceSeries() const { return difference_; }
+    QCustomPlot* plot() const { return plot_; }
+    // A curve not used is hidden and out of the legend.
+    QCPGraph* drySeries() const;
+    QCPGraph* wetSeries() const;
+    QCPGraph* control1Series() const;
+    QCPGraph* control2Series() const;
+    QCPGraph* setTemperatureSeries() const;
+    QCPGraph* differenceSeries() const;
     // One two-point vertical line per step change.
-    const QList<QLineSeries*>& stepLines() const { return stepLines_; }
-    QDateTimeAxis* timeAxis() const { return timeAxis_; }
-    QValueAxis* temperatureAxis() const { return temperatureAxis_; }
-    QValueAxis* differenceAxis() const { return differenceAxis_; }
+    QList<QCPGraph*> stepLines() const;
+    // Milliseconds since the epoch.
+    QCPAxis* timeAxis() const { return timeAxis_; }
+    QCPAxis* temperatureAxis() const { return temperatureAxis_; }
+    QCPAxis* differenceAxis() const { return differenceAxis_; }
     QComboBox* dayBox() const { return dayBox_; }
     QLabel* valueLabel() const { return valueLabel_; }
 
@@ -68,7 +70,6 @@ private slots:
     void askForPicture();
 
 private:
-    friend class TrendView;
     void fillDays();
     void clearCurves();
     // Draws what the trend took: its new step changes as lines, `points`
@@ -77,23 +78,20 @@ private:
     // False when it reloaded the file instead: the rest is in it.
     bool take(const torv::drying_log::Row& row);
     void takeRow(const torv::drying_log::Row& row);
-    void attach(QLineSeries* series, bool used);
+    void attach(TrendCurve* curve, bool used);
     void addStepLine(qint64 msecs, int step);
     void fitRanges(bool resetTime);
     QString todaysPath() const;
-    void labelPlantClock();
 
     QString baseDir_;
     int address_ = -1;
     QString shownPath_;
     bool live_ = false; // today's file is shown and follows the scans
 
-    QChart* chart_;
-    QChartView* view_;
-    QLineSeries *dry_, *wet_, *control1_, *control2_, *setTemperature_, *difference_;
-    QList<QLineSeries*> stepLines_;
-    QDateTimeAxis* timeAxis_;
-    QValueAxis *temperatureAxis_, *differenceAxis_;
+    QCustomPlot* plot_;
+    QCPAxis *timeAxis_, *temperatureAxis_, *differenceAxis_;
+    TrendCurve *dry_, *wet_, *control1_, *control2_, *setTemperature_, *difference_;
+    QList<TrendCurve*> stepLines_;
     QComboBox* dayBox_;
     QLabel* valueLabel_;
     QTimer* pendingTimer_;

@@ -5,12 +5,10 @@
 //
 // Usage: bench_chart [--runs N]   (default 10; QT_QPA_PLATFORM as set, else offscreen)
 #include <QApplication>
-#include <QChartView>
 #include <QDate>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLineSeries>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -19,6 +17,7 @@
 #include <fstream>
 #include <string>
 #include <vector>
+#include <qcustomplot.h>
 
 #include "app/trend_window.h"
 #include "files/drying_log.h"
@@ -73,7 +72,7 @@ QString WriteDay(const QString& folder, const dl::LocalTime& date)
 void PaintNow(TrendWindow& window)
 {
     QCoreApplication::processEvents();
-    window.findChild<QChartView*>()->viewport()->repaint();
+    window.findChild<QCustomPlot*>()->repaint();
 }
 
 double Median(std::vector<double> v)
@@ -125,9 +124,9 @@ int main(int argc, char** argv)
         PaintNow(window);
     }
     const long hwmWeek = torv::bench::StatusKb(0, "VmHWM");
-    if (window.drySeries()->count() != kLines) {
+    if (window.drySeries()->dataCount() != kLines) {
         std::fprintf(stderr, "the day shows %lld points instead of %d\n",
-                     static_cast<long long>(window.drySeries()->count()), kLines);
+                     static_cast<long long>(window.drySeries()->dataCount()), kLines);
         return 1;
     }
 
@@ -158,7 +157,7 @@ int main(int argc, char** argv)
         PaintNow(window);
         append.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
     }
-    if (window.drySeries()->count() != kLines + std::max(runs, 50)) {
+    if (window.drySeries()->dataCount() != kLines + std::max(runs, 50)) {
         std::fprintf(stderr, "the appended scans are not all on the chart\n");
         return 1;
     }

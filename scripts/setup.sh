@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 PACKAGES=(
   build-essential cmake pkg-config
-  qt6-base-dev qt6-charts-dev libjpeg62-turbo-dev
+  qt6-base-dev libqcustomplot-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev
   xvfb xauth x11-utils imagemagick
   fonts-dejavu-core fonts-dejavu-extra fonts-liberation

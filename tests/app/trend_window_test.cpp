@@ -1,24 +1,21 @@
 // The drying log's chart on generated day files: what it draws from them,
 // the axes it sets, and the scans it takes on afterwards.
-#include <QChartView>
 #include <QComboBox>
-#include <QDateTimeAxis>
 #include <QDir>
 #include <QFile>
-#include <QGraphicsTextItem>
 #include <QImage>
 #include <QLabel>
-#include <QLineSeries>
 #include <QMessageBox>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTimeZone>
-#include <QValueAxis>
 #include <QWheelEvent>
 #include <QtTest>
 #include <cmath>
 #include <ctime>
+#include <qcustomplot.h>
 
+#include "app/trend_curve.h"
 #include "app/trend_window.h"
 #include "files/drying_log.h"
 
@@ -113,7 +110,28 @@ QString WriteDay(const QString& base, const Day& day)
     return path;
 }
 
-bool Shows(TrendWindow& window, QLineSeries* series) { return window.chart()->series().contains(series); }
+// Drawn and named in the legend.
+bool Shows(TrendWindow& window, QCPGraph* series)
+{
+    return series->visible() && window.plot()->legend->hasItemWithPlottable(series);
+}
+
+QPointF Point(const QCPGraph* series, int index)
+{
+    const auto point = series->data()->at(index);
+    return {point->key, point->value};
+}
+
+QStringList LegendNames(TrendWindow& window)
+{
+    QStringList names;
+    for (int i = 0; i < window.plot()->legend->itemCount(); ++i)
+        names.append(static_cast<QCPPlottableLegendItem*>(window.plot()->legend->item(i))->plottable()->name());
+    return names;
+}
+
+qint64 Lower(const QCPAxis* axis) { return static_cast<qint64>(axis->range().lower); }
+qint64 Upper(const QCPAxis* axis) { return static_cast<qint64>(axis->range().upper); }
 
 // The labels the axes show once painted, in order along each axis.
 struct AxisLabels {
@@ -123,25 +141,11 @@ struct AxisLabels {
 AxisLabels Labels(TrendWindow& window)
 {
     window.grab();
-    const QRectF plot = window.chart()->mapRectToScene(window.chart()->plotArea());
-    QList<std::pair<qreal, QString>> time, left, right;
-    for (QGraphicsItem* item : window.chart()->scene()->items()) {
-        // An axis keeps its labels in a group; its title and the legend's names stand apart.
-        const auto* text = dynamic_cast<QGraphicsTextItem*>(item);
-        if (!text || !text->isVisible() || !item->parentItem() || item->parentItem()->type() != QGraphicsItemGroup::Type)
-            continue;
-        const QPointF at = text->sceneBoundingRect().center();
-        if (at.y() - plot.bottom() > std::max({plot.left() - at.x(), at.x() - plot.right(), 0.0}))
-            time.append({at.x(), text->toPlainText()});
-        else
-            (at.x() < plot.left() ? left : right).append({-at.y(), text->toPlainText()});
-    }
     AxisLabels labels;
-    for (auto [from, to] : {std::pair{&time, &labels.time}, {&left, &labels.left}, {&right, &labels.right}}) {
-        std::sort(from->begin(), from->end());
-        for (const auto& label : std::as_const(*from))
-            to->append(label.second);
-    }
+    for (auto [axis, to] : {std::pair{window.timeAxis(), &labels.time}, {window.temperatureAxis(), &labels.left},
+                            {window.differenceAxis(), &labels.right}})
+        if (axis->visible() && axis->tickLabels())
+            *to = axis->tickVectorLabels();
     return labels;
 }
 
@@ -155,6 +159,8 @@ private slots:
     void labelsStayReadable_data();
     void labelsStayReadable();
     void drawsThePlantsClockInAnyZone();
+    void curveKeepsTheOrderOfAMoment_data();
+    void curveKeepsTheOrderOfAMoment();
 };
 
 void TrendWindowTest::showsTodaysFileAndTakesScans()
@@ -174,21 +180,21 @@ void TrendWindowTest::showsTodaysFileAndTakesScans()
 
     // Failed scans hold no values: no points.
     QCOMPARE(day.ok, kLines - 8);
-    QVERIFY2(window.drySeries()->count() == day.ok, qPrintable(window.valueLabel()->text()));
-    QCOMPARE(window.wetSeries()->count(), day.ok);
-    QCOMPARE(window.differenceSeries()->count(), day.ok);
+    QVERIFY2(window.drySeries()->dataCount() == day.ok, qPrintable(window.valueLabel()->text()));
+    QCOMPARE(window.wetSeries()->dataCount(), day.ok);
+    QCOMPARE(window.differenceSeries()->dataCount(), day.ok);
     // Steps: each of the two changes adds the old value at the moment of change.
-    QCOMPARE(window.setTemperatureSeries()->count(), day.ok + 2);
+    QCOMPARE(window.setTemperatureSeries()->dataCount(), day.ok + 2);
     // Line 3000 is the 2998th good one (three failed before it).
-    const QLineSeries* set = window.setTemperatureSeries();
-    QCOMPARE(set->at(2996), QPointF(double(Msecs(At(today, 2998 * 10))), 50.0));
-    QCOMPARE(set->at(2997), QPointF(double(Msecs(At(today, 3000 * 10))), 50.0));
-    QCOMPARE(set->at(2998), QPointF(double(Msecs(At(today, 3000 * 10))), 55.0));
+    const QCPGraph* set = window.setTemperatureSeries();
+    QCOMPARE(Point(set, 2996), QPointF(double(Msecs(At(today, 2998 * 10))), 50.0));
+    QCOMPARE(Point(set, 2997), QPointF(double(Msecs(At(today, 3000 * 10))), 50.0));
+    QCOMPARE(Point(set, 2998), QPointF(double(Msecs(At(today, 3000 * 10))), 55.0));
     QCOMPARE(window.stepLines().size(), 2);
-    QCOMPARE(window.stepLines().at(0)->count(), 2);
-    QCOMPARE(window.stepLines().at(0)->at(0).x(), double(Msecs(At(today, 3000 * 10))));
-    QCOMPARE(window.stepLines().at(1)->at(0).x(), double(Msecs(At(today, 6000 * 10))));
-    QCOMPARE(window.drySeries()->at(0), QPointF(double(Msecs(At(today, 0))), 45.0));
+    QCOMPARE(window.stepLines().at(0)->dataCount(), 2);
+    QCOMPARE(Point(window.stepLines().at(0), 0).x(), double(Msecs(At(today, 3000 * 10))));
+    QCOMPARE(Point(window.stepLines().at(1), 0).x(), double(Msecs(At(today, 6000 * 10))));
+    QCOMPARE(Point(window.drySeries(), 0), QPointF(double(Msecs(At(today, 0))), 45.0));
 
     // Empty control columns: no control curves.
     QVERIFY(!Shows(window, window.control1Series()));
@@ -196,33 +202,64 @@ void TrendWindowTest::showsTodaysFileAndTakesScans()
     QVERIFY(Shows(window, window.drySeries()));
     QVERIFY(Shows(window, window.setTemperatureSeries()));
 
-    QCOMPARE(window.timeAxis()->min().toMSecsSinceEpoch(), Msecs(At(today, 0)));
-    QCOMPARE(window.timeAxis()->max().toMSecsSinceEpoch(), Msecs(At(today, (kLines - 1) * 10)));
+    QCOMPARE(Lower(window.timeAxis()), Msecs(At(today, 0)));
+    QCOMPARE(Upper(window.timeAxis()), Msecs(At(today, (kLines - 1) * 10)));
     // Whole degrees with a margin of one around the temperatures, and around the difference.
     const double low = std::floor(day.minTemp / 10.0) - 1;
     const double high = std::ceil(day.maxTemp / 10.0) + 1;
     QCOMPARE(high, 61.0); // the set temperature's 60.0 is the highest
-    QCOMPARE(window.temperatureAxis()->min(), low);
-    QCOMPARE(window.temperatureAxis()->max(), high);
-    QCOMPARE(window.differenceAxis()->min(), std::floor(day.minDifference / 100.0) - 1);
-    QCOMPARE(window.differenceAxis()->max(), std::ceil(day.maxDifference / 100.0) + 1);
-    QCOMPARE(window.stepLines().at(0)->at(0).y(), low);
-    QCOMPARE(window.stepLines().at(0)->at(1).y(), high);
+    QCOMPARE(window.temperatureAxis()->range().lower, low);
+    QCOMPARE(window.temperatureAxis()->range().upper, high);
+    QCOMPARE(window.differenceAxis()->range().lower, std::floor(day.minDifference / 100.0) - 1);
+    QCOMPARE(window.differenceAxis()->range().upper, std::ceil(day.maxDifference / 100.0) + 1);
+    QCOMPARE(Point(window.stepLines().at(0), 0).y(), low);
+    QCOMPARE(Point(window.stepLines().at(0), 1).y(), high);
+    // Value ticks at whole multiples of the axis's step; nine time ticks from end to end.
+    const AxisLabels shown = Labels(window);
+    QCOMPARE(shown.left.join(u' '), QStringLiteral("38 40 42 44 46 48 50 52 54 56 58 60"));
+    QCOMPARE(shown.right.join(u' '), QStringLiteral("1.0 2.0 3.0 4.0 5.0 6.0 7.0 8.0"));
+    QCOMPARE(shown.time.size(), 9);
+    QCOMPARE(shown.time.constFirst(), QStringLiteral("00:00"));
 
     // The wheel narrows the time axis about the pointer; a reset shows the day again.
-    auto* view = window.findChild<QChartView*>();
+    auto* view = window.findChild<QCustomPlot*>();
     QVERIFY(view);
-    const QPointF middle = window.chart()->plotArea().center();
-    QWheelEvent wheel(middle, view->viewport()->mapToGlobal(middle), QPoint(), QPoint(0, 120), Qt::NoButton,
+    const QPointF middle = QRectF(view->axisRect()->rect()).center();
+    QWheelEvent wheel(middle, view->mapToGlobal(middle), QPoint(), QPoint(0, 120), Qt::NoButton,
                       Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(view->viewport(), &wheel);
-    const qint64 span = window.timeAxis()->max().toMSecsSinceEpoch() - window.timeAxis()->min().toMSecsSinceEpoch();
+    QApplication::sendEvent(view, &wheel);
+    const qint64 span = Upper(window.timeAxis()) - Lower(window.timeAxis());
     QVERIFY(span < (kLines - 1) * 10'000LL * 9 / 10);
-    QVERIFY(window.timeAxis()->min().toMSecsSinceEpoch() > Msecs(At(today, 0)));
-    QCOMPARE(window.temperatureAxis()->min(), low); // the time axis alone
+    QVERIFY(Lower(window.timeAxis()) > Msecs(At(today, 0)));
+    QCOMPARE(window.temperatureAxis()->range().lower, low); // the time axis alone
     window.resetView();
-    QCOMPARE(window.timeAxis()->min().toMSecsSinceEpoch(), Msecs(At(today, 0)));
-    QCOMPARE(window.timeAxis()->max().toMSecsSinceEpoch(), Msecs(At(today, (kLines - 1) * 10)));
+    QCOMPARE(Lower(window.timeAxis()), Msecs(At(today, 0)));
+    QCOMPARE(Upper(window.timeAxis()), Msecs(At(today, (kLines - 1) * 10)));
+
+    // A drag with the left button moves the time axis with the pointer, until released.
+    const QRectF area = view->axisRect()->rect();
+    const QCPRange before = window.timeAxis()->range();
+    auto mouse = [view](QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, at, view->mapToGlobal(at), button, buttons, Qt::NoModifier);
+        QApplication::sendEvent(view, &event);
+    };
+    const QPointF left = middle - QPointF(100, 0);
+    mouse(QEvent::MouseButtonPress, middle, Qt::LeftButton, Qt::LeftButton);
+    mouse(QEvent::MouseMove, left, Qt::NoButton, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, left, Qt::LeftButton, Qt::NoButton);
+    mouse(QEvent::MouseMove, middle, Qt::NoButton, Qt::NoButton);
+    const double moved = window.timeAxis()->range().lower - before.lower;
+    QVERIFY2(std::abs(moved - 100 * before.size() / area.width()) < 1, qPrintable(QString::number(moved)));
+    QCOMPARE(window.timeAxis()->range().size(), before.size());
+    window.resetView();
+
+    // The pointer over the plot names the line at its time; off the plot, nothing.
+    const double x = window.timeAxis()->coordToPixel(double(Msecs(At(today, 1234 * 10))));
+    mouse(QEvent::MouseMove, {x, middle.y()}, Qt::NoButton, Qt::NoButton);
+    QVERIFY2(window.valueLabel()->text().startsWith(QStringLiteral("03:25:40   sucha")),
+             qPrintable(window.valueLabel()->text()));
+    mouse(QEvent::MouseMove, {x, area.bottom() + 10}, Qt::NoButton, Qt::NoButton);
+    QCOMPARE(window.valueLabel()->text(), QString());
 
     // The values under the pointer are those of the nearest line.
     const QString values = window.valuesAt(Msecs(At(today, 12)));
@@ -235,14 +272,15 @@ void TrendWindowTest::showsTodaysFileAndTakesScans()
     scan.tempDry = 612;
     scan.status = dl::Status::Ok;
     window.addMeasurement(scan);
-    QCOMPARE(window.drySeries()->count(), day.ok); // kept for the event loop
+    QCOMPARE(window.drySeries()->dataCount(), day.ok); // kept for the event loop
     QCoreApplication::processEvents();
-    QCOMPARE(window.drySeries()->count(), day.ok + 1);
-    QCOMPARE(window.wetSeries()->count(), day.ok + 1);
-    QCOMPARE(window.setTemperatureSeries()->count(), day.ok + 3);
-    QCOMPARE(window.drySeries()->at(day.ok), QPointF(double(Msecs(scan.time)), 61.2));
-    QCOMPARE(window.timeAxis()->max().toMSecsSinceEpoch(), Msecs(scan.time));
-    QCOMPARE(window.temperatureAxis()->max(), 63.0);
+    QCOMPARE(window.drySeries()->dataCount(), day.ok + 1);
+    QCOMPARE(window.wetSeries()->dataCount(), day.ok + 1);
+    QCOMPARE(window.setTemperatureSeries()->dataCount(), day.ok + 3);
+    QCOMPARE(Point(window.drySeries(), day.ok), QPointF(double(Msecs(scan.time)), 61.2));
+    QCOMPARE(Upper(window.timeAxis()), Msecs(scan.time));
+    QCOMPARE(window.temperatureAxis()->range().upper, 63.0);
+    QCOMPARE(Labels(window).left.constLast(), QStringLiteral("62")); // drawn again
     QCOMPARE(window.stepLines().size(), 2);
     QVERIFY(!Shows(window, window.control1Series()));
 
@@ -256,7 +294,26 @@ void TrendWindowTest::showsTodaysFileAndTakesScans()
     other.address = kAddress + 1;
     window.addMeasurement(other);
     QCoreApplication::processEvents();
-    QCOMPARE(window.drySeries()->count(), day.ok + 1);
+    QCOMPARE(window.drySeries()->dataCount(), day.ok + 1);
+
+    // A scan of the next step: the set temperature steps at its moment, a
+    // dotted line more over the whole left axis; one legend entry for them all.
+    dl::Row next = scan;
+    next.time = At(today, kLines * 10 - 2);
+    next.setTemperature = 65;
+    next.autoStep = 4;
+    window.addMeasurement(next);
+    QCoreApplication::processEvents();
+    QCOMPARE(window.setTemperatureSeries()->dataCount(), day.ok + 5);
+    QCOMPARE(Point(set, day.ok + 3), QPointF(double(Msecs(next.time)), 60.0));
+    QCOMPARE(Point(set, day.ok + 4), QPointF(double(Msecs(next.time)), 65.0));
+    QCOMPARE(window.temperatureAxis()->range().upper, 66.0);
+    QCOMPARE(window.stepLines().size(), 3);
+    QCOMPARE(Point(window.stepLines().at(2), 0), QPointF(double(Msecs(next.time)), low));
+    QCOMPARE(Point(window.stepLines().at(0), 1).y(), 66.0);
+    QCOMPARE(LegendNames(window), QStringList({QStringLiteral("Temp. sucha"), QStringLiteral("Temp. mokra"),
+                                               QStringLiteral("Temp. zadana"), QStringLiteral("Różnica psychr."),
+                                               QStringLiteral("Zmiana kroku")}));
 
     // The picture is the window as shown.
     const QString picture = QDir(base.path()).filePath(QStringLiteral("wykres.png"));
@@ -289,7 +346,7 @@ void TrendWindowTest::showsControlSensorsOfAnEarlierDay()
 
     TrendWindow window(base.path());
     window.showController(kAddress);
-    QCOMPARE(window.drySeries()->count(), live.ok);
+    QCOMPARE(window.drySeries()->dataCount(), live.ok);
     QVERIFY(!Shows(window, window.control1Series()));
 
     // The days of the controller, newest first.
@@ -299,25 +356,29 @@ void TrendWindowTest::showsControlSensorsOfAnEarlierDay()
     QCOMPARE(window.shownFile(), oldPath);
     QVERIFY(Shows(window, window.control1Series()));
     QVERIFY(Shows(window, window.control2Series()));
-    QCOMPARE(window.control1Series()->count(), old.ok);
-    QCOMPARE(window.control2Series()->count(), old.ok);
-    QCOMPARE(window.drySeries()->count(), old.ok);
+    QCOMPARE(LegendNames(window).join(u','), QStringLiteral("Temp. sucha,Temp. mokra,Temp. zadana,Różnica psychr.,"
+                                                            "Temp. kontrolna 1,Temp. kontrolna 2"));
+    QCOMPARE(window.control1Series()->dataCount(), old.ok);
+    QCOMPARE(window.control2Series()->dataCount(), old.ok);
+    QCOMPARE(window.drySeries()->dataCount(), old.ok);
     QCOMPARE(window.stepLines().size(), 0);
-    QCOMPARE(window.timeAxis()->min().toMSecsSinceEpoch(), Msecs(earlier));
-    QCOMPARE(window.temperatureAxis()->min(), std::floor(old.minTemp / 10.0) - 1);
-    QCOMPARE(window.temperatureAxis()->max(), std::ceil(old.maxTemp / 10.0) + 1);
+    QCOMPARE(Lower(window.timeAxis()), Msecs(earlier));
+    QCOMPARE(window.temperatureAxis()->range().lower, std::floor(old.minTemp / 10.0) - 1);
+    QCOMPARE(window.temperatureAxis()->range().upper, std::ceil(old.maxTemp / 10.0) + 1);
 
     // A scan of today does not land on an earlier day.
     dl::Row scan = live.rows.back();
     scan.time = At(today, 100 * 10);
     window.addMeasurement(scan);
     QCoreApplication::processEvents();
-    QCOMPARE(window.drySeries()->count(), old.ok);
+    QCOMPARE(window.drySeries()->dataCount(), old.ok);
 
     // Back to today: the controls' curves go with their empty columns.
     emit window.dayBox()->activated(0);
     QVERIFY(!Shows(window, window.control1Series()));
-    QCOMPARE(window.drySeries()->count(), live.ok);
+    QVERIFY(!window.control2Series()->visible());
+    QCOMPARE(LegendNames(window).join(u','), QStringLiteral("Temp. sucha,Temp. mokra,Temp. zadana,Różnica psychr."));
+    QCOMPARE(window.drySeries()->dataCount(), live.ok);
 }
 
 void TrendWindowTest::labelsStayReadable_data()
@@ -360,9 +421,9 @@ void TrendWindowTest::labelsStayReadable()
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     for (const bool zoomed : {false, true}) {
         if (zoomed) { // into five minutes, as far as the day reaches
-            QRectF narrow = window.chart()->plotArea();
-            narrow.setWidth(narrow.width() * std::min(1.0, 30.0 / lines));
-            window.chart()->zoomIn(narrow);
+            const QCPRange whole = window.timeAxis()->range();
+            window.timeAxis()->setRange(whole.lower, whole.lower + whole.size() * std::min(1.0, 30.0 / lines));
+            window.plot()->replot();
         }
         const AxisLabels labels = Labels(window);
         for (const QStringList& axis : {labels.time, labels.left, labels.right}) {
@@ -404,14 +465,50 @@ void TrendWindowTest::drawsThePlantsClockInAnyZone()
     QVERIFY(window.loadFile(path));
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QCOMPARE(window.drySeries()->count(), day.ok);
+    QCOMPARE(window.drySeries()->dataCount(), day.ok);
     QVERIFY2(window.valueLabel()->text().startsWith(QStringLiteral("Pominięte wiersze: 3 (wiersz 8642")),
              qPrintable(window.valueLabel()->text()));
-    QCOMPARE(window.drySeries()->at(0).x(), double(Msecs(date)));
+    QCOMPARE(Point(window.drySeries(), 0).x(), double(Msecs(date)));
     const QStringList time = Labels(window).time;
     QCOMPARE(time.join(u' '), QStringLiteral("00:00 02:59 05:59 08:59 11:59 13:59 16:59 19:59 22:59"));
     QVERIFY(window.valuesAt(Msecs(At(date, 12))).startsWith(QStringLiteral("00:00:10")));
     QVERIFY(window.valuesAt(Msecs(At(date, kLines * 5))).startsWith(QStringLiteral("11:00:00")));
+}
+
+void TrendWindowTest::curveKeepsTheOrderOfAMoment_data()
+{
+    // Points as (ms, °C): a curve's data, points appended, the curve then.
+    QTest::addColumn<QList<QPointF>>("first");
+    QTest::addColumn<QList<QPointF>>("then");
+    QTest::addColumn<QList<QPointF>>("drawn");
+    QTest::newRow("a step after the last moment")
+        << QList<QPointF>{{1, 50}, {2, 50}} << QList<QPointF>{{3, 50}, {3, 55}}
+        << QList<QPointF>{{1, 50}, {2, 50}, {3, 50}, {3, 55}};
+    QTest::newRow("a step at the last moment") << QList<QPointF>{{1, 50}, {2, 50}} << QList<QPointF>{{2, 55}}
+                                               << QList<QPointF>{{1, 50}, {2, 50}, {2, 55}};
+    QTest::newRow("one moment only") << QList<QPointF>{{2, 50}} << QList<QPointF>{{2, 55}}
+                                     << QList<QPointF>{{2, 50}, {2, 55}};
+    QTest::newRow("a clock set back") << QList<QPointF>{{1, 50}, {5, 50}} << QList<QPointF>{{3, 52}}
+                                      << QList<QPointF>{{1, 50}, {3, 52}, {5, 50}};
+    QTest::newRow("a file out of order") << QList<QPointF>{{5, 50}, {1, 48}, {5, 55}} << QList<QPointF>{}
+                                         << QList<QPointF>{{1, 48}, {5, 50}, {5, 55}};
+}
+
+// Points of one moment stay in the order the log has them: a step of the set
+// temperature is drawn up or down, never back and forth.
+void TrendWindowTest::curveKeepsTheOrderOfAMoment()
+{
+    QFETCH(QList<QPointF>, first);
+    QFETCH(QList<QPointF>, then);
+    QFETCH(QList<QPointF>, drawn);
+    QCustomPlot plot;
+    auto* curve = new TrendCurve(plot.xAxis, plot.yAxis, QStringLiteral("Temp. zadana"), QPen());
+    curve->replace(first);
+    curve->append(then);
+    QList<QPointF> points;
+    for (int i = 0; i < curve->dataCount(); ++i)
+        points.append(Point(curve, i));
+    QCOMPARE(points, drawn);
 }
 
 QTEST_MAIN(TrendWindowTest)

@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
-#include <QLineSeries>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -19,6 +18,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <qcustomplot.h>
 #include <sys/stat.h>
 
 #include "bus_monitor_window.h"
@@ -789,21 +789,21 @@ void WindowWorkflowTest::chartTakesTheScansAndFollowsTheActiveController()
     };
     const auto startUp = logged(1);
     QVERIFY(!startUp.empty()); // the start-up read
-    QCOMPARE(chart->drySeries()->count(), qsizetype(startUp.size()));
+    QCOMPARE(chart->drySeries()->dataCount(), int(startUp.size()));
 
     tool.form.Timer1Timer(); // a scan
     QCoreApplication::processEvents();
     const auto scanned = logged(1);
     QCOMPARE(scanned.size(), startUp.size() + 1);
-    QCOMPARE(chart->drySeries()->count(), qsizetype(scanned.size()));
-    QCOMPARE(chart->drySeries()->points().constLast().y(), *scanned.back().tempDry / 10.0);
+    QCOMPARE(chart->drySeries()->dataCount(), int(scanned.size()));
+    QCOMPARE((chart->drySeries()->data()->constEnd() - 1)->value, *scanned.back().tempDry / 10.0);
 
     // Controller 2 made active as picking it in "Komora nr" does: the chart shows its day.
     tool.form.makeActive(2);
     tool.form.Timer1Timer();
     QCoreApplication::processEvents();
     QCOMPARE(chart->address(), 2);
-    QCOMPARE(chart->drySeries()->count(), qsizetype(logged(2).size()));
+    QCOMPARE(chart->drySeries()->dataCount(), int(logged(2).size()));
     QVERIFY(!logged(2).empty());
     QCOMPARE(logged(1).size(), scanned.size());
 }

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# The Debian package: cpack builds it, its Depends name the Qt 6 widgets and
-# libjpeg runtime packages and are satisfied here, it carries the programs,
-# the desktop entry and the icons, torv-cli's manual page, completion and
-# service and telemetry examples, and the installed tool starts against the
-# installed simulator and stays up; torv-cli is refused the port the tool
-# holds, and reads the controller once the tool has ended. Installs
-# system-wide only when CI=true (a throw-away machine); elsewhere the package
-# is unpacked into a temporary root and run from there.
+# The Debian package: cpack builds it, its Depends name the Qt 6 widgets,
+# QCustomPlot and libjpeg runtime packages and are satisfied here, it
+# carries the programs, the desktop entry and the icons, torv-cli's manual
+# page, completion and service and telemetry examples, and the installed
+# tool starts against the installed simulator and stays up; torv-cli is
+# refused the port the tool holds, and reads the controller once the tool
+# has ended. Installs system-wide only when CI=true (a throw-away machine);
+# elsewhere the package is unpacked into a temporary root and run from there.
 # usage: package_installs.sh CPACK CPACK_CONFIG
 set -u
 cpack=$1 config=$2
@@ -35,7 +35,7 @@ echo "Depends: $depends"
 # Each Depends entry as a bare package name, one per line (alternatives too).
 names=$(printf '%s\n' "$depends" | tr ',|' '\n\n' | sed -e 's/(.*)//' -e 's/[[:space:]]//g' | grep -v '^$')
 # The faces the window's captions are laid out in (app/fonts.cpp) are loaded by name.
-for needed in 'libqt6widgets6' 'libjpeg62-turbo|libjpeg8|libjpeg-turbo8' fonts-liberation fonts-dejavu-core fonts-dejavu-extra; do
+for needed in 'libqt6widgets6' libqcustomplot2.1-qt6 'libjpeg62-turbo|libjpeg8|libjpeg-turbo8' fonts-liberation fonts-dejavu-core fonts-dejavu-extra; do
   printf '%s\n' "$names" | grep -Eqx "$needed" || fail "Depends lacks a runtime package matching $needed"
 done
 # Development packages are build dependencies; a runtime Depends on one is a mistake.
