@@ -20,7 +20,7 @@ serve() {
   simpid=$!
   for _ in $(seq 100); do grep -q '^ready' sim.log && break; sleep 0.05; done
   grep -q '^ready' sim.log || { cat sim.log; echo "FAIL: the simulator did not start"; exit 1; }
-  ln -sfn "$(readlink COM1)" "$prefix/dosdevices/com1"
+  ln -sfn "$(readlink COM1)" "$prefix/com1-line"
 }
 # torv-cli.exe under wine, its output with Windows' line ends taken off; exit status in $rc.
 win() { "$here/wine_run.sh" "$prefix" "$exe" "$@" > out.raw 2> err.raw; rc=$?; tr -d '\r' < out.raw > win.out; tr -d '\r' < err.raw > win.err; }

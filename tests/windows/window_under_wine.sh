@@ -17,7 +17,7 @@ printf '\x00\x01\x01\x00\x00\x00\x02\x00' > Torv_LCD.set   # COM1, 9600, no pari
 "$sim" --address 1 --trace > sim.log 2>&1 &
 simpid=$!
 for _ in $(seq 100); do grep -q '^ready' sim.log && break; sleep 0.05; done
-ln -sfn "$(readlink COM1)" "$prefix/dosdevices/com1"
+ln -sfn "$(readlink COM1)" "$prefix/com1-line"
 
 # Wine passes no QT_* variable on: the platform is named on the command line.
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
