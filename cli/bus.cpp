@@ -94,7 +94,8 @@ bool Bus::openPort()
     std::unique_ptr<SerialPort> port =
         SerialPort::open(device_, LineSettingsOf(settings.BaudIndex, settings.ParityIndex), &error);
     if (!port) {
-        const std::string why = error.kind == OpenFailure::Held ? "is in use by another program (the window of the tester?)"
+        const std::string why = error.kind == OpenFailure::Held
+                                    ? "is in use by another program (the window of the tester?)"
                                 : error.kind == OpenFailure::Missing       ? "does not exist"
                                 : error.kind == OpenFailure::NotSerialPort ? "is not a serial port"
                                                                            : "cannot be opened: " + error.text;

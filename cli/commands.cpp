@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <initializer_list>
 #include <optional>
-#include <unistd.h>
 
 #include "cli/answering.h"
 #include "cli/report.h"
+#include "cli/standard_streams.h"
 #include "cli/stop.h"
 #include "controller/conversions.h"
 #include "files/drying_log_writer.h"
@@ -131,7 +131,7 @@ Exit Read(Bus& bus, const Options& options)
 
 Exit BusTest(Bus& bus, const Options& options)
 {
-    const bool progress = isatty(STDERR_FILENO) == 1;
+    const bool progress = ErrorsGoToTerminal();
     const BusTestResult result = bus.station.busTest([progress](const BusTestStep& step) {
         if (progress)
             std::fprintf(stderr, "\rtorv-cli: %d/%d", step.address, kMaxAddress);

@@ -4,23 +4,19 @@
 #include <QStringList>
 
 #include <cstdio>
-#include <fcntl.h>
 #include <map>
-#include <utility>
 
 #include "cli/bus.h"
 #include "cli/commands.h"
 #include "cli/options.h"
+#include "cli/standard_streams.h"
 
 int main(int argc, char** argv)
 {
     using namespace torv::cli;
-    // A descriptor 0..2 started closed would be taken by the next file opened,
-    // the serial port among them, and results printed onto the line. Standard
-    // output is held read-only, so a result written there fails as it should.
-    for (const auto& [fd, flags] : {std::pair{0, O_RDONLY}, std::pair{1, O_RDONLY}, std::pair{2, O_WRONLY}})
-        if (::fcntl(fd, F_GETFD) == -1 && ::open("/dev/null", flags) != fd)
-            return kPort;
+    // Before anything is opened: a closed stdout must not become the port.
+    if (!PrepareStandardStreams())
+        return kPort;
     QCoreApplication app(argc, argv);
     CommandLine line = ParseCommandLine(QCoreApplication::arguments());
     // A result that did not reach stdout whole is a failure, not a success.

@@ -7,6 +7,8 @@
 
 #include <optional>
 
+#include "cli/stop.h"
+
 namespace torv::cli {
 
 struct Parser {
@@ -20,7 +22,8 @@ struct Parser {
                              "RULE"};
     QCommandLineOption json{"json", "read, bustest: the result as JSON."};
     QCommandLineOption every{"every", "log, serve: seconds from one round's start to the next (default 10).", "S"};
-    QCommandLineOption count{"count", "log, serve: stop after N rounds (default: run until SIGINT or SIGTERM).", "N"};
+    QCommandLineOption count{"count", QString("log, serve: stop after N rounds (default: run until ") + kStopHow + ").",
+                             "N"};
     QCommandLineOption dir{"dir", "log, serve: folder of the log files (default pomiary).", "DIR"};
     QCommandLineOption metrics{"metrics", "serve: a Prometheus endpoint /metrics on HOST (default 127.0.0.1) and PORT.",
                                "[HOST:]PORT"};

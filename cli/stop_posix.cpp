@@ -5,6 +5,8 @@
 
 namespace torv::cli {
 
+const char kStopHow[] = "SIGINT or SIGTERM";
+
 namespace {
 sigset_t StopSet()
 {
@@ -21,6 +23,9 @@ StopSignals::StopSignals()
     const sigset_t set = StopSet();
     sigprocmask(SIG_BLOCK, &set, nullptr);
 }
+
+// The signals stay held: one that comes after the run ends it no differently.
+StopSignals::~StopSignals() = default;
 
 bool StopSignals::requested()
 {
