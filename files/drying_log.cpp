@@ -7,6 +7,7 @@
 #include "controller/humidity.h"
 #include "files/json_writer.h"
 #include "files/quoted_text.h"
+#include "link/local_time.h"
 #include "settings/file_target.h"
 
 namespace torv::drying_log {
@@ -162,11 +163,10 @@ bool takeWhole(const std::string& text, std::optional<int>& out, int max, std::s
 
 LocalTime SystemLocalTime()
 {
-    const std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    ::localtime_r(&now, &tm);
+    const LocalCalendar c = ToLocalCalendar(std::time(nullptr));
+    const std::tm& tm = c.tm;
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
-            static_cast<int>(tm.tm_gmtoff / 60)};
+            static_cast<int>(c.utcOffsetSeconds / 60)};
 }
 
 std::string IsoTime(const LocalTime& t)

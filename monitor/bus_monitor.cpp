@@ -8,6 +8,7 @@
 #include "controller/memory_map.h"
 #include "link/crc16.h"
 #include "link/frame_text.h"
+#include "link/local_time.h"
 
 namespace torv::bus_monitor {
 
@@ -340,8 +341,7 @@ std::string HexText(const Frame& f)
 std::string ClockText(std::int64_t wallMs)
 {
     const std::time_t seconds = static_cast<std::time_t>(wallMs / 1000);
-    std::tm local{};
-    localtime_r(&seconds, &local);
+    const std::tm local = ToLocalCalendar(seconds).tm;
     char text[16];
     std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min, local.tm_sec,
                   static_cast<int>(wallMs % 1000));
