@@ -31,7 +31,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   sleep 13   # start-up, then the first 10 s tick and its scan
   [ -n "$id" ] && import -window "$id" "$4"
   kill $app; wait $app 2>/dev/null
-  WINEPREFIX="$5" wineserver -k 2>/dev/null' _ "$here/wine_run.sh" "$prefix" "$exe" "$shot" "$prefix"
+  WINEPREFIX="$5" wineserver -k >/dev/null 2>&1' _ "$here/wine_run.sh" "$prefix" "$exe" "$shot" "$prefix"
 
 reads_at() { grep -c "in  01 03 00 $1 00" sim.log; }
 block=0
