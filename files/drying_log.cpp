@@ -163,10 +163,9 @@ bool takeWhole(const std::string& text, std::optional<int>& out, int max, std::s
 
 LocalTime SystemLocalTime()
 {
-    const LocalCalendar c = ToLocalCalendar(std::time(nullptr));
-    const std::tm& tm = c.tm;
-    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
-            static_cast<int>(c.utcOffsetSeconds / 60)};
+    const LocalClockTime now = LocalClockTimeOf(std::time(nullptr));
+    const std::tm& tm = now.fields;
+    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, now.utcOffsetMinutes};
 }
 
 std::string IsoTime(const LocalTime& t)

@@ -1,5 +1,6 @@
 #include "clock.h"
 
+#include <algorithm>
 #include <windows.h>
 
 namespace torv {
@@ -23,7 +24,10 @@ std::uint64_t CounterFrequency()
 struct ThreadTimer {
     HANDLE handle = nullptr;
     bool highResolution = false;
-    std::uint64_t marginUs = 0; // how early a wait is cut to leave room for its lateness
+    // How early a timer wait is cut, to leave room for its lateness: learnt
+    // from the waits themselves (a timer that takes the flag and still
+    // ticks by the millisecond, as under wine, is late by most of one).
+    std::uint64_t lateUs = 0;
 
     ThreadTimer()
     {
@@ -33,7 +37,7 @@ struct ThreadTimer {
             timeBeginPeriod(1);
             handle = CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
         }
-        marginUs = highResolution ? 500 : 2000;
+        lateUs = highResolution ? 300 : 1500;
     }
     ~ThreadTimer()
     {
@@ -45,17 +49,24 @@ struct ThreadTimer {
     ThreadTimer(const ThreadTimer&) = delete;
     ThreadTimer& operator=(const ThreadTimer&) = delete;
 
-    // Sleeps about `us` microseconds, never much longer than the margin allows.
-    void sleepUs(std::uint64_t us)
+    std::uint64_t marginUs() const { return lateUs * 2 + 200; }
+
+    // Sleeps about `us` microseconds; `nowUs` reads the clock, to learn how late it ended.
+    template <typename Now>
+    void sleepUs(std::uint64_t us, Now nowUs)
     {
+        const std::uint64_t start = nowUs();
         if (!handle) {
             Sleep(static_cast<DWORD>(us / 1000));
-            return;
+        } else {
+            LARGE_INTEGER due{};
+            due.QuadPart = -static_cast<LONGLONG>(us * 10); // relative, in 100 ns
+            if (SetWaitableTimer(handle, &due, 0, nullptr, nullptr, FALSE))
+                WaitForSingleObject(handle, INFINITE);
         }
-        LARGE_INTEGER due{};
-        due.QuadPart = -static_cast<LONGLONG>(us * 10); // relative, in 100 ns
-        if (SetWaitableTimer(handle, &due, 0, nullptr, nullptr, FALSE))
-            WaitForSingleObject(handle, INFINITE);
+        const std::uint64_t took = nowUs() - start;
+        const std::uint64_t late = took > us ? std::min<std::uint64_t>(took - us, 5000) : 0;
+        lateUs = (lateUs * 7 + late) / 8;
     }
 };
 
@@ -81,8 +92,8 @@ void SteadyClock::sleepUntilUs(std::uint64_t deadlineUs)
     thread_local ThreadTimer timer;
     for (std::uint64_t now = nowUs(); now < deadlineUs; now = nowUs()) {
         const std::uint64_t left = deadlineUs - now;
-        if (left > timer.marginUs)
-            timer.sleepUs(left - timer.marginUs);
+        if (left > timer.marginUs())
+            timer.sleepUs(left - timer.marginUs(), [this] { return nowUs(); });
         else
             SwitchToThread();
     }

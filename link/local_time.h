@@ -3,13 +3,14 @@
 
 namespace torv {
 
-// A moment as the local calendar shows it, with the local offset from UTC then
-// (seconds east of Greenwich): what the drying log's times and the bus
-// monitor's clock are written in. One file per system.
-struct LocalCalendar {
-    std::tm tm{};
-    long utcOffsetSeconds = 0;
+// A moment on the local clock, and how far that clock is from UTC then.
+struct LocalClockTime {
+    std::tm fields{};
+    int utcOffsetMinutes = 0; // east of UTC positive
 };
-LocalCalendar ToLocalCalendar(std::time_t moment);
+
+// localtime_r and tm_gmtoff on POSIX, localtime_s and the offset worked out
+// on Windows (whose struct tm has no offset).
+LocalClockTime LocalClockTimeOf(std::time_t t);
 
 } // namespace torv

@@ -1,13 +1,13 @@
-#include "link/local_time.h"
+#include "local_time.h"
 
 namespace torv {
 
-LocalCalendar ToLocalCalendar(std::time_t moment)
+LocalClockTime LocalClockTimeOf(std::time_t t)
 {
-    LocalCalendar c;
-    ::localtime_r(&moment, &c.tm);
-    c.utcOffsetSeconds = c.tm.tm_gmtoff;
-    return c;
+    LocalClockTime local;
+    ::localtime_r(&t, &local.fields);
+    local.utcOffsetMinutes = static_cast<int>(local.fields.tm_gmtoff / 60);
+    return local;
 }
 
 } // namespace torv

@@ -1,15 +1,15 @@
-#include "link/local_time.h"
+#include "local_time.h"
 
 namespace torv {
 
-LocalCalendar ToLocalCalendar(std::time_t moment)
+LocalClockTime LocalClockTimeOf(std::time_t t)
 {
-    LocalCalendar c;
-    localtime_s(&c.tm, &moment);
-    // The C runtime's tm has no offset: the local fields read as UTC, less the moment.
-    std::tm asUtc = c.tm;
-    c.utcOffsetSeconds = static_cast<long>(_mkgmtime(&asUtc) - moment);
-    return c;
+    LocalClockTime local;
+    localtime_s(&local.fields, &t);
+    // The local fields read as if they were UTC, less the moment itself.
+    std::tm asUtc = local.fields;
+    local.utcOffsetMinutes = static_cast<int>((_mkgmtime(&asUtc) - t) / 60);
+    return local;
 }
 
 } // namespace torv

@@ -341,7 +341,7 @@ std::string HexText(const Frame& f)
 std::string ClockText(std::int64_t wallMs)
 {
     const std::time_t seconds = static_cast<std::time_t>(wallMs / 1000);
-    const std::tm local = ToLocalCalendar(seconds).tm;
+    const std::tm local = LocalClockTimeOf(seconds).fields;
     char text[16];
     std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min, local.tm_sec,
                   static_cast<int>(wallMs % 1000));

@@ -21,13 +21,7 @@ struct TempDir {
     void touch(const std::string& name) { std::ofstream(path / name).put('x'); }
 };
 
-TEST(ComPort, NameIsIndexPlusOneForAnyByte)
-{
-    EXPECT_EQ(torv::ComPortName(0), "COM1");
-    EXPECT_EQ(torv::ComPortName(9), "COM10");
-    EXPECT_EQ(torv::ComPortName(12), "COM13");
-    EXPECT_EQ(torv::ComPortName(255), "COM256");
-}
+// The port names of an index are rows of serial_port_contract_test.cpp.
 
 TEST(ComPort, ResolutionPrefersWorkDirLinkThenUsbThenSerial)
 {
