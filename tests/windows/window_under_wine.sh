@@ -19,6 +19,10 @@ simpid=$!
 for _ in $(seq 100); do grep -q '^ready' sim.log && break; sleep 0.05; done
 ln -sfn "$(readlink COM1)" "$prefix/com1-line"
 
+# A wine server left by an earlier program without a display would keep its
+# desktop off the X server: the window starts a session of its own.
+WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1
+WINEPREFIX=$prefix wineserver -w
 # Wine passes no QT_* variable on: the platform is named on the command line.
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   "$1" "$2" "$3" -platform windows & app=$!
