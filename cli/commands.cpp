@@ -221,9 +221,11 @@ Exit Restore(Bus& bus, const Options& options)
 
 Exit Prepare(Options& options)
 {
+#if TORV_SERVE
     if (options.command == "serve")
         if (const Exit chambers = PrepareServe(options); chambers != kDone)
             return chambers;
+#endif
     // A backup that could only be refused at the end must not ask the line first.
     if (options.command == "backup") {
         const files::Target target = files::SaveTarget(options.file);

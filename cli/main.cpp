@@ -32,7 +32,11 @@ int main(int argc, char** argv)
     }
 
     static const std::map<std::string, Exit (*)(Bus&, const Options&)> commands{
-        {"read", Read}, {"bustest", BusTest}, {"backup", Backup}, {"restore", Restore}, {"log", Log}, {"serve", Serve}};
+        {"read", Read}, {"bustest", BusTest}, {"backup", Backup}, {"restore", Restore}, {"log", Log},
+#if TORV_SERVE
+        {"serve", Serve},
+#endif
+    };
     if (const Exit prepared = Prepare(line.options); prepared != kDone)
         return prepared;
     Bus bus;

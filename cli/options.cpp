@@ -5,12 +5,36 @@
 #include <map>
 #include <set>
 
-#include "cli/stop.h"
+#include "cli/option_parser.h"
+#include "cli/serve_options.h"
 
 namespace torv::cli {
 
+Parser::Parser()
+{
+    // Without serve its options are still taken, so that a serve command line
+    // is told where serve runs, but they are not offered.
+    if (!TORV_SERVE)
+        for (QCommandLineOption* o : {&chambers, &mqtt, &mqttPasswordFile, &mqttCaFile, &mqttPrefix, &haDiscovery, &metrics})
+            o->setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOptions({port, baud, parity, reply, json, every, count, dir, chambers, mqtt, mqttPasswordFile, mqttCaFile,
+                       mqttPrefix, haDiscovery, metrics, help, version});
+    parser.addPositionalArgument("COMMAND", "read, bustest, backup, restore, log or serve, and its arguments.",
+                                 "COMMAND ...");
+}
+
+std::optional<unsigned> WholeNumber(const QString& text, unsigned min, unsigned max)
+{
+    bool ok = false;
+    const uint v = text.toUInt(&ok, 10);
+    if (!ok || v < min || v > max)
+        return std::nullopt;
+    return v;
+}
+
 namespace {
 
+// Every command's line but serve's, which come from serve_options.h.
 constexpr const char* kSynopsis =
     "Usage: torv-cli [--port COMn|DEVICE] [--baud 19200|9600|4800] [--parity none|even|odd]\n"
     "                [--reply quiet|frame] COMMAND ...\n"
@@ -18,53 +42,7 @@ constexpr const char* kSynopsis =
     "  bustest [--json]                       the bus test over 1..250: the addresses that answered\n"
     "  backup ADDRESS FILE                    the controller's parameter set to FILE\n"
     "  restore FILE ADDRESS...                write a parameter set to each controller and verify it\n"
-    "  log ADDRESS... [--every S] [--count N] [--dir DIR]   the drying log of several chambers\n"
-    "  serve [--chambers FILE | ADDRESS...] [--every S] [--count N] [--dir DIR]\n"
-    "        [--mqtt URL] [--mqtt-password-file FILE] [--mqtt-cafile FILE] [--mqtt-prefix PREFIX]\n"
-    "        [--ha-discovery [PREFIX]] [--metrics [HOST:]PORT]\n"
-    "                                         the plant's rounds: drying log, alarms and alarm log,\n"
-    "                                         published to an MQTT broker and a Prometheus endpoint\n";
-
-struct Parser {
-    QCommandLineParser parser;
-    QCommandLineOption port{{"p", "port"}, "Serial port: COMn as the window resolves it, or a device path.", "COMn|DEVICE"};
-    QCommandLineOption baud{{"b", "baud"}, "Line speed: 19200, 9600 or 4800.", "RATE"};
-    QCommandLineOption parity{"parity", "Parity: none, even or odd.", "PARITY"};
-    QCommandLineOption reply{"reply",
-                             "When a reply is complete: quiet (a poll period without a new byte, as the window "
-                             "waits; the default) or frame (as soon as its bytes are in).",
-                             "RULE"};
-    QCommandLineOption json{"json", "read, bustest: the result as JSON."};
-    QCommandLineOption every{"every", "log, serve: seconds from one round's start to the next (default 10).", "S"};
-    QCommandLineOption count{"count", QString("log, serve: stop after N rounds (default: run until ") + kStopHow + ").",
-                             "N"};
-    QCommandLineOption dir{"dir", "log, serve: folder of the log files (default pomiary).", "DIR"};
-    QCommandLineOption metrics{"metrics", "serve: a Prometheus endpoint /metrics on HOST (default 127.0.0.1) and PORT.",
-                               "[HOST:]PORT"};
-    QCommandLineOption chambers{"chambers", "serve: the plant's chamber list (komory.json): names and alarm thresholds.",
-                                "FILE"};
-    QCommandLineOption mqtt{"mqtt", "serve: publish to the broker at mqtt://[USER@]HOST[:PORT] or mqtts://... (TLS).",
-                            "URL"};
-    QCommandLineOption mqttPasswordFile{"mqtt-password-file", "serve: the broker's password, the file's first line.",
-                                        "FILE"};
-    QCommandLineOption mqttCaFile{"mqtt-cafile", "serve: the authority an mqtts:// broker's certificate is checked "
-                                                 "against (default: the system's).",
-                                  "FILE"};
-    QCommandLineOption mqttPrefix{"mqtt-prefix", "serve: the topics' prefix (default torv/<host name>).", "PREFIX"};
-    // Its optional PREFIX is taken apart before parsing (the parser knows no optional values).
-    QCommandLineOption haDiscovery{"ha-discovery",
-                                   "serve: Home Assistant discovery configs under PREFIX (default homeassistant)."};
-    QCommandLineOption help{{"h", "help"}, "This text."};
-    QCommandLineOption version{{"v", "version"}, "The program's version."};
-
-    Parser()
-    {
-        parser.addOptions({port, baud, parity, reply, json, every, count, dir, chambers, mqtt, mqttPasswordFile, mqttCaFile,
-                           mqttPrefix, haDiscovery, metrics, help, version});
-        parser.addPositionalArgument("COMMAND", "read, bustest, backup, restore, log or serve, and its arguments.",
-                                     "COMMAND ...");
-    }
-};
+    "  log ADDRESS... [--every S] [--count N] [--dir DIR]   the drying log of several chambers\n";
 
 // Which command-specific options each command takes, and how many arguments.
 struct CommandShape {
@@ -88,15 +66,6 @@ const std::map<std::string, CommandShape>& Shapes()
     return shapes;
 }
 
-std::optional<unsigned> WholeNumber(const QString& text, unsigned min, unsigned max)
-{
-    bool ok = false;
-    const uint v = text.toUInt(&ok, 10);
-    if (!ok || v < min || v > max)
-        return std::nullopt;
-    return v;
-}
-
 // The value's place among `names`: the index the settings file keeps for it.
 std::optional<std::uint8_t> IndexOf(const QString& value, std::initializer_list<const char*> names)
 {
@@ -114,63 +83,6 @@ CommandLine Usage(std::string error)
     CommandLine c;
     c.error = std::move(error);
     return c;
-}
-
-// Empty when `prefix` is fit to publish under, else what it lacks. Bytes that
-// were not UTF-8 reach us as U+FFFD: refused, rather than publishing under
-// another prefix than the one given.
-std::string PrefixProblem(const QString& prefix)
-{
-    if (prefix.contains(QChar::ReplacementCharacter))
-        return "UTF-8 text only";
-    std::string why;
-    telemetry::ValidTopicPrefix(prefix.toStdString(), &why);
-    return why;
-}
-
-// The broker's options: each of the others needs --mqtt, and each must fit it.
-std::optional<std::string> ParseMqtt(const Parser& p, const std::optional<std::string>& discoveryPrefix, Options& o)
-{
-    const auto given = [&p](const QCommandLineOption& option, std::string& value) {
-        value = p.parser.value(option).toStdString();
-        return p.parser.isSet(option);
-    };
-    if (!p.parser.isSet(p.mqtt)) {
-        for (const QCommandLineOption* o : {&p.mqttPasswordFile, &p.mqttCaFile, &p.mqttPrefix, &p.haDiscovery})
-            if (p.parser.isSet(*o))
-                return "--" + o->names().constFirst().toStdString() + " needs --mqtt";
-        return std::nullopt;
-    }
-    std::string error;
-    o.mqtt = telemetry::ParseBrokerUrl(p.parser.value(p.mqtt).toStdString(), error);
-    if (!o.mqtt)
-        return "--mqtt: " + error;
-    if (given(p.mqttPasswordFile, o.mqttPasswordFile)) {
-        if (o.mqttPasswordFile.empty())
-            return std::string("--mqtt-password-file is empty");
-        if (o.mqtt->user.empty())
-            return std::string("--mqtt-password-file needs a user: mqtt://USER@HOST");
-    }
-    if (given(p.mqttCaFile, o.mqttCaFile)) {
-        if (o.mqttCaFile.empty())
-            return std::string("--mqtt-cafile is empty");
-        if (!o.mqtt->tls)
-            return std::string("--mqtt-cafile is for an mqtts:// broker");
-    }
-    if (given(p.mqttPrefix, o.mqttPrefix))
-        if (const std::string why = PrefixProblem(p.parser.value(p.mqttPrefix)); !why.empty())
-            return "--mqtt-prefix takes topic levels: " + why;
-    if (p.parser.isSet(p.haDiscovery)) {
-        o.haDiscovery = discoveryPrefix.value_or(std::string(telemetry::kDiscoveryPrefix));
-        if (const std::string why = PrefixProblem(QString::fromStdString(*o.haDiscovery)); !why.empty())
-            return "--ha-discovery takes topic levels: " + why;
-    }
-    // Unless given, the prefix is torv/ and the host name, which has at most 255 bytes.
-    const std::string prefix = o.mqttPrefix.empty() ? telemetry::DefaultPrefix(std::string(255, 'h')) : o.mqttPrefix;
-    if (telemetry::LongestTopicSize(prefix, o.haDiscovery) > telemetry::kMaxTopicBytes)
-        return "--mqtt-prefix and --ha-discovery are too long: a topic under them would pass " +
-               std::to_string(telemetry::kMaxTopicBytes) + " bytes";
-    return std::nullopt;
 }
 
 } // namespace
@@ -317,51 +229,17 @@ Problem ParseOutputAndRounds(Given& g, Options& o)
     return std::nullopt;
 }
 
-// PORT, HOST:PORT or [IPv6]:PORT; the loopback unless a host is chosen.
-Problem ParseMetrics(const Parser& p, Options& o)
-{
-    if (!p.parser.isSet(p.metrics))
-        return std::nullopt;
-    const QString value = p.parser.value(p.metrics);
-    const qsizetype colon = value.lastIndexOf(':');
-    QString host = colon < 0 ? QString() : value.left(colon);
-    if (host.startsWith('[') && host.endsWith(']'))
-        host = host.mid(1, host.size() - 2);
-    const std::optional<unsigned> port = WholeNumber(value.mid(colon + 1), 1, 65535);
-    if (!port || (colon >= 0 && host.isEmpty()))
-        return std::string("--metrics takes [HOST:]PORT, PORT 1..65535");
-    if (!host.isEmpty())
-        o.metricsHost = host.toStdString();
-    o.metricsPort = static_cast<int>(*port);
-    return std::nullopt;
-}
-
-// serve's chambers (from a list file or the addresses), its endpoint and its broker.
-Problem ParseServe(Given& g, Options& o)
+// serve's words and options, where it is built (serve_options.h).
+Problem ParseServeStep(Given& g, Options& o)
 {
     if (o.command != "serve")
         return std::nullopt;
-    const Parser& p = g.p;
-    o.chambersFile = p.parser.value(p.chambers).toStdString();
-    if (p.parser.isSet(p.chambers) == !o.addresses.empty())
-        return std::string("serve takes --chambers FILE or addresses, one of them");
-    if (p.parser.isSet(p.chambers) && o.chambersFile.empty())
-        return std::string("--chambers is empty");
-    if (Problem error = ParseMetrics(p, o))
-        return error;
-    if (Problem error = ParseMqtt(p, g.discoveryPrefix, o))
-        return error;
-    for (const std::uint8_t a : o.addresses) {
-        if (plant::FindChamber(o.chambers, a) != nullptr)
-            return "serve: address " + std::to_string(a) + " given twice";
-        o.chambers.chambers.push_back({a, plant::DefaultChamberName(a)});
-    }
-    return std::nullopt;
+    return ParseServe(g.p, g.discoveryPrefix, o);
 }
 
 // In this order, so that of several mistakes the same one is told every time.
 constexpr Problem (*kSteps[])(Given&, Options&) = {CheckShape, TakeFileAndAddresses, ParseLine, ParseOutputAndRounds,
-                                                   ParseServe};
+                                                   ParseServeStep};
 
 } // namespace
 
@@ -387,7 +265,7 @@ CommandLine ParseCommandLine(const QStringList& givenArguments)
     return c;
 }
 
-std::string UsageText() { return kSynopsis; }
+std::string UsageText() { return std::string(kSynopsis) + kServeSynopsis; }
 
 std::string HelpText()
 {
@@ -396,7 +274,7 @@ std::string HelpText()
     const QString generated = p.parser.helpText();
     const qsizetype options = generated.indexOf("Options:");
     const qsizetype arguments = generated.indexOf("Arguments:");
-    return std::string(kSynopsis) +
+    return UsageText() +
            "\nTalks to drying-chamber controllers on a Modbus RTU line as the window does, without a window.\n"
            "Exit status: 0 done, 1 a controller did not answer, did not confirm a write or does not hold\n"
            "the set, or a result could not be written, 2 a usage or file error, 3 the port could not be opened.\n\n" +

@@ -8,7 +8,9 @@
 
 #include "link/modbus_link.h"
 #include "plant/chamber_list.h"
+#if TORV_SERVE
 #include "telemetry/mqtt_client.h"
+#endif
 
 namespace torv::cli {
 
@@ -34,6 +36,7 @@ struct Options {
     unsigned everySeconds = 10;
     std::optional<unsigned> rounds;
     std::string dir = "pomiary";
+#if TORV_SERVE
     // serve: the chamber list file given, and the list (from it or the addresses) once read.
     std::string chambersFile;
     plant::ChamberList chambers;
@@ -50,6 +53,7 @@ struct Options {
     std::optional<std::string> haDiscovery;
     // Read from mqttPasswordFile before the port is opened.
     std::optional<std::string> mqttPassword;
+#endif
 };
 
 struct CommandLine {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Set-up, then every test: the normal build, the same tests built with
-# AddressSanitizer and UndefinedBehaviorSanitizer, and a short run of each fuzz
-# target. Every stage runs; the exit status is non-zero when any of them failed.
+# AddressSanitizer and UndefinedBehaviorSanitizer, a short run of each fuzz
+# target, and the Windows build checked under wine. Every stage runs; the exit
+# status is non-zero when any of them failed.
 #
 # Most of the suite's time is tests waiting on real time (label `waits`, see
 # tests/CMakeLists.txt): the normal build's run two to a core; the sanitized
@@ -46,5 +47,18 @@ if [ ! -f "$FUZZ_DIR/CMakeCache.txt" ]; then
 fi
 cmake --build "$FUZZ_DIR" -j"$cores" --target fuzzers
 ctest --test-dir "$FUZZ_DIR" --output-on-failure -j"$cores" -L fuzz || status=1
+
+# Windows: the cross-build, its zip and installer, and the checks under wine
+# against this machine's simulator (one at a time: one wine prefix, one COM1).
+# Qt for Windows takes an hour to build from source, so only when it is at hand.
+if [ -d "${TORV_QT_WIN:-$HOME/.cache/torv/qt6-mingw-6.4.2}" ] || [ -f "${TORV_QT_WIN_ARCHIVE:-}" ]; then
+  if scripts/windows.sh; then
+    ctest --test-dir "${WINDOWS_BUILD_DIR:-build-windows}" --output-on-failure -L windows || status=1
+  else
+    status=1
+  fi
+else
+  echo "Windows checks skipped: no Qt for Windows (set TORV_QT_WIN_ARCHIVE)"
+fi
 
 exit "$status"

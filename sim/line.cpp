@@ -45,7 +45,7 @@ void Line::advance(std::uint64_t nowUs)
     if (!modelStarted_) {
         modelStarted_ = true;
         modelUs_ = nowUs;
-    } else if (nowUs > modelUs_) {
+    } else if (nowUs > modelUs_ && !options_.still) {
         for (auto& c : controllers_)
             c->advanceModel(nowUs - modelUs_, options_.hourSeconds);
         modelUs_ = nowUs;
@@ -61,6 +61,8 @@ void Line::receive(const std::uint8_t* data, std::size_t n, std::uint64_t nowUs)
     if (n == 0)
         return;
     advance(nowUs);
+    if (options_.traceBytes)
+        trace(nowUs, "rx", data, n);
     rx_.insert(rx_.end(), data, data + n);
     lastRxUs_ = nowUs;
     parse(nowUs);

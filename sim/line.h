@@ -31,6 +31,12 @@ struct LineOptions {
     double randomFaults = 0.0;
     // Baud code given to controllers made by add().
     std::uint8_t startBaudCode = 2;
+    // Chambers and programme clocks stand still: two testers reading one
+    // after the other see the same values.
+    bool still = false;
+    // Each piece of bytes read from the master is traced ("rx ..."), so the
+    // pauses between a request's bytes can be measured.
+    bool traceBytes = false;
 };
 
 // Timestamped text lines of the bus monitor.

@@ -28,6 +28,8 @@ int main(int argc, char** argv)
     lineOptions.checkBaud = o.baudCheck;
     lineOptions.hourSeconds = o.hourSeconds;
     lineOptions.randomFaults = o.randomFaults;
+    lineOptions.still = o.still;
+    lineOptions.traceBytes = o.traceBytes;
     lineOptions.startBaudCode = o.baudCode;
     Line line(lineOptions, o.seed);
     for (const auto address : o.addresses)
@@ -49,8 +51,12 @@ int main(int argc, char** argv)
         const auto startedUs = static_cast<std::uint64_t>(
             std::chrono::duration_cast<std::chrono::microseconds>(started.time_since_epoch()).count());
         line.setTrace([startedUs](std::uint64_t nowUs, const std::string& text) {
-            const std::uint64_t ms = nowUs >= startedUs ? (nowUs - startedUs) / 1000 : 0;
-            std::printf("%10llu ms  %s\n", static_cast<unsigned long long>(ms), text.c_str());
+            const std::uint64_t us = nowUs >= startedUs ? nowUs - startedUs : 0;
+            // The pieces of a request are a millisecond or two apart: they need microseconds.
+            if (text.starts_with("rx "))
+                std::printf("%13llu us  %s\n", static_cast<unsigned long long>(us), text.c_str());
+            else
+                std::printf("%10llu ms  %s\n", static_cast<unsigned long long>(us / 1000), text.c_str());
             std::fflush(stdout);
         });
     }

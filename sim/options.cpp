@@ -178,7 +178,7 @@ struct OptionRule {
     option getopt;
     bool (*apply)(const std::string& arg, SimOptions& o, std::string& error);
 };
-enum LongOnly { NoBaudCheck = 256, Strict, HourSeconds, Trace, Fault, RandomFaults, Seed, Byte };
+enum LongOnly { NoBaudCheck = 256, Strict, HourSeconds, Trace, Fault, RandomFaults, Seed, Byte, TraceBytes, Still };
 
 const OptionRule kOptionRules[] = {
     {{"address", required_argument, nullptr, 'a'}, addAddress},
@@ -198,6 +198,12 @@ const OptionRule kOptionRules[] = {
     {{"hour-seconds", required_argument, nullptr, HourSeconds}, setHourSeconds},
     {{"trace", no_argument, nullptr, Trace}, [](const std::string&, SimOptions& o, std::string&) {
          return o.trace = true;
+     }},
+    {{"trace-bytes", no_argument, nullptr, TraceBytes}, [](const std::string&, SimOptions& o, std::string&) {
+         return o.trace = o.traceBytes = true;
+     }},
+    {{"still", no_argument, nullptr, Still}, [](const std::string&, SimOptions& o, std::string&) {
+         return o.still = true;
      }},
     {{"fault", required_argument, nullptr, Fault}, [](const std::string& v, SimOptions& o, std::string& error) {
          return parseFault(v, o.faults, error);
@@ -303,6 +309,8 @@ Options:
                          (default: after 50 ms, kinder to a busy PC)
       --hour-seconds S   real seconds per programme hour (default 60)
       --trace            bus monitor on stdout: every frame in and out, hex, ms timestamps
+      --trace-bytes      --trace, and each piece of a request as it is read ("rx"), in us
+      --still            temperatures and programme clocks stand still (same values for every read)
       --fault ADDR:KIND  misbehaviour of controller ADDR; repeatable, or KIND,KIND...
                            silent          never answers
                            delay=MS        reply starts MS later

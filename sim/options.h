@@ -19,6 +19,8 @@ struct SimOptions {
     bool strictTiming = false;
     double hourSeconds = 60.0;
     bool trace = false;
+    bool traceBytes = false;
+    bool still = false;
     std::map<std::uint8_t, Faults> faults;
     // Start memory set by --byte: address -> (byte, value), in the order given.
     std::vector<std::pair<std::uint8_t, std::pair<std::uint8_t, std::uint8_t>>> bytes;

@@ -176,4 +176,17 @@ TEST(Chamber, TemperaturesAreCalibratedWordsAndMoveTowardTheSetValue)
     EXPECT_LT(c.dry(), 61.0);
 }
 
+TEST(Chamber, StillLineKeepsTemperaturesAndProgrammeClock)
+{
+    Bench bench;
+    bench.line.options().still = true;
+    Controller& c = bench.line.add(1);
+    c.setTemperatures(25.0, 20.0);
+    bench.exchange(writeRequest(1, 119, 1, c.memory()[120])); // programme start
+    ASSERT_EQ(c.memory()[104], 1);
+    const auto before = c.memory();
+    bench.line.advance(bench.nowUs + 7'200'000'000); // two hours, heating asked for
+    EXPECT_EQ(c.memory(), before);
+}
+
 } // namespace

@@ -1,6 +1,8 @@
 // Frames are found by length and CRC in whatever chunks the bytes arrive.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "sim_frames.h"
 
 using namespace torv::sim;
@@ -76,6 +78,35 @@ TEST_P(Framing, RepliesToEachRecognisedFrame)
 }
 
 INSTANTIATE_TEST_SUITE_P(Line, Framing, ::testing::ValuesIn(kFramingCases), NamedCase());
+
+TEST(LineTrace, EachPieceReadIsTracedOnlyWhenAsked)
+{
+    for (const bool traceBytes : {false, true}) {
+        Bench bench;
+        bench.line.options().traceBytes = traceBytes;
+        bench.line.add(1);
+        std::vector<std::pair<std::uint64_t, std::string>> lines;
+        bench.line.setTrace([&lines](std::uint64_t us, const std::string& text) { lines.emplace_back(us, text); });
+        bench.send(kHead, 0);
+        const std::uint64_t headUs = bench.nowUs;
+        bench.send(kTail, 2000);
+        std::vector<std::pair<std::uint64_t, std::string>> pieces;
+        for (const auto& line : lines)
+            if (line.second.starts_with("rx"))
+                pieces.push_back(line);
+        if (!traceBytes) {
+            EXPECT_TRUE(pieces.empty());
+            continue;
+        }
+        ASSERT_EQ(pieces.size(), 2u);
+        EXPECT_EQ(pieces[0], std::make_pair(headUs, std::string("rx 01 03 00 60")));
+        EXPECT_EQ(pieces[1].first, headUs + 2000);
+        EXPECT_EQ(pieces[1].second.substr(0, 8), "rx 00 01") << "the rest of the frame";
+        const auto last = std::find(lines.begin(), lines.end(), pieces[1]);
+        ASSERT_NE(last + 1, lines.end());
+        EXPECT_EQ((last + 1)->second.substr(0, 3), "in ") << "the frame follows its pieces";
+    }
+}
 
 TEST(LineNoise, EndlessGarbageIsBoundedAndLineRecovers)
 {

@@ -85,7 +85,7 @@ TEST(Options, FullCommandLine)
     ASSERT_TRUE(parse({"--address", "3", "-a", "9", "--link", "COM4", "--dir", "/tmp/x", "--baud", "4800",
                        "--no-baud-check", "--strict-timing", "--hour-seconds", "2.5", "--trace", "--fault",
                        "9:delay=300", "--fault", "9:garbage=2", "--random-faults", "0.05", "--seed", "77",
-                       "--byte", "9:125=2", "--byte", "3:125=255"},
+                       "--byte", "9:125=2", "--byte", "3:125=255", "--still"},
                       o, error))
         << error;
     EXPECT_EQ(o.addresses, (std::vector<std::uint8_t>{3, 9}));
@@ -96,6 +96,8 @@ TEST(Options, FullCommandLine)
     EXPECT_TRUE(o.strictTiming);
     EXPECT_DOUBLE_EQ(o.hourSeconds, 2.5);
     EXPECT_TRUE(o.trace);
+    EXPECT_FALSE(o.traceBytes);
+    EXPECT_TRUE(o.still);
     EXPECT_EQ(o.faults.at(9).replyDelayMs, 300u);
     EXPECT_EQ(o.faults.at(9).garbageBytes, 2u) << "faults of one address add up";
     EXPECT_DOUBLE_EQ(o.randomFaults, 0.05);
@@ -151,7 +153,10 @@ TEST(Options, ShortFormsAndSwitchesSetTheirField)
     ASSERT_TRUE(parse({"-a", "5", "-l", "COM2", "-d", "d", "-b", "19200", "-h"}, o, error)) << error;
     EXPECT_EQ(o.addresses, (std::vector<std::uint8_t>{5}));
     EXPECT_EQ(std::tie(o.link, o.dir, o.baudCode, o.help), std::make_tuple(std::string("COM2"), std::string("d"), std::uint8_t{1}, true));
-    EXPECT_FALSE(o.trace || o.strictTiming || !o.baudCheck) << "switches stay off unless given";
+    EXPECT_FALSE(o.trace || o.traceBytes || o.still || o.strictTiming || !o.baudCheck) << "switches stay off unless given";
+    SimOptions bytes;
+    ASSERT_TRUE(parse({"--trace-bytes"}, bytes, error)) << error;
+    EXPECT_TRUE(bytes.traceBytes && bytes.trace) << "the pieces come with the frames";
     // A second parse in one process starts from the first argument again.
     SimOptions again;
     ASSERT_TRUE(parse({"--seed", "4294967295", "--random-faults", "1"}, again, error)) << error;
