@@ -52,8 +52,14 @@ install_packages() {
 # suites and key), when apt-get source cannot fetch yet.
 source_entries() { # PACKAGE
   apt-get source --print-uris "$1" >/dev/null 2>&1 && return
-  sed -n '/^Types: deb$/,/^$/p' /etc/apt/sources.list.d/debian.sources | sed 's/^Types: deb$/Types: deb-src/' \
-    | $SUDO tee /etc/apt/sources.list.d/torv-src.sources >/dev/null
+  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    sed -n '/^Types: deb$/,/^$/p' /etc/apt/sources.list.d/debian.sources | sed 's/^Types: deb$/Types: deb-src/' \
+      | $SUDO tee /etc/apt/sources.list.d/torv-src.sources >/dev/null
+  else
+    # One-line entries, as a debootstrapped machine has them.
+    cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null | sed -n 's/^deb\s/deb-src /p' \
+      | $SUDO tee /etc/apt/sources.list.d/torv-src.list >/dev/null
+  fi
   $SUDO apt-get update -qq
 }
 
