@@ -5,6 +5,7 @@
 # saved as a picture for the eye.
 # usage: tool_on_simulator.sh TORV_TESTER TORV_SIM OUT.png
 set -u
+source "$(cd "$(dirname "$0")/../support" && pwd)/first_scan_check.sh"
 tester=$1 sim=$2 shot=$3
 work=$(mktemp -d /tmp/torv-e2e-XXXXXX)
 simpid=""
@@ -28,17 +29,4 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   [ -n "$id" ] && import -window "$id" "$2"
   kill $app; wait $app 2>/dev/null' _ "$tester" "$shot"
 
-reads_at() { grep -c "in  01 03 00 $1 00" sim.log; }
-block=0
-for start in 60 68 70 78 A0 80 88 90 98; do
-  [ "$(reads_at $start)" -ge 1 ] && block=$((block + 1))
-done
-scan=$(grep -c "in  01 03 00 7E 00 02" sim.log)
-echo "block-read starts seen: $block of 9; scans seen: $scan"
-status=0
-[ "$block" -eq 9 ] || { echo "start-up did not read the controller's window"; status=1; }
-[ "$scan" -ge 1 ] || { echo "the first tick did not scan"; status=1; }
-[ -s "$shot" ] || { echo "no screenshot"; status=1; }
-[ $status -eq 0 ] && echo "screenshot: $shot"
-[ $status -eq 0 ] || tail -40 sim.log
-exit $status
+first_scan_check sim.log "$shot"

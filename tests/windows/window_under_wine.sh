@@ -6,6 +6,7 @@
 # usage: window_under_wine.sh PREFIX TORV_TESTER_EXE TORV_SIM OUT.png
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../support/first_scan_check.sh"
 prefix=$1 exe=$2 sim=$3 shot=$4
 work=$(mktemp -d /tmp/torv-wine-window-XXXXXX)
 simpid=""
@@ -37,17 +38,4 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   kill $app; wait $app 2>/dev/null
   WINEPREFIX="$5" wineserver -k >/dev/null 2>&1' _ "$here/wine_run.sh" "$prefix" "$exe" "$shot" "$prefix"
 
-reads_at() { grep -c "in  01 03 00 $1 00" sim.log; }
-block=0
-for start in 60 68 70 78 A0 80 88 90 98; do
-  [ "$(reads_at $start)" -ge 1 ] && block=$((block + 1))
-done
-scan=$(grep -c "in  01 03 00 7E 00 02" sim.log)
-echo "block-read starts seen: $block of 9; scans seen: $scan"
-status=0
-[ "$block" -eq 9 ] || { echo "FAIL: start-up did not read the controller's window"; status=1; }
-[ "$scan" -ge 1 ] || { echo "FAIL: the first tick did not scan"; status=1; }
-[ -s "$shot" ] || { echo "FAIL: no screenshot"; status=1; }
-[ $status -eq 0 ] && echo "screenshot: $shot"
-[ $status -eq 0 ] || tail -40 sim.log
-exit $status
+first_scan_check sim.log "$shot"
