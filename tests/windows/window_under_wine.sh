@@ -1,18 +1,26 @@
 #!/usr/bin/env bash
-# torv-tester.exe under wine on a virtual X server, against the Linux torv-sim
-# linked as COM1 of the wine prefix, in a folder with a settings file. Start-up
-# must read controller 1 (the block read: nine reads), the first 10 s tick
-# must scan it (three reads), and the window is saved as a picture.
-# usage: window_under_wine.sh PREFIX TORV_TESTER_EXE TORV_SIM OUT.png
+# torv-tester.exe as the installer puts it, under wine on a virtual X server,
+# against the Linux torv-sim linked as COM1 of the wine prefix, in a folder with
+# a settings file. Start-up must read controller 1 (the block read: nine
+# reads), the first 10 s tick must scan it (three reads), and the window is
+# saved as a picture.
+# usage: window_under_wine.sh PREFIX SETUP_EXE TORV_SIM OUT.png
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../support/first_scan_check.sh"
-prefix=$1 exe=$2 sim=$3 shot=$4
+prefix=$1 setup=$2 sim=$3 shot=$4
+installed="$prefix/drive_c/torv-window-test"
 work=$(mktemp -d /tmp/torv-wine-window-XXXXXX)
 simpid=""
-trap '[ -n "$simpid" ] && kill $simpid 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+# Uninstalled again, so that the installer's own check starts from nothing.
+uninstall() { [ -f "$installed/uninstall.exe" ] && "$here/wine_run.sh" "$prefix" "$installed/uninstall.exe" /S '_?=C:\torv-window-test'; }
+trap '[ -n "$simpid" ] && kill $simpid 2>/dev/null; wait 2>/dev/null; uninstall; rm -rf "$work" "$installed"' EXIT
 cd "$work" || exit 1
-[ -f "$exe" ] || { echo "FAIL: $exe is missing"; exit 1; }
+[ -f "$setup" ] || { echo "FAIL: $setup is missing (scripts/windows.sh makes it)"; exit 1; }
+rm -rf "$installed"
+"$here/wine_run.sh" "$prefix" "$setup" /S '/D=C:\torv-window-test' || { echo "FAIL: setup.exe /S: exit $?"; exit 1; }
+exe="$installed/torv-tester.exe"
+[ -f "$exe" ] || { echo "FAIL: the installer did not put torv-tester.exe in C:\torv-window-test"; exit 1; }
 printf '\x00\x01\x01\x00\x00\x00\x02\x00' > Torv_LCD.set   # COM1, 9600, no parity, address 1
 
 "$sim" --address 1 --trace > sim.log 2>&1 &
