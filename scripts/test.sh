@@ -55,6 +55,7 @@ if [ -d "${TORV_QT_WIN:-$HOME/.cache/torv/qt6-mingw-6.4.2}" ] || [ -f "${TORV_QT
   if scripts/windows.sh; then
     ctest --test-dir "${WINDOWS_BUILD_DIR:-build-windows}" --output-on-failure -L windows || status=1
   else
+    echo "Windows build failed: scripts/windows.sh (its last lines above say where)" >&2
     status=1
   fi
 else

@@ -8,7 +8,9 @@
 # when missing it is unpacked from TORV_QT_WIN_ARCHIVE (a tar.xz made by
 # build_qt below) or, without one, built from Debian's qt6-base source
 # (about 70 CPU-minutes).
-set -euo pipefail
+set -Eeuo pipefail
+# set -e alone would end the script without a word.
+trap 'echo "windows.sh: failed (line $LINENO: $BASH_COMMAND)" >&2' ERR
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 CACHE="${TORV_CACHE:-$HOME/.cache/torv}"
@@ -57,8 +59,10 @@ source_entries() { # PACKAGE
       | $SUDO tee /etc/apt/sources.list.d/torv-src.sources >/dev/null
   else
     # One-line entries, as a debootstrapped machine has them.
-    cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null | sed -n 's/^deb\s/deb-src /p' \
-      | $SUDO tee /etc/apt/sources.list.d/torv-src.list >/dev/null
+    local f
+    for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+      if [ -f "$f" ]; then sed -n 's/^deb\s/deb-src /p' "$f"; fi
+    done | $SUDO tee /etc/apt/sources.list.d/torv-src.list >/dev/null
   fi
   $SUDO apt-get update -qq
 }
