@@ -132,7 +132,7 @@ build_libjpeg() {
   cmake -S "$CACHE/src/libjpeg-turbo-2.1.5" -B "$OUT/libjpeg-turbo" \
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_INSTALL_PREFIX="$DEPS" -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF \
-    -DWITH_SIMD=OFF -DWITH_JPEG8=OFF -DCMAKE_C_COMPILER_LAUNCHER=ccache >/dev/null
+    -DWITH_SIMD=OFF -DWITH_JPEG8=OFF -DCMAKE_C_COMPILER_LAUNCHER="$(command -v ccache || true)" >/dev/null
   cmake --build "$OUT/libjpeg-turbo" -j"$JOBS" --target install >/dev/null
 }
 
