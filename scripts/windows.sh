@@ -7,7 +7,7 @@
 # Qt for Windows is looked for in TORV_QT_WIN (default ~/.cache/torv/qt6-mingw-6.4.2);
 # when missing it is unpacked from TORV_QT_WIN_ARCHIVE (a tar.xz made by
 # build_qt below) or, without one, built from Debian's qt6-base source
-# (about 70 CPU-minutes).
+# (about half an hour on two cores).
 set -Eeuo pipefail
 # set -e alone would end the script without a word.
 trap 'echo "windows.sh: failed (line $LINENO: $BASH_COMMAND)" >&2' ERR
