@@ -84,6 +84,9 @@ public:
     void stopListening()
     {
         const std::lock_guard lock(mutex_);
+        // The serving thread may be polling it: close alone would leave it
+        // listening until that poll returns.
+        ::shutdown(listener_, SHUT_RDWR);
         ::close(listener_);
         listener_ = -1;
     }
