@@ -37,7 +37,7 @@ step() { # NAME COMMAND...
 }
 
 install_packages() {
-  local packages=(g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 wine wine64 nsis
+  local packages=(g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 wine wine64 nsis ser2net
                   dpkg-dev zip xvfb xauth imagemagick cmake ninja-build qt6-base-dev qt6-base-dev-tools)
   local missing=() p
   for p in "${packages[@]}"; do

@@ -3,13 +3,13 @@
 # as COM1 of the wine prefix; the Linux torv-cli on the same simulator is the
 # measure: the same results, files and frames.
 # usage: cli_under_wine.sh PREFIX TORV_CLI_EXE LINUX_TORV_CLI TORV_SIM GROUP
-#   GROUP: read | bustest | clone | log | pauses | serve
+#   GROUP: read | bustest | clone | log | pauses | serve | network
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 prefix=$1 exe=$2 cli=$3 sim=$4 group=$5
 work=$(mktemp -d /tmp/torv-wine-cli-XXXXXX)
-simpid="" failed=0
-trap '[ -n "$simpid" ] && kill $simpid 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+simpid="" serverpid="" failed=0
+trap 'for p in $simpid $serverpid; do kill $p 2>/dev/null; done; wait 2>/dev/null; rm -rf "$work"' EXIT
 cd "$work" || exit 1
 for f in "$exe" "$cli" "$sim"; do [ -x "$f" ] || [ -f "$f" ] || { echo "FAIL: $f is missing"; exit 1; }; done
 
@@ -21,6 +21,45 @@ serve() {
   for _ in $(seq 100); do grep -q '^ready' sim.log && break; sleep 0.05; done
   grep -q '^ready' sim.log || { cat sim.log; echo "FAIL: the simulator did not start"; exit 1; }
   ln -sfn "$(readlink COM1)" "$prefix/com1-line"
+}
+# ser2net over the simulator's pty on two free loopback ports: the RTU bytes as
+# they are on $rawport (its line at 19200 b/s), telnet with the COM-PORT option
+# on $telnetport (its line at 9600 b/s until the client sets another).
+device_server() {
+  read -r rawport telnetport < <(python3 -c '
+import socket
+held = [socket.socket() for _ in range(2)]
+for s in held: s.bind(("127.0.0.1", 0))
+print(*(s.getsockname()[1] for s in held))')
+  pty=$(readlink -f COM1)
+  cat > ser2net.yaml <<EOF
+%YAML 1.1
+---
+connection: &raw
+  accepter: tcp,127.0.0.1,$rawport
+  connector: serialdev,$pty,19200n81,local
+connection: &telnet
+  accepter: telnet(rfc2217),tcp,127.0.0.1,$telnetport
+  connector: serialdev,$pty,9600n81,local
+EOF
+  ser2net -n -d -u -c ser2net.yaml -P ser2net.pid > ser2net.log 2>&1 &
+  serverpid=$!
+  # Both ports listening (state 0A) in the kernel's table.
+  local listening="0100007F:($(printf %04X "$rawport")|$(printf %04X "$telnetport")) 00000000:0000 0A"
+  for _ in $(seq 100); do
+    [ "$(grep -cE "$listening" /proc/net/tcp)" -eq 2 ] && return
+    sleep 0.05
+  done
+  cat ser2net.log; echo "FAIL: ser2net did not listen"; exit 1
+}
+# ser2net keeps the pty a moment after its client left, and turns the next one
+# away meanwhile ("Port's device already in use"): wait until it let go.
+pty_free() {
+  for _ in $(seq 100); do
+    ls -l "/proc/$serverpid/fd" 2>/dev/null | grep -q -- "-> $pty\$" || return 0
+    sleep 0.05
+  done
+  fail "ser2net still holds $pty"
 }
 # torv-cli.exe under wine, its output with Windows' line ends taken off; exit status in $rc.
 win() { "$here/wine_run.sh" "$prefix" "$exe" "$@" > out.raw 2> err.raw; rc=$?; tr -d '\r' < out.raw > win.out; tr -d '\r' < err.raw > win.err; }
@@ -152,6 +191,32 @@ serve)
   rm -f "$prefix/dosdevices/com9"
   win --port COM9 read 1
   [ "$rc" -eq 3 ] || fail "a missing COM9: exit $rc, $(cat win.err)"
+  ;;
+network)
+  # The line behind a device server. The simulator runs at 19200 b/s: through
+  # telnet only a client that sets the server's speed to it is answered.
+  serve --baud 19200 --still --address 1 --address 3
+  device_server
+  for url in "tcp://127.0.0.1:$rawport" "rfc2217://127.0.0.1:$telnetport"; do
+    pty_free; m=$(mark); lin --port "$url" --baud 19200 read 3 --json
+    linux_frames=$(requests "$m")
+    pty_free; m=$(mark); win --port "$url" --baud 19200 read 3 --json
+    expect 0 "read --json over $url"
+    [ "$(requests "$m")" = "$linux_frames" ] || fail "$url: read sent $(requests "$m"), Linux sent $linux_frames"
+    [ "$(timeless win.out)" = "$(timeless lin.out)" ] || fail "$url: $(cat win.out) where Linux printed $(cat lin.out)"
+    grep -q '"TempDry": 25.0' win.out || fail "$url: the simulator's values did not arrive: $(cat win.out)"
+  done
+  # Told apart before any connection: a URL without its port is a usage error in
+  # Linux's words (the usage below them differs in serve's lines).
+  win --port tcp://127.0.0.1 read 1; lin --port tcp://127.0.0.1 read 1
+  expect 2 "a URL without a port"
+  [ "$(head -n 1 win.err)" = "$(head -n 1 lin.err)" ] && grep -q 'no port' win.err \
+    || fail "a URL without a port: $(head -n 1 win.err), Linux $(head -n 1 lin.err)"
+  # A port nobody listens on: the usual port error.
+  closed=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  win --port "tcp://127.0.0.1:$closed" read 1; lrc=""
+  expect 3 "a refused connection"
+  grep -q "^torv-cli: port tcp://127.0.0.1:$closed cannot be opened: " win.err || fail "a refused connection: $(cat win.err)"
   ;;
 *)
   echo "unknown group $group"; exit 2 ;;
