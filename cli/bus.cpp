@@ -6,6 +6,8 @@
 #include <filesystem>
 
 #include "link/com_device.h"
+#include "link/line_port.h"
+#include "link/line_url.h"
 #include "link/serial_port.h"
 #include "texts/bus_texts.h"
 
@@ -91,8 +93,8 @@ Exit Bus::open(const Options& options)
 bool Bus::openPort()
 {
     OpenError error;
-    std::unique_ptr<SerialPort> port =
-        SerialPort::open(device_, LineSettingsOf(settings.BaudIndex, settings.ParityIndex), &error);
+    std::unique_ptr<Port> port =
+        OpenLinePort(device_, LineSettingsOf(settings.BaudIndex, settings.ParityIndex), clock, &error);
     if (!port) {
         const std::string why = error.kind == OpenFailure::Held
                                     ? "is in use by another program (the window of the tester?)"
@@ -115,6 +117,9 @@ bool Bus::openPort()
 
 bool Bus::reopen()
 {
+    // A network line connects again by itself, after its back-off.
+    if (IsLineUrl(device_))
+        return true;
     link.CloseHandle();
     const bool opened = openPort();
     if (opened && portLost_)

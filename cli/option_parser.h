@@ -13,7 +13,8 @@ namespace torv::cli {
 
 struct Parser {
     QCommandLineParser parser;
-    QCommandLineOption port{{"p", "port"}, "Serial port: COMn as the window resolves it, or a device path.", "COMn|DEVICE"};
+    QCommandLineOption port{{"p", "port"}, "Serial port: COMn as the window resolves it, a device path, or a network line\n"
+                                                "tcp://HOST:PORT (transparent) or rfc2217://HOST:PORT.", "COMn|DEVICE|URL"};
     QCommandLineOption baud{{"b", "baud"}, "Line speed: 19200, 9600 or 4800.", "RATE"};
     QCommandLineOption parity{"parity", "Parity: none, even or odd.", "PARITY"};
     QCommandLineOption reply{"reply",

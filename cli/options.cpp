@@ -7,6 +7,7 @@
 
 #include "cli/option_parser.h"
 #include "cli/serve_options.h"
+#include "link/line_url.h"
 
 namespace torv::cli {
 
@@ -36,7 +37,7 @@ namespace {
 
 // Every command's line but serve's, which come from serve_options.h.
 constexpr const char* kSynopsis =
-    "Usage: torv-cli [--port COMn|DEVICE] [--baud 19200|9600|4800] [--parity none|even|odd]\n"
+    "Usage: torv-cli [--port COMn|DEVICE|URL] [--baud 19200|9600|4800] [--parity none|even|odd]\n"
     "                [--reply quiet|frame] COMMAND ...\n"
     "  read ADDRESS [--json]                  block read: measurements, state, parameters, programme\n"
     "  bustest [--json]                       the bus test over 1..250: the addresses that answered\n"
@@ -191,6 +192,9 @@ Problem ParseLine(Given& g, Options& o)
         o.port = p.parser.value(p.port).toStdString();
         if (o.port->empty())
             return std::string("--port is empty");
+        if (IsLineUrl(*o.port))
+            if (const LineUrlParse url = ParseLineUrl(*o.port); !url.url)
+                return "--port " + *o.port + ": " + url.error;
     }
     if (p.parser.isSet(p.baud) && !(o.baudIndex = IndexOf(p.parser.value(p.baud), {"19200", "9600", "4800"})))
         return std::string("--baud takes 19200, 9600 or 4800");

@@ -8,9 +8,10 @@
 
 namespace torv {
 
-// The line `device` names: a network line for tcp:// and rfc2217:// URLs,
-// a serial port otherwise. nullptr when it cannot be had; `error` tells why.
+// The line `device` names: a network line for tcp:// and rfc2217:// URLs
+// (connected within `connectMs`), a serial port otherwise. nullptr when it
+// cannot be had; `error` tells why.
 std::unique_ptr<Port> OpenLinePort(const std::string& device, const LineSettings& line, Clock& clock,
-                                   OpenError* error = nullptr);
+                                   OpenError* error = nullptr, unsigned connectMs = 3000);
 
 } // namespace torv

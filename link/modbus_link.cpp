@@ -2,7 +2,7 @@
 
 #include "com_device.h"
 #include "crc16.h"
-#include "serial_port.h"
+#include "line_port.h"
 
 #include <algorithm>
 
@@ -11,8 +11,12 @@ namespace torv {
 ModbusLink::ModbusLink(PortSettings& settings, Clock& clock)
     : settings_(settings), clock_(clock)
 {
-    opener = [](const std::string& device, std::uint8_t baudIndex, std::uint8_t parityIndex) -> std::unique_ptr<Port> {
-        return SerialPort::open(device, LineSettingsOf(baudIndex, parityIndex));
+    // A network line is given no longer to connect than a reply is waited for:
+    // the window waits on it.
+    opener = [this](const std::string& device, std::uint8_t baudIndex,
+                    std::uint8_t parityIndex) -> std::unique_ptr<Port> {
+        return OpenLinePort(device, LineSettingsOf(baudIndex, parityIndex), clock_, nullptr,
+                            static_cast<unsigned>(kMostPolls) * kReadPollMs);
     };
 }
 

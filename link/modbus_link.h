@@ -89,7 +89,7 @@ public:
     ReplyRule replyRule = ReplyRule::Quiet;
     MemoryImage image;
 
-    // How Ustaw_COM opens a device: the termios port, or a stand-in in tests.
+    // How Ustaw_COM opens a device: the serial port or a network line, or a stand-in in tests.
     // Returns nullptr when the device cannot be had.
     using PortOpener = std::function<std::unique_ptr<Port>(const std::string& device, std::uint8_t baudIndex,
                                                            std::uint8_t parityIndex)>;

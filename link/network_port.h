@@ -66,6 +66,7 @@ private:
     net::Handle socket_ = net::kNoSocket;
     Link link_ = Link::Down;
     bool settled_ = false;          // for rfc2217: the server confirmed the line settings
+    std::string refusal_;           // why the server's line cannot be used as asked
     TelnetComPort telnet_;
     std::uint64_t attemptStartUs_ = 0;
     std::uint64_t nextAttemptUs_ = 0;

@@ -54,7 +54,8 @@ private:
     std::vector<std::uint8_t> sub_;
     bool comPortTaken_ = false, comPortRefused_ = false;
     bool serverSendsBinary_ = false, serverTakesBinary_ = false;
-    std::vector<std::uint8_t> refused_; // options already refused, not answered again
+    bool clientSuppressesGoAhead_ = false, serverSuppressesGoAhead_ = false;
+    std::vector<std::uint16_t> refused_; // answer << 8 | option, each given once
     std::optional<std::uint32_t> baud_;
     std::optional<std::uint8_t> dataSize_, parity_, stopSize_;
 };
