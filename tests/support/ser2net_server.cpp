@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -11,8 +12,8 @@
 
 namespace torv::testing {
 
-Ser2netServer::Ser2netServer(std::string dir, std::string pty, std::string line)
-    : dir_(std::move(dir)), pty_(std::move(pty)), line_(std::move(line))
+Ser2netServer::Ser2netServer(std::string dir, std::string pty, std::string line, Forwarding forwarding)
+    : dir_(std::move(dir)), pty_(std::move(pty)), line_(std::move(line)), forwarding_(forwarding)
 {
 }
 
@@ -29,12 +30,16 @@ bool Ser2netServer::start(int timeoutMs)
     }
     const std::string config = dir_ + "/ser2net.yaml";
     {
+        const bool immediate = forwarding_ == Forwarding::Immediate;
+        const std::string tcp = immediate ? "tcp(nodelay)" : "tcp";
+        const std::string connector =
+            "  connector: serialdev," + pty_ + "," + line_ + ",local\n" +
+            (immediate ? "  options:\n    chardelay: false\n" : "");
         std::ofstream out(config);
         out << "%YAML 1.1\n---\n"
-            << "connection: &raw\n  accepter: tcp,127.0.0.1," << tcpPort_ << "\n"
-            << "  connector: serialdev," << pty_ << "," << line_ << ",local\n"
-            << "connection: &telnet\n  accepter: telnet(rfc2217),tcp,127.0.0.1," << rfc2217Port_ << "\n"
-            << "  connector: serialdev," << pty_ << "," << line_ << ",local\n";
+            << "connection: &raw\n  accepter: " << tcp << ",127.0.0.1," << tcpPort_ << "\n" << connector
+            << "connection: &telnet\n  accepter: telnet(rfc2217)," << tcp << ",127.0.0.1," << rfc2217Port_ << "\n"
+            << connector;
         if (!out)
             return false;
     }
@@ -65,6 +70,26 @@ std::string Ser2netServer::output() const
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+bool Ser2netServer::waitUntilIdle(int timeoutMs) const
+{
+    int pid = 0;
+    if (!(std::ifstream(dir_ + "/ser2net.pid") >> pid) || pid <= 0)
+        return !running();
+    const std::filesystem::path fds = "/proc/" + std::to_string(pid) + "/fd";
+    for (int waited = 0; waited <= timeoutMs; waited += 20) {
+        bool held = false;
+        std::error_code ec;
+        for (const auto& fd : std::filesystem::directory_iterator(fds, ec)) {
+            std::error_code linkEc;
+            held = held || std::filesystem::read_symlink(fd.path(), linkEc) == pty_;
+        }
+        if (!held)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
 }
 
 std::string Ser2netServer::tcpUrl() const { return "tcp://127.0.0.1:" + std::to_string(tcpPort_); }

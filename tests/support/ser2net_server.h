@@ -11,8 +11,19 @@ namespace torv::testing {
 // both on one pty. The device server a plant puts between its line and the PC.
 class Ser2netServer {
 public:
+    // How the line's bytes go on to the network.
+    enum class Forwarding {
+        // As Debian ships it: a read from the line is held two characters'
+        // time for more to come, and small TCP segments wait for the last
+        // one's acknowledgement (Nagle).
+        Packed,
+        // Each read sent at once (TCP_NODELAY, no character delay), as a
+        // device server set up for Modbus RTU forwards.
+        Immediate,
+    };
     // `line` is the connectors' setting in ser2net's form ("9600n81").
-    Ser2netServer(std::string dir, std::string pty, std::string line = "9600n81");
+    Ser2netServer(std::string dir, std::string pty, std::string line = "9600n81",
+                  Forwarding forwarding = Forwarding::Packed);
     ~Ser2netServer();
     Ser2netServer(const Ser2netServer&) = delete;
     Ser2netServer& operator=(const Ser2netServer&) = delete;
@@ -24,6 +35,10 @@ public:
     void stop();
     bool running() const { return process_ && process_->running(); }
     std::string output() const;
+    // Waits until ser2net holds the pty no more: it lets one client have the
+    // line at a time, and one right behind the last may be refused while the
+    // device is still being closed.
+    bool waitUntilIdle(int timeoutMs = 5000) const;
 
     int tcpPort() const { return tcpPort_; }
     int rfc2217Port() const { return rfc2217Port_; }
@@ -32,6 +47,7 @@ public:
 
 private:
     std::string dir_, pty_, line_;
+    Forwarding forwarding_;
     int tcpPort_ = 0, rfc2217Port_ = 0;
     std::unique_ptr<ChildProcess> process_;
 };
