@@ -38,7 +38,17 @@ bool Ipv6Text(std::string_view host)
 
 } // namespace
 
-bool IsLineUrl(std::string_view text) { return text.find("://") != std::string_view::npos; }
+bool IsLineUrl(std::string_view text)
+{
+    const std::size_t separator = text.find("://");
+    if (separator == 0 || separator == std::string_view::npos)
+        return false;
+    for (const char c : text.substr(0, separator))
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' || c == '-' ||
+              c == '.'))
+            return false;
+    return true;
+}
 
 LineUrlParse ParseLineUrl(std::string_view text)
 {

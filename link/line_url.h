@@ -18,8 +18,8 @@ struct LineUrl {
     std::uint16_t port = 0;
 };
 
-// True for text written as a network line ("scheme://..."), sound or not:
-// such text is never a device path.
+// True for text written as a network line ("scheme://...", the scheme made
+// of letters, digits, '+', '-' and '.'), sound or not: never a device path.
 bool IsLineUrl(std::string_view text);
 
 struct LineUrlParse {

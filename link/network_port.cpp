@@ -304,7 +304,7 @@ void NetworkPort::close()
 
 NetworkPort::State NetworkPort::state() const
 {
-    return {link_, connections_, nextAttemptUs_, backoffMs_};
+    return {link_, link_ == Link::Up && settled_, connections_, nextAttemptUs_, backoffMs_};
 }
 
 } // namespace torv

@@ -40,6 +40,7 @@ public:
     enum class Link { Up, Connecting, Down, Closed };
     struct State {
         Link link = Link::Closed;
+        bool ready = false;            // Up and, for rfc2217, the line confirmed: data goes out
         unsigned connections = 0;      // made so far, the first one (at open) included
         std::uint64_t nextAttemptUs = 0; // when Down: the first transmit from then on connects again
         unsigned backoffMs = 0;        // the wait after the next failed attempt

@@ -6,11 +6,11 @@ _torv_cli()
 
     case $prev in
         --port | -p)
-            # COMn as the window names ports, or a device path.
+            # COMn as the window names ports, a device path, or a network line.
             if [[ $cur == [/.]* ]]; then
                 _filedir
             else
-                COMPREPLY=($(compgen -W "COM1 COM2 COM3 COM4 COM5 COM6 COM7 COM8 COM9 COM10" -- "$cur"))
+                COMPREPLY=($(compgen -W "COM1 COM2 COM3 COM4 COM5 COM6 COM7 COM8 COM9 COM10 tcp:// rfc2217://" -- "$cur"))
             fi
             return
             ;;

@@ -36,6 +36,32 @@ TEST(ComPort, ResolutionPrefersWorkDirLinkThenUsbThenSerial)
     EXPECT_EQ(torv::ResolveComDevice(12, w, d), d + "/ttyS12");
 }
 
+TEST(ComPort, ARegularFileNamesANetworkLineByItsFirstLine)
+{
+    TempDir work;
+    const std::string w = work.path.string();
+    const struct {
+        const char* content;
+        std::string device; // empty: the file itself
+    } rows[] = {
+        {"tcp://192.168.5.20:4001\n# hala 2\n", "tcp://192.168.5.20:4001"},
+        {"rfc2217://[fd00::7]:2217\r\n", "rfc2217://[fd00::7]:2217"},
+        {"rfc2217://gw:2217  \n", "rfc2217://gw:2217"},
+        {"tcp://gw\n", "tcp://gw"}, // no port: the opening says so, not the resolution
+        {"# tcp://gw:4001\n", ""},
+        {"\x00\x01\x01\x00", ""},
+        {"", ""},
+    };
+    for (const auto& row : rows) {
+        std::ofstream(work.path / "COM2", std::ios::binary | std::ios::trunc) << row.content;
+        EXPECT_EQ(torv::ResolveComDevice(1, w, "/dev"), row.device.empty() ? w + "/COM2" : row.device) << row.content;
+    }
+    // Followed through a link, as the settings file is.
+    std::ofstream(work.path / "hall.url") << "tcp://gw:4001\n";
+    fs::create_symlink(work.path / "hall.url", work.path / "COM4");
+    EXPECT_EQ(torv::ResolveComDevice(3, w, "/dev"), "tcp://gw:4001");
+}
+
 TEST(ComPort, LineSettingsFromIndexes)
 {
     struct Case {
