@@ -17,7 +17,12 @@ PACKAGES=(
   dpkg-dev file bash-completion
   prometheus-cpp-dev curl
   libmosquitto-dev mosquitto-clients
+  ser2net
 )
+# ser2net's package enables a service of its own (/etc/ser2net.yaml: localhost
+# ports 2000, 2001, 3000, 3001 on /dev/ttyS0 and ttyS1). The tests start their
+# own ser2net on free ports from the ephemeral range, on the simulator's pty,
+# so that service neither takes their ports nor touches their line.
 # Tools the tests start on loopback ports of their own: not their recommended
 # companions (the prometheus package would bring a node exporter along).
 LEAN_PACKAGES=(prometheus mosquitto)

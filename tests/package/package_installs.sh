@@ -68,6 +68,8 @@ for path in ./usr/bin/torv-tester ./usr/bin/torv-sim ./usr/share/applications/to
             ./usr/bin/torv-cli ./usr/share/man/man1/torv-cli.1.gz ./usr/share/bash-completion/completions/torv-cli \
             ./usr/share/doc/torv-tester/examples/torv-cli-log.service \
             ./usr/share/doc/torv-tester/examples/torv-cli-serve.service \
+            ./usr/share/doc/torv-tester/examples/torv-cli-serve@.service \
+            ./usr/share/doc/torv-tester/examples/serve-hala1.env \
             ./usr/share/doc/torv-tester/examples/prometheus-torv.yml \
             ./usr/share/doc/torv-tester/examples/grafana/torv-dashboard.json \
             ./usr/share/doc/torv-tester/examples/mosquitto-torv.acl \
