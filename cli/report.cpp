@@ -119,8 +119,8 @@ std::string ReadTable(std::uint8_t address, const ImageRow& row, const drying_lo
         if (column != "time" && column != "address" && column != "status")
             out += "  " + PadRight(column, nameWidth) + PadLeft(value.empty() ? "-" : value, 7) + "\n";
     for (const auto& [key, tenths] : moisture)
-        out += "  " + PadRight(key, nameWidth) + (tenths ? PadLeft(TenthsNumberText(*tenths), 7) + " %" : PadLeft("-", 7)) +
-               "\n";
+        out += "  " + PadRight(key, nameWidth) +
+               (tenths ? PadLeft(TenthsNumberText(*tenths), 7) + " %" : PadLeft("-", 7)) + "\n";
 
     out += "\nParametry\n";
     for (std::size_t i = 0; i < kSetParameterCount; ++i) {

@@ -88,7 +88,6 @@ bool known(std::string_view key, const auto& keys)
     return false;
 }
 
-
 // Line and paragraph separators break a row as a line break does; bidi
 // controls turn the text after them round, so a name could show as another.
 constexpr char32_t kRefusedAnywhere[][2] = {{0x061C, 0x061C}, {0x200E, 0x200F}, {0x2028, 0x202E}, {0x2066, 0x2069}};
@@ -264,8 +263,8 @@ void readChambers(const QJsonValue& value, const JsonWritten& written, std::vect
         }
 
         if (const QJsonValue v = object.value(QLatin1String("psychrometer")); !v.isUndefined()) {
-            const auto it = std::find_if(std::begin(kPsychrometers), std::end(kPsychrometers),
-                                         [&v](const auto& p) { return v.isString() && v.toString() == keyString(p.key); });
+            const auto named = [&v](const auto& p) { return v.isString() && v.toString() == keyString(p.key); };
+            const auto it = std::find_if(std::begin(kPsychrometers), std::end(kPsychrometers), named);
             if (it == std::end(kPsychrometers))
                 problems.push_back(place("psychrometer") + ": " + psychrometerProblem());
             else
@@ -412,8 +411,9 @@ std::vector<std::string> ChamberListProblems(const ChamberList& list)
         if (const int v = list.alarms.*f.field; v < f.min || v > f.max)
             problems.push_back(alarmPlace(f.key) + ": " + rangeProblem(f, v));
     if (const int t = list.heatTreatment.minTenths; t < kMinHeatTreatmentTenths || t > kMaxHeatTreatmentTenths)
-        problems.push_back(heatTreatmentPlace("minCelsius") + ": wartość " + JsonNumberText(t / 10.0) + " poza zakresem " +
-                           TenthsNumberText(kMinHeatTreatmentTenths) + ".." + TenthsNumberText(kMaxHeatTreatmentTenths));
+        problems.push_back(heatTreatmentPlace("minCelsius") + ": wartość " + JsonNumberText(t / 10.0) +
+                           " poza zakresem " + TenthsNumberText(kMinHeatTreatmentTenths) + ".." +
+                           TenthsNumberText(kMaxHeatTreatmentTenths));
     if (const int m = list.heatTreatment.minutes; m < kMinHeatTreatmentMinutes || m > kMaxHeatTreatmentMinutes)
         problems.push_back(heatTreatmentPlace("minutes") + ": wartość " + std::to_string(m) + " poza zakresem " +
                            std::to_string(kMinHeatTreatmentMinutes) + ".." + std::to_string(kMaxHeatTreatmentMinutes));

@@ -10,8 +10,8 @@ quantities::Conditions MoistureConditions(const ChamberList& list, int address)
 {
     quantities::Conditions c;
     const Chamber* chamber = FindChamber(list, address);
-    c.coefficient = chamber && chamber->psychrometer == Psychrometer::Unventilated ? quantities::kUnventilatedCoefficient
-                                                                                   : quantities::kVentilatedCoefficient;
+    const bool still = chamber && chamber->psychrometer == Psychrometer::Unventilated;
+    c.coefficient = still ? quantities::kUnventilatedCoefficient : quantities::kVentilatedCoefficient;
     c.pressureHPa = list.airPressureHundredths / 100.0;
     // A bulb the alarms call a fault gives no humidity either.
     c.sensorLowCelsius = list.alarms.sensorLowTenths / 10.0;

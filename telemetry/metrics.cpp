@@ -121,7 +121,9 @@ void PlantMetrics::scanned(const drying_log::Row& row, const quantities::Moistur
     SetOrDrop(f.actuator, {{"address", a}, {"actuator", "vent_open"}}, value(row.ventOpen, 1.0));
     SetOrDrop(f.actuator, {{"address", a}, {"actuator", "vent_close"}}, value(row.ventClose, 1.0));
     // Percent to a tenth, as the broker has them, as ratios.
-    const auto ratio = [ok](const std::optional<double>& percent) { return ok ? Scaled(plant::PercentTenths(percent), 0.001) : std::nullopt; };
+    const auto ratio = [ok](const std::optional<double>& percent) {
+        return ok ? Scaled(plant::PercentTenths(percent), 0.001) : std::nullopt;
+    };
     SetOrDrop(f.humidity, {{"address", a}}, ratio(moisture.relativeHumidity));
     SetOrDrop(f.woodMoisture, {{"address", a}}, ratio(moisture.equilibriumMoisture));
     if (ok)
