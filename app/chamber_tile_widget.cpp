@@ -47,7 +47,8 @@ ChamberTileWidget::ChamberTileWidget(int address, QWidget* parent) : QFrame(pare
 void ChamberTileWidget::display(const torv::plant::ChamberTile& tile, Alarm alarm, const QString& alarmText)
 {
     title_->setText(qs(tile.title + " (" + tile.address + ")"));
-    QStringList values{qs(tile.dry), qs(tile.wet)};
+    // The air and the wood under the bulbs they come from, on one line.
+    QStringList values{qs(tile.dry), qs(tile.wet), qs(tile.humidity + "   " + tile.woodMoisture)};
     if (!tile.difference.empty())
         values << qs(tile.difference);
     if (!tile.setTemperature.empty())

@@ -1,5 +1,6 @@
 #include "trend_window.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -15,6 +16,8 @@
 #include <cmath>
 #include <qcustomplot.h>
 
+#include "plant/chamber_list.h"
+#include "plant/chamber_moisture.h"
 #include "plant_clock_ticker.h"
 #include "save_refusal.h"
 #include "serving_clock.h"
@@ -139,6 +142,9 @@ TrendWindow::TrendWindow(QString baseDir, QWidget* parent)
     , timeAxis_(plot_->xAxis)
     , temperatureAxis_(plot_->yAxis)
     , differenceAxis_(plot_->yAxis2)
+    , percentAxis_(plot_->axisRect()->addAxis(QCPAxis::atRight))
+    , humidityBox_(new QCheckBox(QStringLiteral("RH")))
+    , woodMoistureBox_(new QCheckBox(QStringLiteral("EMC")))
     , dayBox_(new QComboBox)
     , valueLabel_(new QLabel)
     , pendingTimer_(new QTimer(this))
@@ -160,8 +166,10 @@ TrendWindow::TrendWindow(QString baseDir, QWidget* parent)
     difference_ = curve(differenceAxis_, "Różnica psychr.", QPen(QColor(0x10, 0x90, 0x40)));
     control1_ = curve(temperatureAxis_, "Temp. kontrolna 1", QPen(QColor(0xe0, 0x90, 0x00)));
     control2_ = curve(temperatureAxis_, "Temp. kontrolna 2", QPen(QColor(0x80, 0x40, 0xb0)));
-    control1_->setVisible(false);
-    control2_->setVisible(false);
+    humidity_ = curve(percentAxis_, "RH", QPen(QColor(0x00, 0x90, 0xb0)));
+    woodMoisture_ = curve(percentAxis_, "EMC", QPen(QColor(0x8a, 0x5a, 0x2a)));
+    for (TrendCurve* series : {control1_, control2_, humidity_, woodMoisture_})
+        series->setVisible(false);
     for (TrendCurve* series : {dry_, wet_, setTemperature_, difference_})
         series->addToLegend();
     ChartStyle(*plot_);
@@ -171,6 +179,18 @@ TrendWindow::TrendWindow(QString baseDir, QWidget* parent)
     temperatureAxis_->setNumberPrecision(0);
     differenceAxis_->setLabel(QStringLiteral("Różnica °C"));
     differenceAxis_->setNumberPrecision(1);
+    // Percent of a whole: the same scale whatever the day held.
+    percentAxis_->setLabel(QStringLiteral("RH, EMC %"));
+    percentAxis_->setRange(0, 100);
+    percentAxis_->setVisible(false);
+    percentAxis_->grid()->setVisible(false);
+    percentAxis_->setBasePen(plot_->yAxis2->basePen());
+    percentAxis_->setTickPen(plot_->yAxis2->tickPen());
+    percentAxis_->setTickLength(0, 5);
+    percentAxis_->setSubTicks(false);
+    percentAxis_->setTickLabelColor(plot_->yAxis2->tickLabelColor());
+    percentAxis_->setLabelColor(plot_->yAxis2->labelColor());
+    percentAxis_->setLabelFont(plot_->yAxis2->labelFont());
     for (QCPAxis* axis : {temperatureAxis_, differenceAxis_}) {
         // Ticks at whole multiples of the step the trend gives, counted from 0.
         auto ticker = QSharedPointer<QCPAxisTickerFixed>::create();
@@ -193,6 +213,10 @@ TrendWindow::TrendWindow(QString baseDir, QWidget* parent)
     bar->addWidget(dayBox_);
     bar->addWidget(reset);
     bar->addWidget(save);
+    humidityBox_->setObjectName(QStringLiteral("HumidityBox"));
+    woodMoistureBox_->setObjectName(QStringLiteral("WoodMoistureBox"));
+    bar->addWidget(humidityBox_);
+    bar->addWidget(woodMoistureBox_);
     bar->addStretch(1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
@@ -203,6 +227,8 @@ TrendWindow::TrendWindow(QString baseDir, QWidget* parent)
     connect(dayBox_, &QComboBox::activated, this, &TrendWindow::dayChosen);
     connect(reset, &QPushButton::clicked, this, &TrendWindow::resetView);
     connect(save, &QPushButton::clicked, this, &TrendWindow::askForPicture);
+    for (QCheckBox* box : {humidityBox_, woodMoistureBox_})
+        connect(box, &QCheckBox::toggled, this, &TrendWindow::showPercentCurves);
     pendingTimer_->setSingleShot(true);
     connect(pendingTimer_, &QTimer::timeout, this, [this] {
         // A round of a bus wait's event serving has no time for it.
@@ -226,6 +252,16 @@ QCPGraph* TrendWindow::control1Series() const { return control1_; }
 QCPGraph* TrendWindow::control2Series() const { return control2_; }
 QCPGraph* TrendWindow::setTemperatureSeries() const { return setTemperature_; }
 QCPGraph* TrendWindow::differenceSeries() const { return difference_; }
+QCPGraph* TrendWindow::humiditySeries() const { return humidity_; }
+QCPGraph* TrendWindow::woodMoistureSeries() const { return woodMoisture_; }
+
+void TrendWindow::showPercentCurves()
+{
+    attach(humidity_, humidityBox_->isChecked());
+    attach(woodMoisture_, woodMoistureBox_->isChecked());
+    percentAxis_->setVisible(humidityBox_->isChecked() || woodMoistureBox_->isChecked());
+    plot_->replot();
+}
 QList<QCPGraph*> TrendWindow::stepLines() const { return {stepLines_.begin(), stepLines_.end()}; }
 
 void TrendWindow::attach(TrendCurve* curve, bool used)
@@ -252,6 +288,10 @@ void TrendWindow::showController(int address)
         return;
     address_ = address;
     setWindowTitle(QStringLiteral("Wykres pomiarów \u2013 komora %1").arg(address));
+    // A list with problems gives none of its values: the defaults then.
+    const torv::plant::ChamberListResult list = torv::plant::ReadChamberListFile(
+        QDir(baseDir_).filePath(QString::fromLatin1(torv::plant::kChamberListFileName)).toStdString());
+    conditions_ = torv::plant::MoistureConditions(list.list, address);
     fillDays();
     loadFile(todaysPath());
 }
@@ -283,7 +323,7 @@ void TrendWindow::clearCurves()
     for (TrendCurve* line : std::as_const(stepLines_))
         plot_->removeGraph(line);
     stepLines_.clear();
-    trend_ = dl::TrendSeries(address_);
+    trend_ = dl::TrendSeries(address_, conditions_);
 }
 
 bool TrendWindow::loadFile(const QString& path)
@@ -378,7 +418,8 @@ void TrendWindow::draw(const dl::TrendSeries::Points& points, bool replace)
         addStepLine(changes[i].msecs, changes[i].step);
     const std::pair<TrendCurve*, const QList<QPointF>*> curves[] = {
         {dry_, &points.dry}, {wet_, &points.wet}, {control1_, &points.control1}, {control2_, &points.control2},
-        {setTemperature_, &points.set}, {difference_, &points.difference}};
+        {setTemperature_, &points.set}, {difference_, &points.difference}, {humidity_, &points.humidity},
+        {woodMoisture_, &points.woodMoisture}};
     for (const auto& [series, list] : curves) {
         if (replace)
             series->replace(*list);
@@ -448,6 +489,11 @@ QString TrendWindow::valuesAt(qint64 msecs) const
         text += QStringLiteral("   różnica %1 °C").arg(QString::number(*row.difference / 100.0, 'f', 2));
     if (row.autoStep)
         text += QStringLiteral("   krok %1").arg(*row.autoStep);
+    const torv::quantities::Moisture moisture = trend_.moistureOf(row);
+    if (moisture.relativeHumidity)
+        text += QStringLiteral("   RH %1 %").arg(std::lround(*moisture.relativeHumidity));
+    if (moisture.equilibriumMoisture)
+        text += QStringLiteral("   EMC %1 %").arg(Degrees(*torv::plant::PercentTenths(moisture.equilibriumMoisture)));
     return text;
 }
 

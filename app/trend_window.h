@@ -9,6 +9,7 @@
 
 class QCPAxis;
 class QCPGraph;
+class QCheckBox;
 class QComboBox;
 class QCustomPlot;
 class QLabel;
@@ -16,8 +17,9 @@ class QTimer;
 class TrendCurve;
 
 // The drying log of one controller as curves over time: the temperatures and
-// the set temperature on the left axis, the difference on the right, the
-// programme's step changes as vertical lines. It reads the log files and the
+// the set temperature on the left axis, the difference on the right, RH and
+// EMC when asked for on a percent axis beside it, the programme's step
+// changes as vertical lines. It reads the log files and the
 // scans' results handed to it, never the bus, so it stays usable while bus
 // work runs.
 class TrendWindow : public QWidget {
@@ -53,12 +55,18 @@ public:
     QCPGraph* control2Series() const;
     QCPGraph* setTemperatureSeries() const;
     QCPGraph* differenceSeries() const;
+    // Shown while their boxes are ticked (not at first), on percentAxis().
+    QCPGraph* humiditySeries() const;
+    QCPGraph* woodMoistureSeries() const;
+    QCheckBox* humidityBox() const { return humidityBox_; }
+    QCheckBox* woodMoistureBox() const { return woodMoistureBox_; }
     // One two-point vertical line per step change.
     QList<QCPGraph*> stepLines() const;
     // Milliseconds since the epoch.
     QCPAxis* timeAxis() const { return timeAxis_; }
     QCPAxis* temperatureAxis() const { return temperatureAxis_; }
     QCPAxis* differenceAxis() const { return differenceAxis_; }
+    QCPAxis* percentAxis() const { return percentAxis_; }
     QComboBox* dayBox() const { return dayBox_; }
     QLabel* valueLabel() const { return valueLabel_; }
 
@@ -80,6 +88,8 @@ private:
     void takeRow(const torv::drying_log::Row& row);
     void attach(TrendCurve* curve, bool used);
     void addStepLine(qint64 msecs, int step);
+    // The percent axis and its curves as their boxes say.
+    void showPercentCurves();
     void fitRanges(bool resetTime);
     QString todaysPath() const;
 
@@ -89,8 +99,11 @@ private:
     bool live_ = false; // today's file is shown and follows the scans
 
     QCustomPlot* plot_;
-    QCPAxis *timeAxis_, *temperatureAxis_, *differenceAxis_;
-    TrendCurve *dry_, *wet_, *control1_, *control2_, *setTemperature_, *difference_;
+    QCPAxis *timeAxis_, *temperatureAxis_, *differenceAxis_, *percentAxis_;
+    TrendCurve *dry_, *wet_, *control1_, *control2_, *setTemperature_, *difference_, *humidity_, *woodMoisture_;
+    QCheckBox *humidityBox_, *woodMoistureBox_;
+    // The shown chamber's psychrometer, from the chamber list beside the log.
+    torv::quantities::Conditions conditions_;
     QList<TrendCurve*> stepLines_;
     QComboBox* dayBox_;
     QLabel* valueLabel_;

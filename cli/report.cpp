@@ -1,9 +1,13 @@
 #include "cli/report.h"
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 #include "controller/conversions.h"
+#include "files/json_file.h"
 #include "files/json_writer.h"
+#include "plant/chamber_moisture.h"
 #include "view/control_map.h"
 
 namespace torv::cli {
@@ -32,6 +36,17 @@ std::vector<std::pair<std::string, std::string>> Measurements(std::uint8_t addre
     for (std::size_t i = 0; i < fields.size(); ++i)
         out.emplace_back(drying_log::Columns()[i], fields[i]);
     return out;
+}
+
+// RH and EMC of the read, percent to a tenth, under their JSON keys.
+std::vector<std::pair<std::string, std::optional<int>>> MoistureTenths(std::uint8_t address, const ImageRow& row,
+                                                                        const drying_log::LocalTime& time,
+                                                                        const quantities::Conditions& conditions)
+{
+    const quantities::Moisture m =
+        plant::RowMoisture(drying_log::MeasurementRow(address, row, drying_log::Status::Ok, time), conditions);
+    return {{"relativeHumidity", plant::PercentTenths(m.relativeHumidity)},
+            {"equilibriumMoisture", plant::PercentTenths(m.equilibriumMoisture)}};
 }
 
 std::string BaudText(std::uint8_t code)
@@ -63,12 +78,20 @@ std::string ValueText(int byte, int value)
     return text;
 }
 
-std::string ReadJson(std::uint8_t address, const ImageRow& row, const drying_log::LocalTime& time)
+std::string ReadJson(std::uint8_t address, const ImageRow& row, const drying_log::LocalTime& time,
+                     const quantities::Conditions& conditions)
 {
     JsonWriter json;
     json.beginObject().key("address").integer(address).key("measurements").beginObject();
     drying_log::WriteRowJson(json, drying_log::MeasurementRow(address, row, drying_log::Status::Ok, time));
     json.endObject();
+    for (const auto& [key, tenths] : MoistureTenths(address, row, time, conditions)) {
+        json.key(key);
+        if (tenths)
+            json.fixed(*tenths, 1);
+        else
+            json.null();
+    }
     const ParameterSet set = HeldSet(row);
     json.key("parameters");
     WriteParametersJson(json, set);
@@ -77,20 +100,27 @@ std::string ReadJson(std::uint8_t address, const ImageRow& row, const drying_log
     return json.key("baudCode").integer(RowByte(row, kBaudCode)).endObject().str() + "\n";
 }
 
-std::string ReadTable(std::uint8_t address, const ImageRow& row, const drying_log::LocalTime& time)
+std::string ReadTable(std::uint8_t address, const ImageRow& row, const drying_log::LocalTime& time,
+                      const quantities::Conditions& conditions)
 {
+    const auto moisture = MoistureTenths(address, row, time, conditions);
     const ParameterSet set = HeldSet(row);
     std::size_t nameWidth = 0;
     for (const std::string_view c : drying_log::Columns())
         nameWidth = std::max(nameWidth, c.size());
     for (const auto& [byte, value] : set.values)
         nameWidth = std::max(nameWidth, MapAt(byte).name.size());
+    for (const auto& [key, tenths] : moisture)
+        nameWidth = std::max(nameWidth, key.size());
 
     std::string out = "Komora " + std::to_string(address) + ", odczyt " + drying_log::IsoTime(time) +
                       ", prędkość " + BaudText(RowByte(row, kBaudCode)) + "\n\nPomiary\n";
     for (const auto& [column, value] : Measurements(address, row, time))
         if (column != "time" && column != "address" && column != "status")
             out += "  " + PadRight(column, nameWidth) + PadLeft(value.empty() ? "-" : value, 7) + "\n";
+    for (const auto& [key, tenths] : moisture)
+        out += "  " + PadRight(key, nameWidth) +
+               (tenths ? PadLeft(TenthsNumberText(*tenths), 7) + " %" : PadLeft("-", 7)) + "\n";
 
     out += "\nParametry\n";
     for (std::size_t i = 0; i < kSetParameterCount; ++i) {

@@ -6,6 +6,7 @@
 #include "controller/memory_map.h"
 #include "files/drying_log.h"
 #include "files/parameter_set.h"
+#include "quantities/moisture.h"
 
 namespace torv::cli {
 
@@ -14,10 +15,14 @@ namespace torv::cli {
 ParameterSet HeldSet(const ImageRow& row);
 
 // A block read as one JSON object: address, measurements (the drying log's
-// columns), parameters and programme (as a parameter set file has them), baudCode.
-std::string ReadJson(std::uint8_t address, const ImageRow& row, const drying_log::LocalTime& time);
+// columns), relativeHumidity and equilibriumMoisture (percent with one
+// decimal, null without a value; from the measurements under `conditions`),
+// parameters and programme (as a parameter set file has them), baudCode.
+std::string ReadJson(std::uint8_t address, const ImageRow& row, const drying_log::LocalTime& time,
+                     const quantities::Conditions& conditions = {});
 // The same as a short aligned table.
-std::string ReadTable(std::uint8_t address, const ImageRow& row, const drying_log::LocalTime& time);
+std::string ReadTable(std::uint8_t address, const ImageRow& row, const drying_log::LocalTime& time,
+                      const quantities::Conditions& conditions = {});
 
 std::string FoundJson(const std::vector<std::uint8_t>& found);
 

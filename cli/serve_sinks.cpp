@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/bus.h"
+#include "plant/chamber_moisture.h"
 #include "telemetry/mqtt_messages.h"
 
 namespace torv::cli {
@@ -65,7 +66,7 @@ bool StartMqtt(const Options& options, ServeTelemetry& t)
 plant::ScanSinks::Sink MetricsSink(telemetry::PlantMetrics& metrics)
 {
     return [&metrics](const plant::Overview& overview, const plant::Overview::Step& step) {
-        metrics.scanned(step.row);
+        metrics.scanned(step.row, plant::ChamberMoisture(overview.list(), step.row));
         metrics.alarms(step.scan.address, overview.alarms().alarms());
     };
 }
@@ -76,7 +77,8 @@ plant::ScanSinks::Sink MqttSink(telemetry::MqttPublisher& mqtt, const std::strin
     return [&mqtt, prefix](const plant::Overview& overview, const plant::Overview::Step& step) {
         const int address = step.scan.address;
         const plant::Chamber chamber{address, plant::ChamberName(overview.list(), address)};
-        for (const telemetry::Message& m : telemetry::ScanMessages(prefix, chamber, step.row))
+        const quantities::Moisture moisture = plant::ChamberMoisture(overview.list(), step.row);
+        for (const telemetry::Message& m : telemetry::ScanMessages(prefix, chamber, step.row, moisture))
             mqtt.publish(m);
         for (const plant::AlarmEvent& e : step.events)
             mqtt.publish(telemetry::AlarmEventMessage(prefix, e));

@@ -214,11 +214,18 @@ std::string JsonNumberText(double v)
     return error == std::errc() ? std::string(buffer, end) : std::string("?");
 }
 
-std::string TenthsNumberText(int tenths)
+std::string ScaledNumberText(int scaled, int decimals)
 {
-    const int magnitude = tenths < 0 ? -tenths : tenths;
-    return (tenths < 0 ? "-" : "") + std::to_string(magnitude / 10) + "." + std::to_string(magnitude % 10);
+    int unit = 1;
+    for (int i = 0; i < decimals; ++i)
+        unit *= 10;
+    const int magnitude = scaled < 0 ? -scaled : scaled;
+    std::string fraction = std::to_string(magnitude % unit);
+    fraction.insert(0, static_cast<std::size_t>(decimals) - fraction.size(), '0');
+    return (scaled < 0 ? "-" : "") + std::to_string(magnitude / unit) + "." + fraction;
 }
+
+std::string TenthsNumberText(int tenths) { return ScaledNumberText(tenths, 1); }
 
 std::optional<int> JsonWholeNumber(const QJsonValue& v, std::string_view written, int min, int max, std::string& problem)
 {
@@ -239,7 +246,8 @@ std::optional<int> JsonWholeNumber(const QJsonValue& v, std::string_view written
     return static_cast<int>(d);
 }
 
-std::optional<int> JsonTenths(const QJsonValue& v, std::string_view written, int min, int max, std::string& problem)
+std::optional<int> JsonScaled(const QJsonValue& v, std::string_view written, int decimals, int min, int max,
+                              std::string& problem)
 {
     if (!v.isDouble()) {
         problem = "oczekiwano liczby";
@@ -247,17 +255,19 @@ std::optional<int> JsonTenths(const QJsonValue& v, std::string_view written, int
     }
     const double d = v.toDouble();
     const std::string shown = written.empty() ? JsonNumberText(d) : std::string(written);
-    const std::string range = TenthsNumberText(min) + ".." + TenthsNumberText(max);
-    const double tenths = d * 10;
-    if (!std::isfinite(tenths)) {
+    const std::string range = ScaledNumberText(min, decimals) + ".." + ScaledNumberText(max, decimals);
+    const double scaled = d * std::pow(10.0, decimals);
+    if (!std::isfinite(scaled)) {
         problem = "wartość " + JsonNumberText(d) + " poza zakresem " + range;
         return std::nullopt;
     }
-    const double position = std::round(tenths);
+    const double position = std::round(scaled);
     // Decimals as written: "0.30" and "0.30000001" both read as 0.3 (the second to a millionth).
     // Without the text only the double can tell (binary fractions: 0.3 x 10 is 3.0000000000000004).
-    if (written.empty() ? std::fabs(tenths - position) > 1e-6 : writtenNumber(written).decimals > 1) {
-        problem = "wartość " + shown + " ma więcej niż jedno miejsce po przecinku";
+    if (written.empty() ? std::fabs(scaled - position) > 1e-6 : writtenNumber(written).decimals > decimals) {
+        problem = "wartość " + shown + " ma więcej niż " +
+                  (decimals == 1 ? std::string("jedno miejsce") : decimals == 2 ? std::string("dwa miejsca")
+                                                                   : std::to_string(decimals) + " miejsca") + " po przecinku";
         return std::nullopt;
     }
     if (position < min || position > max) {
@@ -265,6 +275,11 @@ std::optional<int> JsonTenths(const QJsonValue& v, std::string_view written, int
         return std::nullopt;
     }
     return static_cast<int>(position);
+}
+
+std::optional<int> JsonTenths(const QJsonValue& v, std::string_view written, int min, int max, std::string& problem)
+{
+    return JsonScaled(v, written, 1, min, max, problem);
 }
 
 bool WriteJsonFile(const std::string& path, const std::string& json, std::string& error)

@@ -66,6 +66,8 @@ std::optional<std::string> JsonFileReadProblem(const files::Contents& file, std:
 std::string JsonNumberText(double v);
 // Tenths as a decimal number with one decimal: -5 -> "-0.5".
 std::string TenthsNumberText(int tenths);
+// A number kept in units of 10^-decimals with all its decimals: (101325, 2) -> "1013.25".
+std::string ScaledNumberText(int scaled, int decimals);
 
 // A whole number (as written: "12.0" is one, "12.0000000000000001" is not)
 // in min..max, or nothing with `problem` set (no place, the value's fault).
@@ -73,5 +75,8 @@ std::optional<int> JsonWholeNumber(const QJsonValue& v, std::string_view written
                                    std::string& problem);
 // A number written with at most one decimal, in tenths min..max.
 std::optional<int> JsonTenths(const QJsonValue& v, std::string_view written, int min, int max, std::string& problem);
+// A number written with at most `decimals` (1..4) decimals, in units of 10^-decimals min..max.
+std::optional<int> JsonScaled(const QJsonValue& v, std::string_view written, int decimals, int min, int max,
+                              std::string& problem);
 
 } // namespace torv

@@ -21,11 +21,24 @@ namespace torv::plant {
 
 namespace {
 
-constexpr std::string_view kKnownKeys[] = {"format", "version", "roundSeconds", "alarms", "chambers"};
-constexpr std::string_view kChamberKeys[] = {"address", "name"};
+constexpr std::string_view kKnownKeys[] = {"format",  "version",       "roundSeconds", "airPressureHPa",
+                                            "alarms", "heatTreatment", "chambers"};
+constexpr std::string_view kChamberKeys[] = {"address", "name", "psychrometer", "coreProbes"};
+constexpr std::string_view kHeatTreatmentKeys[] = {"minCelsius", "minutes"};
+
+// Each psychrometer and core probe by its name in the file.
+constexpr struct {
+    Psychrometer kind;
+    std::string_view key;
+} kPsychrometers[] = {{Psychrometer::Ventilated, "ventilated"}, {Psychrometer::Unventilated, "unventilated"}};
+constexpr struct {
+    bool CoreProbes::*probe;
+    std::string_view key;
+} kCoreProbes[] = {{&CoreProbes::control1, "TempControl1"}, {&CoreProbes::control2, "TempControl2"}};
 
 const JsonPath kTop;
 const JsonPath kAlarms{{"alarms"}};
+const JsonPath kHeatTreatment{{"heatTreatment"}};
 JsonPath chamberPath(std::size_t index) { return {{"chambers"}, {{}, index, true}}; }
 
 // Where in the file a problem is, as its line starts; chambers count from 1.
@@ -33,7 +46,39 @@ std::string alarmPlace(std::string_view key) { return "alarms, " + QuotedText(ke
 std::string chamberPlace(std::size_t index) { return "chambers, pozycja " + std::to_string(index + 1); }
 std::string chamberPlace(std::size_t index, std::string_view key) { return chamberPlace(index) + ", " + QuotedText(key); }
 
+QString keyString(std::string_view key) { return QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())); }
+
+std::string heatTreatmentPlace(std::string_view key) { return "heatTreatment, " + QuotedText(key); }
+
 std::string addressProblem() { return "oczekiwano adresu 1.." + std::to_string(kMaxAddress); }
+std::string psychrometerProblem()
+{
+    return "oczekiwano " + QuotedText(kPsychrometers[0].key) + " albo " + QuotedText(kPsychrometers[1].key);
+}
+std::string coreProbesProblem()
+{
+    return "oczekiwano [" + QuotedText(kCoreProbes[0].key) + "], [" + QuotedText(kCoreProbes[1].key) + "] albo obu";
+}
+std::string pressureRange()
+{
+    return ScaledNumberText(kMinAirPressureHundredths, 2) + ".." + ScaledNumberText(kMaxAirPressureHundredths, 2);
+}
+
+// The probes an array names: one or both, each once; anything else is no choice of them.
+std::optional<CoreProbes> coreProbesOf(const QJsonValue& value)
+{
+    if (!value.isArray() || value.toArray().isEmpty())
+        return std::nullopt;
+    CoreProbes probes{false, false};
+    for (const QJsonValue entry : value.toArray()) {
+        const auto named = [&entry](const auto& p) { return entry.isString() && entry.toString() == keyString(p.key); };
+        const auto it = std::find_if(std::begin(kCoreProbes), std::end(kCoreProbes), named);
+        if (it == std::end(kCoreProbes) || probes.*it->probe)
+            return std::nullopt;
+        probes.*it->probe = true;
+    }
+    return probes;
+}
 
 bool known(std::string_view key, const auto& keys)
 {
@@ -42,8 +87,6 @@ bool known(std::string_view key, const auto& keys)
             return true;
     return false;
 }
-
-QString keyString(std::string_view key) { return QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())); }
 
 // Line and paragraph separators break a row as a line break does; bidi
 // controls turn the text after them round, so a name could show as another.
@@ -158,6 +201,32 @@ void readAlarms(const QJsonValue& value, const JsonWritten& written, AlarmThresh
     }
 }
 
+void readHeatTreatment(const QJsonValue& value, const JsonWritten& written, HeatTreatment& heat,
+                       std::vector<std::string>& problems)
+{
+    if (!value.isObject()) {
+        problems.push_back(QuotedText("heatTreatment") + ": oczekiwano obiektu");
+        return;
+    }
+    const QJsonObject object = value.toObject();
+    unknownAndRepeated(object, kHeatTreatmentKeys, written, kHeatTreatment, heatTreatmentPlace, problems);
+    std::string what;
+    if (const QJsonValue v = object.value(QLatin1String("minCelsius")); !v.isUndefined()) {
+        if (const std::optional<int> tenths = JsonTenths(v, written.number(kHeatTreatment, "minCelsius"),
+                                                         kMinHeatTreatmentTenths, kMaxHeatTreatmentTenths, what))
+            heat.minTenths = *tenths;
+        else
+            problems.push_back(heatTreatmentPlace("minCelsius") + ": " + what);
+    }
+    if (const QJsonValue v = object.value(QLatin1String("minutes")); !v.isUndefined()) {
+        if (const std::optional<int> minutes = JsonWholeNumber(v, written.number(kHeatTreatment, "minutes"),
+                                                               kMinHeatTreatmentMinutes, kMaxHeatTreatmentMinutes, what))
+            heat.minutes = *minutes;
+        else
+            problems.push_back(heatTreatmentPlace("minutes") + ": " + what);
+    }
+}
+
 void readChambers(const QJsonValue& value, const JsonWritten& written, std::vector<Chamber>& chambers,
                   std::vector<std::string>& problems)
 {
@@ -191,6 +260,21 @@ void readChambers(const QJsonValue& value, const JsonWritten& written, std::vect
             } else {
                 problems.push_back(place("address") + ": " + addressProblem());
             }
+        }
+
+        if (const QJsonValue v = object.value(QLatin1String("psychrometer")); !v.isUndefined()) {
+            const auto named = [&v](const auto& p) { return v.isString() && v.toString() == keyString(p.key); };
+            const auto it = std::find_if(std::begin(kPsychrometers), std::end(kPsychrometers), named);
+            if (it == std::end(kPsychrometers))
+                problems.push_back(place("psychrometer") + ": " + psychrometerProblem());
+            else
+                chamber.psychrometer = it->kind;
+        }
+        if (const QJsonValue v = object.value(QLatin1String("coreProbes")); !v.isUndefined()) {
+            if (const std::optional<CoreProbes> probes = coreProbesOf(v))
+                chamber.coreProbes = *probes;
+            else
+                problems.push_back(place("coreProbes") + ": " + coreProbesProblem());
         }
 
         const QJsonValue name = object.value(QLatin1String("name"));
@@ -235,8 +319,10 @@ std::string ChamberListJson(const ChamberList& list)
     json.beginObject()
         .key("format").string(kChamberListFormat)
         .key("version").integer(kChamberListVersion)
-        .key("roundSeconds").integer(list.roundSeconds)
-        .key("alarms").beginObject();
+        .key("roundSeconds").integer(list.roundSeconds);
+    if (list.airPressureHundredths != kDefaultAirPressureHundredths)
+        json.key("airPressureHPa").fixed(list.airPressureHundredths, 2);
+    json.key("alarms").beginObject();
     for (const ThresholdField& f : kThresholdFields) {
         json.key(f.key);
         if (f.degrees)
@@ -244,9 +330,29 @@ std::string ChamberListJson(const ChamberList& list)
         else
             json.integer(list.alarms.*f.field);
     }
-    json.endObject().key("chambers").beginArray();
-    for (const Chamber& c : list.chambers)
-        json.beginObject(JsonWriter::Layout::Spaced).key("address").integer(c.address).key("name").string(c.name).endObject();
+    json.endObject();
+    if (list.heatTreatment != HeatTreatment{})
+        json.key("heatTreatment")
+            .beginObject(JsonWriter::Layout::Spaced)
+            .key("minCelsius").fixed(list.heatTreatment.minTenths, 1)
+            .key("minutes").integer(list.heatTreatment.minutes)
+            .endObject();
+    json.key("chambers").beginArray();
+    for (const Chamber& c : list.chambers) {
+        json.beginObject(JsonWriter::Layout::Spaced).key("address").integer(c.address).key("name").string(c.name);
+        if (c.psychrometer != Psychrometer::Ventilated)
+            for (const auto& p : kPsychrometers)
+                if (p.kind == c.psychrometer)
+                    json.key("psychrometer").string(p.key);
+        if (c.coreProbes != CoreProbes{}) {
+            json.key("coreProbes").beginArray(JsonWriter::Layout::Tight);
+            for (const auto& p : kCoreProbes)
+                if (c.coreProbes.*p.probe)
+                    json.string(p.key);
+            json.endArray();
+        }
+        json.endObject();
+    }
     return json.endArray().endObject().str() + "\n";
 }
 
@@ -273,8 +379,18 @@ ChamberListResult ParseChamberList(std::string_view bytes)
         else
             problems.push_back(QuotedText("roundSeconds") + ": " + what);
     }
+    if (const QJsonValue v = root.value(QLatin1String("airPressureHPa")); !v.isUndefined()) {
+        std::string what;
+        if (const std::optional<int> hundredths = JsonScaled(v, file.written.number(kTop, "airPressureHPa"), 2,
+                                                             kMinAirPressureHundredths, kMaxAirPressureHundredths, what))
+            list.airPressureHundredths = *hundredths;
+        else
+            problems.push_back(QuotedText("airPressureHPa") + ": " + what);
+    }
     if (const QJsonValue v = root.value(QLatin1String("alarms")); !v.isUndefined())
         readAlarms(v, file.written, list.alarms, problems);
+    if (const QJsonValue v = root.value(QLatin1String("heatTreatment")); !v.isUndefined())
+        readHeatTreatment(v, file.written, list.heatTreatment, problems);
     if (const QJsonValue v = root.value(QLatin1String("chambers")); !v.isUndefined())
         readChambers(v, file.written, list.chambers, problems);
     if (!result.ok())
@@ -288,9 +404,19 @@ std::vector<std::string> ChamberListProblems(const ChamberList& list)
     if (list.roundSeconds < kMinRoundSeconds || list.roundSeconds > kMaxRoundSeconds)
         problems.push_back(QuotedText("roundSeconds") + ": wartość " + std::to_string(list.roundSeconds) +
                            " poza zakresem " + std::to_string(kMinRoundSeconds) + ".." + std::to_string(kMaxRoundSeconds));
+    if (const int p = list.airPressureHundredths; p < kMinAirPressureHundredths || p > kMaxAirPressureHundredths)
+        problems.push_back(QuotedText("airPressureHPa") + ": wartość " + JsonNumberText(p / 100.0) + " poza zakresem " +
+                           pressureRange());
     for (const ThresholdField& f : kThresholdFields)
         if (const int v = list.alarms.*f.field; v < f.min || v > f.max)
             problems.push_back(alarmPlace(f.key) + ": " + rangeProblem(f, v));
+    if (const int t = list.heatTreatment.minTenths; t < kMinHeatTreatmentTenths || t > kMaxHeatTreatmentTenths)
+        problems.push_back(heatTreatmentPlace("minCelsius") + ": wartość " + JsonNumberText(t / 10.0) +
+                           " poza zakresem " + TenthsNumberText(kMinHeatTreatmentTenths) + ".." +
+                           TenthsNumberText(kMaxHeatTreatmentTenths));
+    if (const int m = list.heatTreatment.minutes; m < kMinHeatTreatmentMinutes || m > kMaxHeatTreatmentMinutes)
+        problems.push_back(heatTreatmentPlace("minutes") + ": wartość " + std::to_string(m) + " poza zakresem " +
+                           std::to_string(kMinHeatTreatmentMinutes) + ".." + std::to_string(kMaxHeatTreatmentMinutes));
     std::map<int, std::size_t> seen;
     for (std::size_t i = 0; i < list.chambers.size(); ++i) {
         const Chamber& c = list.chambers[i];
@@ -307,6 +433,8 @@ std::vector<std::string> ChamberListProblems(const ChamberList& list)
         else if (name.trimmed() != name)
             problems.push_back(chamberPlace(i, "name") + ": nazwa " + QuotedText(c.name) +
                                " zaczyna się albo kończy odstępem");
+        if (!c.coreProbes.control1 && !c.coreProbes.control2)
+            problems.push_back(chamberPlace(i, "coreProbes") + ": " + coreProbesProblem());
     }
     return problems;
 }

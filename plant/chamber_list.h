@@ -21,10 +21,37 @@ inline constexpr int kMinRoundSeconds = 10;
 inline constexpr int kMaxRoundSeconds = 3600;
 // In characters, not bytes: names are Polish.
 inline constexpr int kMaxChamberNameLength = 40;
+// The air pressure the psychrometers work in, hPa in hundredths: the
+// standard atmosphere, and what a plant from the sea to a mountain pass sees.
+inline constexpr int kDefaultAirPressureHundredths = 101325;
+inline constexpr int kMinAirPressureHundredths = 70000;
+inline constexpr int kMaxAirPressureHundredths = 110000;
+
+// How the air moves past a chamber's wet bulb; kiln fans blow across the wick.
+enum class Psychrometer { Ventilated, Unventilated };
+
+// Which of the controller's second thermometers sit in the wood's core.
+struct CoreProbes {
+    bool control1 = true; // TempControl1
+    bool control2 = true; // TempControl2
+    bool operator==(const CoreProbes&) const = default;
+};
+
+// How long the wood's core must be how hot for a heat treatment to count.
+struct HeatTreatment {
+    int minTenths = 560; // °C in tenths
+    int minutes = 30;
+    bool operator==(const HeatTreatment&) const = default;
+};
+// The ranges the file may give them in.
+inline constexpr int kMinHeatTreatmentTenths = 0, kMaxHeatTreatmentTenths = 1500;
+inline constexpr int kMinHeatTreatmentMinutes = 1, kMaxHeatTreatmentMinutes = 1440;
 
 struct Chamber {
     int address = 0;  // 1..250, once in a list
     std::string name; // UTF-8, trimmed, 1..40 characters, one visible; no control, separator or bidi characters
+    Psychrometer psychrometer = Psychrometer::Ventilated;
+    CoreProbes coreProbes{}; // at least one
     bool operator==(const Chamber&) const = default;
 };
 
@@ -32,6 +59,8 @@ struct ChamberList {
     int roundSeconds = kDefaultRoundSeconds; // from the start of one round over the chambers to the next
     AlarmThresholds alarms;
     std::vector<Chamber> chambers; // in the file's order, which the overview keeps
+    int airPressureHundredths = kDefaultAirPressureHundredths; // hPa
+    HeatTreatment heatTreatment{};
     bool operator==(const ChamberList&) const = default;
 };
 
@@ -51,7 +80,10 @@ Chamber* FindChamber(ChamberList& list, int address);
 std::string ChamberName(const ChamberList& list, int address);
 
 // The list as the file holds it: pretty, keys in a fixed order, UTF-8, the
-// degrees with one decimal. The values must be valid (ChamberListProblems).
+// degrees with one decimal. The air pressure, heat treatment, psychrometer
+// and core probes only where they differ from their defaults, so a list that
+// uses none of them reads in a program that knows none of them. The values
+// must be valid (ChamberListProblems).
 std::string ChamberListJson(const ChamberList& list);
 
 // The list in `bytes`, nothing of it taken when anything is wrong: size,

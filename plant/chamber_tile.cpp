@@ -1,9 +1,11 @@
 #include "plant/chamber_tile.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 #include "controller/memory_map.h"
+#include "plant/chamber_moisture.h"
 
 namespace torv::plant {
 
@@ -72,7 +74,7 @@ drying_log::LocalTime AddHours(const drying_log::LocalTime& time, int hours)
 }
 
 ChamberTile TileOf(const std::string& name, int address, const std::optional<drying_log::Row>& lastAnswered,
-                   bool latestAnswered, const std::string& separator)
+                   bool latestAnswered, const std::string& separator, const quantities::Conditions& conditions)
 {
     ChamberTile tile;
     tile.title = name;
@@ -83,12 +85,20 @@ ChamberTile TileOf(const std::string& name, int address, const std::optional<dry
     if (!lastAnswered) {
         tile.dry = "T suchy –";
         tile.wet = "T mokry –";
+        tile.humidity = "RH –";
+        tile.woodMoisture = "EMC –";
         tile.lastAnswer = "jeszcze nie odpowiedziała";
         return tile;
     }
     const drying_log::Row& r = *lastAnswered;
     tile.dry = "T suchy " + Degrees(r.tempDry, separator);
     tile.wet = "T mokry " + Degrees(r.tempWet, separator);
+    const quantities::Moisture moisture = RowMoisture(r, conditions);
+    const std::optional<double>& humidity = moisture.relativeHumidity;
+    const std::optional<int> wood = PercentTenths(moisture.equilibriumMoisture);
+    // Whole percents: a psychrometer tells the humidity no closer.
+    tile.humidity = "RH " + (humidity ? std::to_string(std::lround(*humidity)) + " %" : std::string("–"));
+    tile.woodMoisture = "EMC " + (wood ? TenthsNumber(*wood, separator) + " %" : std::string("–"));
     tile.difference = "Różnica " + (r.difference ? Hundredths(*r.difference, separator) + " °C" : std::string("–")) +
                       (r.setDifference ? " (zad. " + std::to_string(*r.setDifference) + " °C)" : std::string());
     if (r.setTemperature)

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "files/drying_log.h"
+#include "quantities/moisture.h"
 
 namespace torv::plant {
 
@@ -13,6 +14,8 @@ struct ChamberTile {
     std::string title;        // the chamber's name
     std::string address;      // "adres 3"
     std::string dry, wet;     // "T suchy 63,5 °C"
+    std::string humidity;     // "RH 58 %", "RH –" without a value
+    std::string woodMoisture; // "EMC 8,4 %", "EMC –"
     std::string difference;   // "Różnica 4,25 °C (zad. 5 °C)"
     std::string setTemperature;
     std::string programme;    // manual operation, or the step with its hours and estimated end
@@ -27,9 +30,10 @@ struct ChamberTile {
 
 // The tile of chamber `name` at `address` from its last answered scan (none
 // yet: empty values) and whether the latest scan was answered; `separator`
-// is the decimal one.
+// is the decimal one, `conditions` the chamber's psychrometer.
 ChamberTile TileOf(const std::string& name, int address, const std::optional<drying_log::Row>& lastAnswered,
-                   bool latestAnswered, const std::string& separator = ",");
+                   bool latestAnswered, const std::string& separator = ",",
+                   const quantities::Conditions& conditions = {});
 
 // `time` moved by whole hours, its offset kept (so approximate across a
 // clock change, as the controller's whole hours are anyway).

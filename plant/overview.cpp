@@ -1,5 +1,7 @@
 #include "plant/overview.h"
 
+#include "plant/chamber_moisture.h"
+
 namespace torv::plant {
 
 void Overview::setList(const ChamberList& list)
@@ -48,7 +50,8 @@ ChamberTile Overview::tile(int address, const std::string& separator) const
 {
     const auto it = seen_.find(address);
     const Seen seen = it == seen_.end() ? Seen{} : it->second;
-    return TileOf(ChamberName(list_, address), address, seen.lastAnswered, seen.latestAnswered, separator);
+    return TileOf(ChamberName(list_, address), address, seen.lastAnswered, seen.latestAnswered, separator,
+                  MoistureConditions(list_, address));
 }
 
 } // namespace torv::plant

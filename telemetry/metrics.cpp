@@ -12,6 +12,8 @@
 #include <prometheus/registry.h>
 #include <prometheus/text_serializer.h>
 
+#include "plant/chamber_moisture.h"
+
 namespace torv::telemetry {
 
 using prometheus::Counter;
@@ -29,6 +31,8 @@ struct PlantMetrics::Families {
     Family<Gauge>& elapsed;
     Family<Gauge>& duration;
     Family<Gauge>& actuator;
+    Family<Gauge>& humidity;
+    Family<Gauge>& woodMoisture;
     Family<Gauge>& lastGood;
     Family<Gauge>& alarms;
     Family<Counter>& scans;
@@ -78,6 +82,9 @@ PlantMetrics::PlantMetrics() : registry_(std::make_shared<prometheus::Registry>(
         GaugeFamily(r, "torv_programme_elapsed_seconds", "Time the programme has run, in whole hours."),
         GaugeFamily(r, "torv_programme_duration_seconds", "The programme's total time, in whole hours."),
         GaugeFamily(r, "torv_actuator_on", "1 while an actuator (heating, humidifying, vent_open, vent_close) is on."),
+        GaugeFamily(r, "torv_relative_humidity_ratio", "Relative humidity from the dry and wet bulb, 0..1."),
+        GaugeFamily(r, "torv_wood_equilibrium_moisture_ratio",
+                    "Equilibrium moisture content of wood in the chamber's air, of its dry mass."),
         GaugeFamily(r, "torv_last_good_scan_timestamp_seconds", "When the chamber last answered a scan (Unix time)."),
         GaugeFamily(r, "torv_alarms_active", "1 for each kind of alarm a chamber has active."),
         CounterFamily(r, "torv_scans_total", "Measurement scans of the chamber."),
@@ -87,7 +94,7 @@ PlantMetrics::PlantMetrics() : registry_(std::make_shared<prometheus::Registry>(
 
 PlantMetrics::~PlantMetrics() = default;
 
-void PlantMetrics::scanned(const drying_log::Row& row)
+void PlantMetrics::scanned(const drying_log::Row& row, const quantities::Moisture& moisture)
 {
     Families& f = *families_;
     const std::string a = std::to_string(row.address);
@@ -113,6 +120,12 @@ void PlantMetrics::scanned(const drying_log::Row& row)
     SetOrDrop(f.actuator, {{"address", a}, {"actuator", "humidifying"}}, value(row.humidifying, 1.0));
     SetOrDrop(f.actuator, {{"address", a}, {"actuator", "vent_open"}}, value(row.ventOpen, 1.0));
     SetOrDrop(f.actuator, {{"address", a}, {"actuator", "vent_close"}}, value(row.ventClose, 1.0));
+    // Percent to a tenth, as the broker has them, as ratios.
+    const auto ratio = [ok](const std::optional<double>& percent) {
+        return ok ? Scaled(plant::PercentTenths(percent), 0.001) : std::nullopt;
+    };
+    SetOrDrop(f.humidity, {{"address", a}}, ratio(moisture.relativeHumidity));
+    SetOrDrop(f.woodMoisture, {{"address", a}}, ratio(moisture.equilibriumMoisture));
     if (ok)
         f.lastGood.Add({{"address", a}}).Set(static_cast<double>(std::time(nullptr)));
 }

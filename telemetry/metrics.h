@@ -7,6 +7,7 @@
 #include "files/drying_log.h"
 #include "plant/alarms.h"
 #include "plant/chamber_list.h"
+#include "quantities/moisture.h"
 
 namespace prometheus {
 class Registry;
@@ -26,8 +27,9 @@ public:
     PlantMetrics(const PlantMetrics&) = delete;
     PlantMetrics& operator=(const PlantMetrics&) = delete;
 
-    // One scan of a chamber, as the drying log has it (status Failed when unanswered).
-    void scanned(const drying_log::Row& row);
+    // One scan of a chamber, as the drying log has it (status Failed when
+    // unanswered), with the humidity and wood moisture computed from it.
+    void scanned(const drying_log::Row& row, const quantities::Moisture& moisture = {});
     // The chamber's active alarms after that scan (the overview's list).
     void alarms(int address, const std::vector<plant::Alarm>& all);
 

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "files/json_writer.h"
+#include "plant/chamber_moisture.h"
 #include "plant/chamber_tile.h"
 
 namespace torv::telemetry {
@@ -44,7 +45,7 @@ struct Entity {
 
 // The difference and its set value are temperature differences: no
 // temperature class, so Home Assistant never converts them as temperatures.
-constexpr std::array<Entity, 14> kEntities{{
+constexpr std::array<Entity, 16> kEntities{{
     {"sensor", "TempDry", "T suchy", "temperature", "measurement", "°C"},
     {"sensor", "TempWet", "T mokry", "temperature", "measurement", "°C"},
     {"sensor", "TempControl1", "T kontr.1", "temperature", "measurement", "°C"},
@@ -54,6 +55,8 @@ constexpr std::array<Entity, 14> kEntities{{
     {"sensor", "SetDifference", "Różnica zadana", "", "measurement", "°C"},
     {"sensor", "AutoStep", "Krok programu", "", "", ""},
     {"sensor", "estimatedEnd", "Koniec programu", "timestamp", "", ""},
+    {"sensor", "relativeHumidity", "RH", "humidity", "measurement", "%"},
+    {"sensor", "equilibriumMoisture", "EMC", "moisture", "measurement", "%"},
     {"binary_sensor", "Humidifying", "Nawilżanie", "", "", ""},
     {"binary_sensor", "Heating", "Grzanie", "", "", ""},
     {"binary_sensor", "VentOpen", "Otwarcie", "", "", ""},
@@ -143,7 +146,7 @@ Message ServiceStatus(std::string_view prefix, bool online)
     return {StatusTopic(prefix), std::string(online ? kOnline : kOffline), true, 1};
 }
 
-std::string StatePayload(const drying_log::Row& row, std::string_view name)
+std::string StatePayload(const drying_log::Row& row, std::string_view name, const quantities::Moisture& moisture)
 {
     JsonWriter json;
     json.beginObject(Layout::Tight);
@@ -153,16 +156,25 @@ std::string StatePayload(const drying_log::Row& row, std::string_view name)
         json.string(drying_log::IsoTime(*end));
     else
         json.null();
+    for (const auto& [key, percent] : {std::pair{"relativeHumidity", moisture.relativeHumidity},
+                                       std::pair{"equilibriumMoisture", moisture.equilibriumMoisture}}) {
+        json.key(key);
+        if (const std::optional<int> tenths = plant::PercentTenths(percent))
+            json.fixed(*tenths, 1);
+        else
+            json.null();
+    }
     return json.endObject().str();
 }
 
-std::vector<Message> ScanMessages(std::string_view prefix, const plant::Chamber& chamber, const drying_log::Row& row)
+std::vector<Message> ScanMessages(std::string_view prefix, const plant::Chamber& chamber, const drying_log::Row& row,
+                                  const quantities::Moisture& moisture)
 {
     const std::string availability = AvailabilityTopic(prefix, chamber.address);
     if (row.status == drying_log::Status::Failed)
         return {{availability, std::string(kOffline), true, 1}};
     // The state first: whoever sees "online" finds the fresh values already there.
-    return {{StateTopic(prefix, chamber.address), StatePayload(row, chamber.name), true, 1},
+    return {{StateTopic(prefix, chamber.address), StatePayload(row, chamber.name, moisture), true, 1},
             {availability, std::string(kOnline), true, 1}};
 }
 

@@ -7,6 +7,7 @@
 #include "files/drying_log.h"
 #include "plant/alarms.h"
 #include "plant/chamber_list.h"
+#include "quantities/moisture.h"
 
 namespace torv::telemetry {
 
@@ -44,13 +45,16 @@ std::string AlarmsTopic(std::string_view prefix, int address);       // PREFIX/<
 Message ServiceStatus(std::string_view prefix, bool online);
 
 // One JSON object: the drying log's columns with their values (numbers as the
-// log writes them, null where the row has none), the chamber's name and the
-// estimated end of a running programme (its ISO time, else null).
-std::string StatePayload(const drying_log::Row& row, std::string_view name);
+// log writes them, null where the row has none), the chamber's name, the
+// estimated end of a running programme (its ISO time, else null), and
+// relativeHumidity and equilibriumMoisture (`moisture`, percent with one
+// decimal, null without a value).
+std::string StatePayload(const drying_log::Row& row, std::string_view name, const quantities::Moisture& moisture = {});
 // The messages of one scan of `chamber`: the retained state, then its
 // availability online. A failed scan gives only availability offline, so the
 // broker keeps the last good state.
-std::vector<Message> ScanMessages(std::string_view prefix, const plant::Chamber& chamber, const drying_log::Row& row);
+std::vector<Message> ScanMessages(std::string_view prefix, const plant::Chamber& chamber, const drying_log::Row& row,
+                                  const quantities::Moisture& moisture = {});
 
 // The chamber a retained topic of serve's under `prefix` is about (its state,
 // availability or alarms, as written above), else nullopt.

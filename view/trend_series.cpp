@@ -48,7 +48,7 @@ TrendSeries::Points TrendSeries::take(const std::vector<Row>& rows)
     Points points;
     const auto n = static_cast<qsizetype>(rows.size());
     for (QList<QPointF>* list : {&points.dry, &points.wet, &points.control1, &points.control2, &points.set,
-                                 &points.difference})
+                                 &points.difference, &points.humidity, &points.woodMoisture})
         list->reserve(n);
     rows_.reserve(rows_.size() + rows.size());
     times_.reserve(times_.size() + rows.size());
@@ -62,6 +62,16 @@ TrendSeries::Points TrendSeries::take(const Row& row)
     Points points;
     collect(row, points);
     return points;
+}
+
+quantities::Moisture TrendSeries::moistureOf(const Row& row) const
+{
+    if (row.status != Status::Ok)
+        return {};
+    const auto celsius = [](const std::optional<int>& tenths) {
+        return tenths ? std::optional<double>(*tenths / 10.0) : std::nullopt;
+    };
+    return quantities::MoistureOf(celsius(row.tempDry), celsius(row.tempWet), conditions_);
 }
 
 void TrendSeries::widen(double value)
@@ -100,6 +110,12 @@ void TrendSeries::collect(const Row& row, Points& into)
         dLow_ = std::min(dLow_, difference);
         dHigh_ = std::max(dHigh_, difference);
     }
+    // On their own axis, 0..100 %: they widen no temperature range.
+    const quantities::Moisture moisture = moistureOf(row);
+    if (moisture.relativeHumidity)
+        into.humidity.append({x, *moisture.relativeHumidity});
+    if (moisture.equilibriumMoisture)
+        into.woodMoisture.append({x, *moisture.equilibriumMoisture});
     // Whole degrees, as the controller holds it; a step: the old value up
     // to this moment, the new one from it.
     if (row.setTemperature) {

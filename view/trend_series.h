@@ -10,19 +10,22 @@
 #include <vector>
 
 #include "files/drying_log.h"
+#include "quantities/moisture.h"
 
 namespace torv::drying_log {
 
 // A day of one controller's log as the chart's curves: their points, the
 // programme's step changes, the ranges of the axes and the plant's clock.
-// Times are milliseconds since the epoch, values degrees. It knows nothing
-// of drawing, so the chart's rules can be checked without a window.
+// Times are milliseconds since the epoch, values degrees (RH and EMC
+// percent). It knows nothing of drawing, so the chart's rules can be checked
+// without a window.
 class TrendSeries {
 public:
     // One list per curve. The set temperature is drawn as steps: at a change
     // the old value and the new one share the moment.
     struct Points {
         QList<QPointF> dry, wet, control1, control2, set, difference;
+        QList<QPointF> humidity, woodMoisture; // only where the line gives a value
     };
     // A value axis: whole units around the values with a margin of one, a
     // tick every `step`.
@@ -36,8 +39,15 @@ public:
         bool operator==(const StepChange&) const = default;
     };
 
-    explicit TrendSeries(int address = -1) : address_(address) {}
+    // RH and EMC are computed from T suchy and T mokry under `conditions`,
+    // the chamber's psychrometer, as the overview computes them.
+    explicit TrendSeries(int address = -1, const quantities::Conditions& conditions = {})
+        : address_(address), conditions_(conditions)
+    {
+    }
     int address() const { return address_; }
+    // RH and EMC of one line; none for a failed one.
+    quantities::Moisture moistureOf(const Row& row) const;
 
     // Takes the lines of this controller that hold values (status ok),
     // after those taken so far; returns the points they add.
@@ -72,6 +82,7 @@ private:
     void widen(double value);
 
     int address_;
+    quantities::Conditions conditions_;
     std::vector<Row> rows_;
     std::vector<qint64> times_;
     std::vector<StepChange> stepChanges_;

@@ -161,6 +161,7 @@ private slots:
     void drawsThePlantsClockInAnyZone();
     void curveKeepsTheOrderOfAMoment_data();
     void curveKeepsTheOrderOfAMoment();
+    void showsHumidityAndWoodMoistureWhenAsked();
 };
 
 void TrendWindowTest::showsTodaysFileAndTakesScans()
@@ -512,4 +513,54 @@ void TrendWindowTest::curveKeepsTheOrderOfAMoment()
 }
 
 QTEST_MAIN(TrendWindowTest)
+// RH and EMC of each line, with the chamber's psychrometer from the chamber
+// list beside the log: drawn on a percent axis only while their boxes are
+// ticked, named under the pointer always where a line has them.
+void TrendWindowTest::showsHumidityAndWoodMoistureWhenAsked()
+{
+    QTemporaryDir base;
+    QVERIFY(base.isValid());
+    QFile list(QDir(base.path()).filePath("komory.json"));
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write(R"({"format": "torv-lcd-chambers", "version": 1, "chambers": [{"address": 5, "psychrometer": "unventilated"}]})");
+    list.close();
+    const dl::LocalTime today = dl::SystemLocalTime();
+    Day day = MakeDay(today, 4, false);
+    const std::pair<int, int> bulbs[] = {{600, 500}, {700, 588}, {600, 610}}; // the last: wet above dry
+    for (std::size_t i = 0; i < 3; ++i)
+        std::tie(day.rows[i].tempDry, day.rows[i].tempWet) = bulbs[i];
+    QVERIFY(!WriteDay(base.path(), day).isEmpty());
+
+    TrendWindow window(base.path());
+    window.showController(kAddress);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QStringList legend = LegendNames(window);
+    QVERIFY(!Shows(window, window.humiditySeries()) && !Shows(window, window.woodMoistureSeries()));
+    QVERIFY(!window.percentAxis()->visible());
+    // A point for each line with a value (the unventilated wet bulb's: 57.9 %, not 58.6 %).
+    QCOMPARE(window.humiditySeries()->dataCount(), 3);
+    QVERIFY2(std::abs(Point(window.humiditySeries(), 0).y() - 57.86) < 0.01,
+             qPrintable(QString::number(Point(window.humiditySeries(), 0).y())));
+    QCOMPARE(Point(window.humiditySeries(), 2).x(), double(Msecs(At(today, 30))));
+    QCOMPARE(window.woodMoistureSeries()->dataCount(), 3);
+
+    window.humidityBox()->setChecked(true);
+    QVERIFY(Shows(window, window.humiditySeries()) && !Shows(window, window.woodMoistureSeries()));
+    QVERIFY(window.percentAxis()->visible());
+    QCOMPARE((std::pair{window.percentAxis()->range().lower, window.percentAxis()->range().upper}), (std::pair{0.0, 100.0}));
+    window.woodMoistureBox()->setChecked(true);
+    QCOMPARE(LegendNames(window), (legend + QStringList{"RH", "EMC"}));
+    window.humidityBox()->setChecked(false);
+    window.woodMoistureBox()->setChecked(false);
+    QCOMPARE(LegendNames(window), legend);
+    QVERIFY(!window.percentAxis()->visible());
+
+    const QString first = window.valuesAt(Msecs(At(today, 0)));
+    QVERIFY2(first.endsWith(QStringLiteral("   RH 58 %   EMC 8.8 %")), qPrintable(first));
+    const QString wetAbove = window.valuesAt(Msecs(At(today, 20)));
+    QVERIFY2(wetAbove.startsWith(QStringLiteral("00:00:20")) && !wetAbove.contains(QStringLiteral("RH")),
+             qPrintable(wetAbove));
+}
+
 #include "trend_window_test.moc"

@@ -194,6 +194,7 @@ private slots:
     void chartTakesTheScansAndFollowsTheActiveController();
     void busMonitorFollowsABusTestWithFaults();
     void plantOverviewScansGivesWayAndRaisesAlarms();
+    void plantOverviewTilesShowHumidityAndWoodMoisture();
     void plantOverviewRefusesABrokenListAndSendsNothing();
     void plantOverviewHandsAKeptClickOverWhole();
     void plantOverviewAcknowledgesTheSelectedAlarmNotItsRow();
@@ -578,6 +579,37 @@ void WindowWorkflowTest::plantOverviewScansGivesWayAndRaisesAlarms()
     overview->scanNow();
     QCOMPARE(line.find(1)->requests() + line.find(3)->requests(), sent);
     QCOMPARE(boxes.seen.size(), 1);
+}
+
+// RH and EMC under each tile's bulbs, from that chamber's own psychrometer,
+// with the window's decimal comma; a dash for a chamber never heard from.
+void WindowWorkflowTest::plantOverviewTilesShowHumidityAndWoodMoisture()
+{
+    torv::sim::Line line;
+    line.options().still = true;
+    line.add(1);
+    line.add(3);
+    line.find(1)->setTemperatures(60.0, 50.0);
+    line.find(3)->setTemperatures(60.0, 50.0);
+    BoxAnswerer boxes;
+    PlantDir work(R"({"format": "torv-lcd-chambers", "version": 1, "roundSeconds": 10,
+                      "chambers": [{"address": 1}, {"address": 3, "psychrometer": "unventilated"}, {"address": 9}]})");
+    InProcessTool<TForm1, torv::VirtualClock> tool(line, 1);
+    auto& form = tool.form;
+    form.show();
+    QTRY_VERIFY(tool.console.dataLoaded());
+    form.findChild<QAction*>("PlantOverviewAction")->trigger();
+    PlantOverviewWindow* overview = form.plantOverviewWindow();
+    QVERIFY(overview && overview->isVisible());
+    for (int i = 0; i < 3; ++i)
+        overview->scanNow();
+
+    const QStringList ventilated = overview->tile(1)->lines();
+    QCOMPARE(ventilated.mid(1, 3), (QStringList{"T suchy 60,0 °C", "T mokry 50,0 °C", "RH 59 %   EMC 8,9 %"}));
+    QCOMPARE(overview->tile(3)->lines().value(3), QString("RH 58 %   EMC 8,8 %"));
+    QCOMPARE(overview->tile(9)->lines().mid(1, 3), (QStringList{"T suchy –", "T mokry –", "RH –   EMC –"}));
+    overview->close();
+    QCOMPARE(boxes.seen, QStringList());
 }
 
 void WindowWorkflowTest::plantOverviewRefusesABrokenListAndSendsNothing()

@@ -387,12 +387,13 @@ state = json.loads(msgs.get("torv/test/3/state", "{}"))
 columns = ["time", "address", "TempDry", "TempWet", "TempControl1", "TempControl2", "Difference", "AutoStep",
            "AutoHoursDone", "AutoHoursTotal", "SetTemperature", "SetDifference", "Heating", "Humidifying", "VentOpen",
            "VentClose", "status"]
-check(all(c in state for c in columns + ["name", "estimatedEnd"]), f"state keys: {sorted(state)}")
+check(all(c in state for c in columns + ["name", "estimatedEnd", "relativeHumidity", "equilibriumMoisture"]),
+      f"state keys: {sorted(state)}")
 check(state.get("name") == "Komora 3" and state.get("address") == 3, "state name/address")
 kinds = [a["kind"] for a in json.loads(msgs.get("torv/test/5/alarms", "[]"))]
 check(kinds == ["no-communication"], f"chamber 5's active alarms: {kinds}")
 configs = {t: json.loads(p) for t, p in msgs.items() if t.startswith("homeassistant/") and t.endswith("/config")}
-check(len(configs) == 3 * 14, f"{len(configs)} discovery configs")
+check(len(configs) == 3 * 16, f"{len(configs)} discovery configs")
 ids = [c.get("unique_id") for c in configs.values()]
 check(len(set(ids)) == len(ids) and all(ids), "unique_id missing or repeated")
 for topic, c in configs.items():
@@ -469,11 +470,11 @@ before, after = read(sys.argv[1]), read(sys.argv[2])
 def of(msgs, a):
     return {t: p for t, p in msgs.items() if t.startswith(f"torv/test/{a}/") or f"/torv_test/{a}_" in t}
 errors = []
-if before.get("torv/test/3/availability") != "online" or len(of(before, 3)) != 3 + 14:
+if before.get("torv/test/3/availability") != "online" or len(of(before, 3)) != 3 + 16:
     errors.append(f"chamber 3 was not live to begin with: {sorted(of(before, 3))}")
 if of(after, 3) and set(of(after, 3).items()) != {("torv/test/3/availability", "offline")}:
     errors.append(f"chamber 3 is left on the broker: {sorted(of(after, 3))}")
-if after.get("torv/test/1/availability") != "online" or len(of(after, 1)) != 3 + 14:
+if after.get("torv/test/1/availability") != "online" or len(of(after, 1)) != 3 + 16:
     errors.append(f"chamber 1 is not live: {sorted(of(after, 1).items())}")
 for e in errors:
     print("  " + e)

@@ -245,6 +245,48 @@ TEST(CliRead, BytesNoControlCanShowAreLeftOutNotMisreported)
     EXPECT_NE(ReadJson(3, row, kTime).find("\"TempControl1\": null"), std::string::npos);
 }
 
+// RH and EMC from T suchy and T mokry, to a tenth of a percent: the keys are
+// always there, null (or "-") where the bulbs give no value.
+TEST(CliRead, HumidityAndWoodMoistureAreAlwaysThere)
+{
+    const quantities::Conditions still{quantities::kUnventilatedCoefficient};
+    const quantities::Conditions cool{quantities::kVentilatedCoefficient, 1013.25, -40.0, 55.0};
+    const struct {
+        double dry, wet;
+        quantities::Conditions conditions;
+        std::optional<double> humidity, wood;
+        const char* tableHumidity;
+        const char* tableWood;
+    } rows[] = {
+        {60.0, 50.0, {}, 58.6, 8.9, "58.6 %", "8.9 %"},
+        {60.0, 50.0, still, 57.9, 8.8, "57.9 %", "8.8 %"}, // the psychrometer given is the one used
+        {25.0, 24.9, {}, 99.2, std::nullopt, "99.2 %", "-"},  // above 98 %: no EMC
+        {60.0, 50.0, cool, std::nullopt, std::nullopt, "-", "-"}, // a bulb beyond the sensor limits
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::to_string(r.dry) + "/" + std::to_string(r.wet));
+        sim::Controller c(5);
+        c.setTemperatures(r.dry, r.wet);
+        const ImageRow row = RowOf(c);
+        QJsonParseError error{};
+        const QJsonObject o =
+            QJsonDocument::fromJson(QByteArray::fromStdString(ReadJson(5, row, kTime, r.conditions)), &error).object();
+        ASSERT_EQ(error.error, QJsonParseError::NoError);
+        for (const auto& [key, value] : {std::pair{"relativeHumidity", r.humidity}, std::pair{"equilibriumMoisture", r.wood}}) {
+            ASSERT_TRUE(o.contains(key)) << key;
+            if (value)
+                EXPECT_EQ(o.value(key).toDouble(-1), *value) << key;
+            else
+                EXPECT_TRUE(o.value(key).isNull()) << key;
+        }
+        const std::string table = ReadTable(5, row, kTime, r.conditions);
+        EXPECT_TRUE(std::regex_search(table, std::regex(std::string("\n  relativeHumidity +") + r.tableHumidity + "\n")))
+            << table;
+        EXPECT_TRUE(std::regex_search(table, std::regex(std::string("\n  equilibriumMoisture +") + r.tableWood + "\n")))
+            << table;
+    }
+}
+
 TEST(CliStop, ASignalWaitsForTheCheckAndEndsTheWaitBetweenRounds)
 {
     {

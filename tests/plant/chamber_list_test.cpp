@@ -37,6 +37,38 @@ const char* const kExampleJson = R"({
 
 const ChamberList kExample{60, {}, {{3, "Komora 3 – dąb"}, {7, "Komora 7"}}};
 
+// Every optional key away from its default: only those keys are written.
+const char* const kHighPlantJson = R"({
+  "format": "torv-lcd-chambers",
+  "version": 1,
+  "roundSeconds": 60,
+  "airPressureHPa": 912.05,
+  "alarms": {
+    "noCommunicationScans": 3,
+    "deviationCelsius": 5.0,
+    "deviationMinutes": 30,
+    "sensorLowCelsius": -40.0,
+    "sensorHighCelsius": 150.0,
+    "wetAboveDryCelsius": 2.0,
+    "wetAboveDryScans": 3
+  },
+  "heatTreatment": { "minCelsius": 60.5, "minutes": 45 },
+  "chambers": [
+    { "address": 3, "name": "Komora 3", "psychrometer": "unventilated" },
+    { "address": 4, "name": "Komora 4", "coreProbes": ["TempControl2"] },
+    { "address": 5, "name": "Komora 5", "psychrometer": "unventilated", "coreProbes": ["TempControl1"] }
+  ]
+}
+)";
+
+const ChamberList kHighPlant{60,
+                             {},
+                             {{3, "Komora 3", Psychrometer::Unventilated, {}},
+                              {4, "Komora 4", Psychrometer::Ventilated, {false, true}},
+                              {5, "Komora 5", Psychrometer::Unventilated, {true, false}}},
+                             91205,
+                             {605, 45}};
+
 // A version 1 file around `members` (each with a leading comma).
 std::string File(const std::string& members) { return R"({"format": "torv-lcd-chambers", "version": 1)" + members + "}"; }
 
@@ -87,6 +119,19 @@ TEST(ChamberList, TheExampleIsWrittenAndReadExactly)
     expected.alarms.deviationTenths = 70;
     EXPECT_EQ(hand.list, expected);
     EXPECT_EQ(ParseChamberList(File("")).list, ChamberList{});
+
+    EXPECT_EQ(ChamberListJson(kHighPlant), kHighPlantJson);
+    const auto high = ParseChamberList(kHighPlantJson);
+    EXPECT_EQ(high.problems, Strings{});
+    EXPECT_EQ(high.list, kHighPlant);
+    // The defaults given outright read as left out; the probes in either order.
+    const auto given = ParseChamberList(File(R"(, "airPressureHPa": 1013.25, "heatTreatment": {"minutes": 30.0},
+        "chambers": [{"address": 1, "psychrometer": "ventilated", "coreProbes": ["TempControl2", "TempControl1"]},
+                     {"address": 2, "coreProbes": ["TempControl1", "TempControl2"]}])"));
+    EXPECT_EQ(given.problems, Strings{});
+    EXPECT_EQ(given.list, (ChamberList{60, {}, {{1, "Komora 1"}, {2, "Komora 2"}}}));
+    EXPECT_EQ(ParseChamberList(File(R"(, "airPressureHPa": 950, "heatTreatment": {"minCelsius": 70})")).list,
+              (ChamberList{60, {}, {}, 95000, {700, 30}}));
 }
 
 TEST(ChamberList, EveryValueRoundTripsAtItsRangeEdgesAndIsRefusedBeyond)
@@ -108,6 +153,27 @@ TEST(ChamberList, EveryValueRoundTripsAtItsRangeEdgesAndIsRefusedBeyond)
             EXPECT_EQ(ChamberListProblems(list).size(), 1u);
         }
     }
+    // The air pressure and the heat treatment at their edges, and beyond in the reader's words.
+    const HeatTreatment lowest{kMinHeatTreatmentTenths, kMinHeatTreatmentMinutes};
+    const HeatTreatment highest{kMaxHeatTreatmentTenths, kMaxHeatTreatmentMinutes};
+    for (const auto& [pressure, heat] :
+         {std::pair{kMinAirPressureHundredths, lowest}, std::pair{kMaxAirPressureHundredths, highest}}) {
+        const ChamberList list{60, {}, {}, pressure, heat};
+        EXPECT_EQ(ChamberListProblems(list), Strings{});
+        EXPECT_EQ(ParseChamberList(ChamberListJson(list)).list, list);
+    }
+    for (const auto& [pressure, heat] :
+         {std::pair{kMinAirPressureHundredths - 1, HeatTreatment{lowest.minTenths - 1, lowest.minutes - 1}},
+          std::pair{kMaxAirPressureHundredths + 1, HeatTreatment{highest.minTenths + 1, highest.minutes + 1}}}) {
+        const ChamberList list{60, {}, {}, pressure, heat};
+        EXPECT_EQ(ChamberListProblems(list), ParseChamberList(ChamberListJson(list)).problems) << "same words";
+        EXPECT_EQ(ChamberListProblems(list).size(), 3u);
+    }
+    const ChamberList noProbe{60, {}, {{1, "A", Psychrometer::Ventilated, {false, false}}}};
+    EXPECT_EQ(ChamberListProblems(noProbe),
+              Strings{R"(chambers, pozycja 1, "coreProbes": oczekiwano ["TempControl1"], ["TempControl2"] albo obu)"});
+    EXPECT_EQ(ChamberListProblems(noProbe), ParseChamberList(ChamberListJson(noProbe)).problems);
+
     // The other ends: round times, addresses, a name of 40 Polish letters (80 bytes).
     const std::string longest = Repeat("ż", 40);
     for (const ChamberList& list :
@@ -192,6 +258,27 @@ TEST(ChamberList, BrokenFilesAreRefusedWholeWithEveryProblem)
           "chambers, pozycja 7, \"name\": nazwa zawiera znak sterujący U+2066",
           "chambers, pozycja 9, \"name\": nazwa nie ma żadnego widocznego znaku",
           "chambers, pozycja 10, \"name\": nazwa zawiera znak sterujący U+200F"}},
+        // The psychrometer, the core probes, the air pressure and the heat treatment: anything but their values.
+        {File(R"(, "airPressureHPa": 1013.255, "heatTreatment": {"minCelsius": 56.05, "minutes": 0, "hours": 1},
+              "chambers": [{"address": 1, "psychrometer": "Ventilated"}, {"address": 2, "psychrometer": 1},
+                           {"address": 3, "coreProbes": []}, {"address": 4, "coreProbes": ["TempControl1", "TempControl1"]},
+                           {"address": 5, "coreProbes": ["TempDry"]}, {"address": 6, "coreProbes": "TempControl1"},
+                           {"address": 7, "coreProbes": [1]}])"),
+         {"\"airPressureHPa\": wartość 1013.255 ma więcej niż dwa miejsca po przecinku",
+          "heatTreatment, \"hours\": nieznany klucz",
+          "heatTreatment, \"minCelsius\": wartość 56.05 ma więcej niż jedno miejsce po przecinku",
+          "heatTreatment, \"minutes\": wartość 0 poza zakresem 1..1440",
+          R"(chambers, pozycja 1, "psychrometer": oczekiwano "ventilated" albo "unventilated")",
+          R"(chambers, pozycja 2, "psychrometer": oczekiwano "ventilated" albo "unventilated")",
+          R"(chambers, pozycja 3, "coreProbes": oczekiwano ["TempControl1"], ["TempControl2"] albo obu)",
+          R"(chambers, pozycja 4, "coreProbes": oczekiwano ["TempControl1"], ["TempControl2"] albo obu)",
+          R"(chambers, pozycja 5, "coreProbes": oczekiwano ["TempControl1"], ["TempControl2"] albo obu)",
+          R"(chambers, pozycja 6, "coreProbes": oczekiwano ["TempControl1"], ["TempControl2"] albo obu)",
+          R"(chambers, pozycja 7, "coreProbes": oczekiwano ["TempControl1"], ["TempControl2"] albo obu)"}},
+        {File(R"(, "airPressureHPa": 699.99, "heatTreatment": 56)"),
+         {"\"airPressureHPa\": wartość 699.99 poza zakresem 700.00..1100.00", "\"heatTreatment\": oczekiwano obiektu"}},
+        {File(R"(, "airPressureHPa": "1013.25", "heatTreatment": {"minutes": 30, "minutes": 40})"),
+         {"\"airPressureHPa\": oczekiwano liczby", "heatTreatment, \"minutes\": powtórzony klucz"}},
         // A repeated key: readers differ on which one counts, so none does.
         {File(R"(, "roundSeconds": 60, "alarms": {"deviationMinutes": 30, "deviation\u004dinutes": 31},
               "chambers": [{"address": 3, "name": "A", "name": "B"}], "roundSeconds": 90)"),

@@ -1,6 +1,7 @@
 // What the overview shows of a chamber, from its last answered scan.
 #include <gtest/gtest.h>
 
+#include "plant/chamber_moisture.h"
 #include "plant/chamber_tile.h"
 
 using namespace torv;
@@ -70,4 +71,76 @@ TEST(ChamberTile, HoursAddAcrossDaysMonthsAndLeapDays)
     EXPECT_EQ(at({2026, 12, 8, 15, 45, 0, 60}, 255), "2026-12-19 6:45");
     EXPECT_EQ(at({2026, 1, 1, 0, 15, 0, 60}, -1), "2025-12-31 23:15");
     EXPECT_EQ(AddHours({2026, 12, 8, 15, 45, 30, 120}, 1).utcOffsetMinutes, 120);
+}
+
+// RH and EMC under the bulbs: from T suchy and T mokry with the chamber's
+// psychrometer, whole percents and a tenth, "–" where there is no value.
+TEST(ChamberTile, HumidityAndWoodMoistureUnderTheBulbs)
+{
+    const drying_log::LocalTime noon{2026, 12, 8, 12, 0, 0, 60};
+    const auto bulbs = [&noon](std::optional<int> dry, std::optional<int> wet) {
+        drying_log::Row r = Scan(1, 0, 8, noon);
+        r.tempDry = dry;
+        r.tempWet = wet;
+        r.tempControl1 = 200; // the second pair, never the one used
+        r.tempControl2 = 100;
+        return r;
+    };
+    const quantities::Conditions still{quantities::kUnventilatedCoefficient};
+    const quantities::Conditions high{quantities::kVentilatedCoefficient, 900.0};
+    const quantities::Conditions narrow{quantities::kVentilatedCoefficient, 1013.25, -40.0, 55.0};
+    const struct {
+        std::optional<drying_log::Row> row;
+        quantities::Conditions conditions;
+        const char* separator;
+        const char* humidity;
+        const char* wood;
+    } rows[] = {
+        {bulbs(600, 500), {}, ",", "RH 59 %", "EMC 8,9 %"},
+        {bulbs(700, 588), {}, ",", "RH 58 %", "EMC 8,3 %"},
+        {bulbs(600, 500), still, ",", "RH 58 %", "EMC 8,8 %"}, // the chamber's own coefficient
+        {bulbs(600, 500), high, ",", "RH 59 %", "EMC 9,0 %"},  // and the plant's pressure
+        {bulbs(600, 500), {}, ".", "RH 59 %", "EMC 8.9 %"},
+        {bulbs(250, 249), {}, ",", "RH 99 %", "EMC –"},      // above 98 %
+        {bulbs(600, 500), narrow, ",", "RH –", "EMC –"},     // a bulb its alarms call a fault
+        {bulbs(600, 610), {}, ",", "RH –", "EMC –"},         // wet above dry
+        {bulbs(600, std::nullopt), {}, ",", "RH –", "EMC –"},
+        {Scan(2, 5, 8, noon), {}, ",", "RH –", "EMC –"},     // below 0 %: a dry wick
+        {std::nullopt, {}, ",", "RH –", "EMC –"},            // never answered
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.row ? std::to_string(r.row->tempDry.value_or(-1)) : "none");
+        const ChamberTile tile = TileOf("Komora 3", 3, r.row, true, r.separator, r.conditions);
+        EXPECT_EQ(tile.humidity, r.humidity);
+        EXPECT_EQ(tile.woodMoisture, r.wood);
+    }
+}
+
+// Which psychrometer a chamber has comes from the list; one not listed has the defaults.
+TEST(ChamberTile, ConditionsComeFromTheChamberList)
+{
+    ChamberList list{60, {}, {{3, "Komora 3", Psychrometer::Unventilated, {}}, {4, "Komora 4"}}, 95000, {}};
+    list.alarms.sensorLowTenths = -100;
+    list.alarms.sensorHighTenths = 1200;
+    const struct {
+        int address;
+        quantities::Conditions expected;
+    } rows[] = {
+        {3, {quantities::kUnventilatedCoefficient, 950.0, -10.0, 120.0}},
+        {4, {quantities::kVentilatedCoefficient, 950.0, -10.0, 120.0}},
+        {9, {quantities::kVentilatedCoefficient, 950.0, -10.0, 120.0}},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(MoistureConditions(list, r.address), r.expected) << r.address;
+    EXPECT_EQ(MoistureConditions(ChamberList{}, 3), quantities::Conditions{});
+
+    // A failed scan has no values; an answered one is computed with the chamber's conditions.
+    drying_log::Row row;
+    row.address = 3;
+    row.tempDry = 600;
+    row.tempWet = 500;
+    EXPECT_EQ(ChamberMoisture(list, row), quantities::MoistureOf(60.0, 50.0, MoistureConditions(list, 3)));
+    EXPECT_NE(ChamberMoisture(list, row), ChamberMoisture(ChamberList{}, row));
+    row.status = drying_log::Status::Failed;
+    EXPECT_EQ(ChamberMoisture(list, row), quantities::Moisture{});
 }

@@ -75,7 +75,7 @@ bool Has(const std::string& text, const std::string& line) { return text.find("\
 TEST(PlantMetrics, ValuesInBaseUnitsAndASilentChamberKeepsOnlyItsCountersAndUp)
 {
     telemetry::PlantMetrics m;
-    m.scanned(Answered(3));
+    m.scanned(Answered(3), {58.56, 8.94});
     std::string text = "\n" + m.exposition();
     for (const char* line : {"torv_chamber_up{address=\"3\"} 1", "torv_temperature_celsius{address=\"3\",sensor=\"dry\"} 63.5",
                              "torv_temperature_celsius{address=\"3\",sensor=\"wet\"} -0.5",
@@ -85,7 +85,9 @@ TEST(PlantMetrics, ValuesInBaseUnitsAndASilentChamberKeepsOnlyItsCountersAndUp)
                              "torv_programme_duration_seconds{address=\"3\"} 28800",
                              "torv_actuator_on{actuator=\"heating\",address=\"3\"} 1",
                              "torv_actuator_on{actuator=\"vent_open\",address=\"3\"} 0",
-                             "torv_scans_total{address=\"3\"} 1", "torv_scans_failed_total{address=\"3\"} 0"})
+                             "torv_scans_total{address=\"3\"} 1", "torv_scans_failed_total{address=\"3\"} 0",
+                             "torv_relative_humidity_ratio{address=\"3\"} 0.586",
+                             "torv_wood_equilibrium_moisture_ratio{address=\"3\"} 0.089"})
         EXPECT_TRUE(Has(text, line)) << line << "\n" << text;
     EXPECT_EQ(text.find("sensor=\"control1\""), std::string::npos) << "a sensor the row has not is no series";
     EXPECT_EQ(text.find(" # "), std::string::npos);
@@ -102,14 +104,17 @@ TEST(PlantMetrics, ValuesInBaseUnitsAndASilentChamberKeepsOnlyItsCountersAndUp)
     EXPECT_TRUE(Has(text, "torv_alarms_active{address=\"3\",kind=\"no-communication\"} 1"));
     EXPECT_EQ(text.find("torv_temperature_celsius{"), std::string::npos) << "a stale value is left: " << text;
     EXPECT_EQ(text.find("torv_actuator_on{"), std::string::npos);
+    EXPECT_EQ(text.find("_ratio{"), std::string::npos) << "a stale humidity is left: " << text;
     EXPECT_NE(text.find("torv_last_good_scan_timestamp_seconds{address=\"3\"}"), std::string::npos)
         << "when it last answered stays";
 
-    // Answering again brings the values back; a cleared alarm goes.
-    m.scanned(Answered(3));
+    // Answering again brings the values back, but a humidity only where it has one; a cleared alarm goes.
+    m.scanned(Answered(3), {97.04, std::nullopt});
     m.alarms(3, {plant::Alarm{{3, plant::AlarmKind::NoCommunication}, {}, "", false, true}});
     text = "\n" + m.exposition();
     EXPECT_TRUE(Has(text, "torv_temperature_celsius{address=\"3\",sensor=\"dry\"} 63.5"));
+    EXPECT_TRUE(Has(text, "torv_relative_humidity_ratio{address=\"3\"} 0.97")) << text;
+    EXPECT_EQ(text.find("torv_wood_equilibrium_moisture_ratio{"), std::string::npos) << text;
     EXPECT_EQ(text.find("torv_alarms_active{"), std::string::npos);
 }
 

@@ -67,13 +67,28 @@ TEST(MqttState, EveryColumnNameAndTheEstimatedEnd)
                            {"TempControl1", QJsonValue::Null}, {"TempControl2", QJsonValue::Null}, {"Difference", 4.25},
                            {"AutoStep", 2}, {"AutoHoursDone", 5}, {"AutoHoursTotal", 8}, {"SetTemperature", 70},
                            {"SetDifference", 5}, {"Heating", 1}, {"Humidifying", 0}, {"VentOpen", 0}, {"VentClose", 1},
-                           {"status", "ok"}, {"name", "Komora \"3\" – dąb"}, {"estimatedEnd", "2027-01-01T02:30:05+01:00"}}));
+                           {"status", "ok"}, {"name", "Komora \"3\" – dąb"}, {"estimatedEnd", "2027-01-01T02:30:05+01:00"},
+                           {"relativeHumidity", QJsonValue::Null}, {"equilibriumMoisture", QJsonValue::Null}}));
+    // The humidity and the wood's moisture to a tenth of a percent, each null without a value.
+    const struct {
+        quantities::Moisture moisture;
+        const char* text;
+    } moistures[] = {
+        {{58.56, 8.94}, "\"relativeHumidity\": 58.6, \"equilibriumMoisture\": 8.9}"},
+        {{99.2, std::nullopt}, "\"relativeHumidity\": 99.2, \"equilibriumMoisture\": null}"},
+        {{0.0, 0.0}, "\"relativeHumidity\": 0.0, \"equilibriumMoisture\": 0.0}"},
+    };
+    for (const auto& m : moistures) {
+        const std::string state = StatePayload(Running(), "Komora 3", m.moisture);
+        EXPECT_TRUE(state.ends_with(m.text)) << state;
+    }
 
     drying_log::Row bare;
     bare.time = kNewYearsEve;
     bare.address = 7;
     QJsonObject expected{{"time", "2026-12-31T23:30:05+01:00"}, {"address", 7}, {"status", "ok"}, {"name", "Komora 7"},
-                         {"estimatedEnd", QJsonValue::Null}};
+                         {"estimatedEnd", QJsonValue::Null}, {"relativeHumidity", QJsonValue::Null},
+                         {"equilibriumMoisture", QJsonValue::Null}};
     for (const std::string_view column : drying_log::Columns())
         if (!expected.contains(QString::fromUtf8(column.data(), column.size())))
             expected.insert(QString::fromUtf8(column.data(), column.size()), QJsonValue::Null);
@@ -90,6 +105,9 @@ TEST(MqttState, FailedScanSaysOfflineAndKeepsTheLastState)
     EXPECT_EQ(ScanMessages("torv/pc", chamber, Running()),
               (std::vector<Message>{{"torv/pc/3/state", StatePayload(Running(), "Komora 3"), true, 1},
                                     {"torv/pc/3/availability", "online", true, 1}}));
+    EXPECT_EQ(ScanMessages("torv/pc", chamber, Running(), {58.6, 8.9}).front().payload,
+              StatePayload(Running(), "Komora 3", {58.6, 8.9}));
+    EXPECT_EQ(ScanMessages("torv/pc", chamber, failed, {58.6, 8.9}).size(), 1u) << "no state from a failed scan";
     EXPECT_EQ(ServiceStatus("torv/pc", false), (Message{"torv/pc/status", "offline", true, 1}));
 }
 
@@ -155,6 +173,8 @@ TEST(HomeAssistantDiscovery, EveryEntityOfTwoChambers)
             }
             if (c["device_class"] == "temperature") {
                 EXPECT_EQ((std::pair{c["unit_of_measurement"], c["state_class"]}), (std::pair<QJsonValue, QJsonValue>{"°C", "measurement"}));
+            } else if (c["device_class"] == "humidity" || c["device_class"] == "moisture") {
+                EXPECT_EQ((std::pair{c["unit_of_measurement"], c["state_class"]}), (std::pair<QJsonValue, QJsonValue>{"%", "measurement"}));
             } else if (c["device_class"] == "timestamp") {
                 EXPECT_EQ(c["value_template"], "{{ value_json.estimatedEnd }}");
             }
@@ -173,7 +193,7 @@ TEST(HomeAssistantDiscovery, EveryEntityOfTwoChambers)
         }
         EXPECT_EQ(names, (std::set<QString>{"T suchy", "T mokry", "T kontr.1", "T kontr.2", "TEMP zadana", "Różnica",
                                             "Różnica zadana", "Krok programu", "Koniec programu", "Nawilżanie",
-                                            "Grzanie", "Otwarcie", "Zamknięcie", "Brak komunikacji"}));
+                                            "Grzanie", "Otwarcie", "Zamknięcie", "Brak komunikacji", "RH", "EMC"}));
     }
     EXPECT_EQ(devices.size(), 2u);
 }
