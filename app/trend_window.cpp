@@ -18,10 +18,10 @@
 
 #include "plant/chamber_list.h"
 #include "plant/chamber_moisture.h"
-#include "plant_clock_ticker.h"
 #include "save_refusal.h"
 #include "serving_clock.h"
-#include "trend_curve.h"
+#include "chart/trend_chart.h"
+#include "chart/trend_curve.h"
 
 namespace dl = torv::drying_log;
 
@@ -34,51 +34,6 @@ QString FilePrefix(int address)
 {
     const std::string name = dl::FileName(address, dl::LocalTime{});
     return QString::fromStdString(name.substr(0, name.size() - std::string("1970-01-01.csv").size()));
-}
-
-// The look the chart had: light grid, grey axes with ticks outside, titles
-// in bold, the legend in a row under the plot, nothing smoothed.
-void ChartStyle(QCustomPlot& plot)
-{
-    plot.setNotAntialiasedElements(QCP::aeAll);
-    plot.yAxis2->setVisible(true);
-    QFont title = plot.font();
-    title.setBold(true);
-    const QColor text(0x40, 0x40, 0x44);
-    const QPen line(QColor(0xd6, 0xd6, 0xd6));
-    for (QCPAxis* axis : {plot.xAxis, plot.yAxis, plot.yAxis2}) {
-        axis->setBasePen(line);
-        axis->setTickPen(line);
-        axis->setTickLength(0, 5);
-        axis->setSubTicks(false);
-        axis->setTickLabelColor(text);
-        axis->setLabelColor(text);
-        axis->setLabelFont(title);
-        axis->grid()->setVisible(true);
-        axis->grid()->setPen(QPen(QColor(0xe2, 0xe2, 0xe2)));
-        axis->grid()->setZeroLinePen(Qt::NoPen);
-    }
-
-    // The legend centred in a row of its own under the plot.
-    QCPLegend* legend = plot.legend;
-    legend->setVisible(true);
-    plot.axisRect()->insetLayout()->take(legend);
-    auto* row = new QCPLayoutGrid;
-    plot.plotLayout()->addElement(1, 0, row);
-    row->setMargins(QMargins(0, 0, 0, 6));
-    plot.plotLayout()->setRowStretchFactor(1, 0.001);
-    row->addElement(0, 0, new QCPLayoutElement(&plot));
-    row->addElement(0, 1, legend);
-    row->addElement(0, 2, new QCPLayoutElement(&plot));
-    row->setColumnStretchFactors({1, 0.001, 1});
-    legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
-    legend->setWrap(0);
-    legend->setBorderPen(Qt::NoPen);
-    legend->setBrush(Qt::NoBrush);
-    legend->setTextColor(text);
-    legend->setIconBorderPen(Qt::NoPen);
-    legend->setIconSize(QFontMetrics(plot.font()).height() / 2 + 1, QFontMetrics(plot.font()).height());
-    legend->setIconTextPadding(4);
 }
 
 } // namespace
@@ -139,10 +94,6 @@ TrendWindow::TrendWindow(QString baseDir, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , baseDir_(std::move(baseDir))
     , plot_(new TrendPlot(*this))
-    , timeAxis_(plot_->xAxis)
-    , temperatureAxis_(plot_->yAxis)
-    , differenceAxis_(plot_->yAxis2)
-    , percentAxis_(plot_->axisRect()->addAxis(QCPAxis::atRight))
     , humidityBox_(new QCheckBox(QStringLiteral("RH")))
     , woodMoistureBox_(new QCheckBox(QStringLiteral("EMC")))
     , dayBox_(new QComboBox)
@@ -153,51 +104,12 @@ TrendWindow::TrendWindow(QString baseDir, QWidget* parent)
     // Reading files and drawing start no bus work: its input is served while bus work runs.
     ServingClock::serveInputOf(this);
 
-    // Drawn in the order the legend names them; the control sensors join it once used.
-    plot_->setAutoAddPlottableToLegend(false);
-    const auto curve = [this](QCPAxis* axis, const char* name, QPen pen) {
-        return new TrendCurve(timeAxis_, axis, QString::fromUtf8(name), pen);
-    };
-    QPen setPen(QColor(0x40, 0x40, 0x40));
-    setPen.setStyle(Qt::DashLine);
-    dry_ = curve(temperatureAxis_, "Temp. sucha", QPen(QColor(0xd0, 0x30, 0x20)));
-    wet_ = curve(temperatureAxis_, "Temp. mokra", QPen(QColor(0x20, 0x60, 0xd0)));
-    setTemperature_ = curve(temperatureAxis_, "Temp. zadana", setPen);
-    difference_ = curve(differenceAxis_, "Różnica psychr.", QPen(QColor(0x10, 0x90, 0x40)));
-    control1_ = curve(temperatureAxis_, "Temp. kontrolna 1", QPen(QColor(0xe0, 0x90, 0x00)));
-    control2_ = curve(temperatureAxis_, "Temp. kontrolna 2", QPen(QColor(0x80, 0x40, 0xb0)));
-    humidity_ = curve(percentAxis_, "RH", QPen(QColor(0x00, 0x90, 0xb0)));
-    woodMoisture_ = curve(percentAxis_, "EMC", QPen(QColor(0x8a, 0x5a, 0x2a)));
-    for (TrendCurve* series : {control1_, control2_, humidity_, woodMoisture_})
-        series->setVisible(false);
-    for (TrendCurve* series : {dry_, wet_, setTemperature_, difference_})
-        series->addToLegend();
-    ChartStyle(*plot_);
-
-    timeAxis_->setTicker(QSharedPointer<PlantClockTicker>::create(trend_));
-    temperatureAxis_->setLabel(QStringLiteral("°C"));
-    temperatureAxis_->setNumberPrecision(0);
-    differenceAxis_->setLabel(QStringLiteral("Różnica °C"));
-    differenceAxis_->setNumberPrecision(1);
-    // Percent of a whole: the same scale whatever the day held.
-    percentAxis_->setLabel(QStringLiteral("RH, EMC %"));
-    percentAxis_->setRange(0, 100);
-    percentAxis_->setVisible(false);
-    percentAxis_->grid()->setVisible(false);
-    percentAxis_->setBasePen(plot_->yAxis2->basePen());
-    percentAxis_->setTickPen(plot_->yAxis2->tickPen());
-    percentAxis_->setTickLength(0, 5);
-    percentAxis_->setSubTicks(false);
-    percentAxis_->setTickLabelColor(plot_->yAxis2->tickLabelColor());
-    percentAxis_->setLabelColor(plot_->yAxis2->labelColor());
-    percentAxis_->setLabelFont(plot_->yAxis2->labelFont());
-    for (QCPAxis* axis : {temperatureAxis_, differenceAxis_}) {
-        // Ticks at whole multiples of the step the trend gives, counted from 0.
-        auto ticker = QSharedPointer<QCPAxisTickerFixed>::create();
-        ticker->setScaleStrategy(QCPAxisTickerFixed::ssNone);
-        axis->setTicker(ticker);
-        axis->setNumberFormat(QStringLiteral("f"));
-    }
+    const TrendChart chart = MakeTrendChart(*plot_, trend_);
+    timeAxis_ = chart.timeAxis, temperatureAxis_ = chart.temperatureAxis;
+    differenceAxis_ = chart.differenceAxis, percentAxis_ = chart.percentAxis;
+    dry_ = chart.dry, wet_ = chart.wet, setTemperature_ = chart.setTemperature, difference_ = chart.difference;
+    control1_ = chart.control1, control2_ = chart.control2;
+    humidity_ = chart.humidity, woodMoisture_ = chart.woodMoisture;
 
     auto* reset = new QPushButton(QStringLiteral("Cały dzień"));
     reset->setObjectName(QStringLiteral("ResetViewButton"));

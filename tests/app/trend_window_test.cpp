@@ -15,7 +15,7 @@
 #include <ctime>
 #include <qcustomplot.h>
 
-#include "app/trend_curve.h"
+#include "chart/trend_curve.h"
 #include "app/trend_window.h"
 #include "files/drying_log.h"
 

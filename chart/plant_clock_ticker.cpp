@@ -1,4 +1,4 @@
-#include "plant_clock_ticker.h"
+#include "chart/plant_clock_ticker.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "trend_curve.h"
+#include "chart/trend_curve.h"
 
 #include <algorithm>
 
