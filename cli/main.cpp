@@ -5,10 +5,12 @@
 
 #include <cstdio>
 #include <map>
+#include <memory>
 
 #include "cli/bus.h"
 #include "cli/commands.h"
 #include "cli/options.h"
+#include "cli/report_command.h"
 #include "cli/standard_streams.h"
 
 int main(int argc, char** argv)
@@ -17,7 +19,7 @@ int main(int argc, char** argv)
     // Before anything is opened: a closed stdout must not become the port.
     if (!PrepareStandardStreams())
         return kPort;
-    QCoreApplication app(argc, argv);
+    auto app = std::make_unique<QCoreApplication>(argc, argv);
     CommandLine line = ParseCommandLine(QCoreApplication::arguments());
     // A result that did not reach stdout whole is a failure, not a success.
     const auto finish = [](Exit exit) { return OutputWritten() || exit != kDone ? exit : kController; };
@@ -31,6 +33,11 @@ int main(int argc, char** argv)
     case CommandLine::Outcome::Run: break;
     }
 
+    // The report reads files only; it needs widgets, so its own application.
+    if (line.options.command == "report") {
+        app.reset();
+        return finish(Report(argc, argv, line.options));
+    }
     static const std::map<std::string, Exit (*)(Bus&, const Options&)> commands{
         {"read", Read}, {"bustest", BusTest}, {"backup", Backup}, {"restore", Restore}, {"log", Log},
 #if TORV_SERVE

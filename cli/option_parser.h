@@ -25,10 +25,18 @@ struct Parser {
     QCommandLineOption every{"every", "log, serve: seconds from one round's start to the next (default 10).", "S"};
     QCommandLineOption count{"count", QString("log, serve: stop after N rounds (default: run until ") + kStopHow + ").",
                              "N"};
-    QCommandLineOption dir{"dir", "log, serve: folder of the log files (default pomiary).", "DIR"};
+    QCommandLineOption dir{"dir", "log, serve, report: folder of the log files (default pomiary).", "DIR"};
+    QCommandLineOption from{"from", "report: the span's start, as the drying log writes times (2026-12-08T05:43:17+01:00).",
+                            "TIME"};
+    QCommandLineOption to{"to", "report: the span's end, as --from.", "TIME"};
+    QCommandLineOption note{"note", "report: the operator's notes (charge, species, thickness, final moisture); "
+                                    "each one a line.",
+                            "TEXT"};
+    QCommandLineOption out{"out", "report: the PDF file to write.", "FILE.pdf"};
     QCommandLineOption metrics{"metrics", "serve: a Prometheus endpoint /metrics on HOST (default 127.0.0.1) and PORT.",
                                "[HOST:]PORT"};
-    QCommandLineOption chambers{"chambers", "serve: the plant's chamber list (komory.json): names and alarm thresholds.",
+    QCommandLineOption chambers{"chambers", "serve, report: the plant's chamber list (komory.json): names, alarm thresholds, "
+                                            "core probes.",
                                 "FILE"};
     QCommandLineOption mqtt{"mqtt", "serve: publish to the broker at mqtt://[USER@]HOST[:PORT] or mqtts://... (TLS).",
                             "URL"};

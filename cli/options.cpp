@@ -18,9 +18,9 @@ Parser::Parser()
     if (!TORV_SERVE)
         for (QCommandLineOption* o : {&chambers, &mqtt, &mqttPasswordFile, &mqttCaFile, &mqttPrefix, &haDiscovery, &metrics})
             o->setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOptions({port, baud, parity, reply, json, every, count, dir, chambers, mqtt, mqttPasswordFile, mqttCaFile,
+    parser.addOptions({port, baud, parity, reply, json, every, count, dir, from, to, note, out, chambers, mqtt, mqttPasswordFile, mqttCaFile,
                        mqttPrefix, haDiscovery, metrics, help, version});
-    parser.addPositionalArgument("COMMAND", "read, bustest, backup, restore, log or serve, and its arguments.",
+    parser.addPositionalArgument("COMMAND", "read, bustest, backup, restore, log, report or serve, and its arguments.",
                                  "COMMAND ...");
 }
 
@@ -43,7 +43,9 @@ constexpr const char* kSynopsis =
     "  bustest [--json]                       the bus test over 1..250: the addresses that answered\n"
     "  backup ADDRESS FILE                    the controller's parameter set to FILE\n"
     "  restore FILE ADDRESS...                write a parameter set to each controller and verify it\n"
-    "  log ADDRESS... [--every S] [--count N] [--dir DIR]   the drying log of several chambers\n";
+    "  log ADDRESS... [--every S] [--count N] [--dir DIR]   the drying log of several chambers\n"
+    "  report ADDRESS [--from TIME --to TIME] [--dir DIR] [--chambers FILE] [--note TEXT] --out FILE.pdf\n"
+    "                                         the charge report of the last run (or the span) from the log\n";
 
 // Which command-specific options each command takes, and how many arguments.
 struct CommandShape {
@@ -59,6 +61,7 @@ const std::map<std::string, CommandShape>& Shapes()
         {"backup", {2, 2, {}}},
         {"restore", {2, 251, {}}},
         {"log", {1, 250, {"every", "count", "dir"}}},
+        {"report", {1, 1, {"from", "to", "dir", "chambers", "note", "out"}}},
         {"serve",
          {0, 250,
           {"every", "count", "dir", "chambers", "metrics", "mqtt", "mqtt-password-file", "mqtt-cafile", "mqtt-prefix",
@@ -152,7 +155,8 @@ Problem CheckShape(Given& g, Options& o)
     const Parser& p = g.p;
     for (const QString& name : p.parser.optionNames()) {
         const QCommandLineOption* option = nullptr;
-        for (const QCommandLineOption* candidate : {&p.json, &p.every, &p.count, &p.dir, &p.chambers, &p.metrics, &p.mqtt,
+        for (const QCommandLineOption* candidate : {&p.json, &p.every, &p.count, &p.dir, &p.from, &p.to, &p.note, &p.out,
+                                                    &p.chambers, &p.metrics, &p.mqtt,
                                                     &p.mqttPasswordFile, &p.mqttCaFile, &p.mqttPrefix, &p.haDiscovery})
             if (candidate->names().contains(name))
                 option = candidate;
@@ -241,9 +245,36 @@ Problem ParseServeStep(Given& g, Options& o)
     return ParseServe(g.p, g.discoveryPrefix, o);
 }
 
+// report's span, notes, chamber list and output.
+Problem ParseReportStep(Given& g, Options& o)
+{
+    if (o.command != "report")
+        return std::nullopt;
+    const Parser& p = g.p;
+    if (p.parser.isSet(p.from) != p.parser.isSet(p.to))
+        return std::string("report takes --from and --to together, or neither");
+    for (auto [option, time] : {std::pair{&p.from, &o.from}, {&p.to, &o.to}}) {
+        if (!p.parser.isSet(*option))
+            continue;
+        const QString text = p.parser.value(*option);
+        *time = drying_log::ParseIsoTime(text.toStdString());
+        if (!*time)
+            return "--" + option->names().constLast().toStdString() + " " + text.toStdString() +
+                   ": not a time as the drying log writes it (2026-12-08T05:43:17+01:00)";
+    }
+    o.notes = p.parser.values(p.note).join('\n').toStdString();
+    o.out = p.parser.value(p.out).toStdString();
+    if (o.out.empty())
+        return std::string("report needs --out FILE.pdf");
+    o.chambersFile = p.parser.isSet(p.chambers) ? p.parser.value(p.chambers).toStdString() : plant::kChamberListFileName;
+    if (o.chambersFile.empty())
+        return std::string("--chambers is empty");
+    return std::nullopt;
+}
+
 // In this order, so that of several mistakes the same one is told every time.
 constexpr Problem (*kSteps[])(Given&, Options&) = {CheckShape, TakeFileAndAddresses, ParseLine, ParseOutputAndRounds,
-                                                   ParseServeStep};
+                                                   ParseReportStep, ParseServeStep};
 
 } // namespace
 

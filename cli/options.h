@@ -6,6 +6,7 @@
 
 #include <QStringList>
 
+#include "files/drying_log.h"
 #include "link/modbus_link.h"
 #include "plant/chamber_list.h"
 #if TORV_SERVE
@@ -36,9 +37,15 @@ struct Options {
     unsigned everySeconds = 10;
     std::optional<unsigned> rounds;
     std::string dir = "pomiary";
-#if TORV_SERVE
-    // serve: the chamber list file given, and the list (from it or the addresses) once read.
+    // report: the span (both or neither; without them the last run), the
+    // operator's notes (one --note a line) and the PDF's file.
+    std::optional<drying_log::LocalTime> from, to;
+    std::string notes;
+    std::string out;
+    // serve, report: the chamber list file given.
     std::string chambersFile;
+#if TORV_SERVE
+    // serve: the list (from the file or the addresses) once read.
     plant::ChamberList chambers;
     // serve --metrics: where the Prometheus endpoint listens (port 0: none).
     std::string metricsHost = "127.0.0.1";

@@ -18,6 +18,7 @@ PACKAGES=(
   prometheus-cpp-dev curl
   libmosquitto-dev mosquitto-clients
   ser2net
+  poppler-utils
 )
 # ser2net's package enables a service of its own (/etc/ser2net.yaml: localhost
 # ports 2000, 2001, 3000, 3001 on /dev/ttyS0 and ttyS1). The tests start their
