@@ -2,12 +2,15 @@
 // and on day files written in the drying log's own format.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "charge/chamber_record.h"
+#include "charge/charge.h"
+#include "charge/decimate.h"
 #include "charge/heat_treatment.h"
 #include "charge/last_run.h"
 #include "charge/plant_time.h"
@@ -387,4 +390,87 @@ TEST(Charge, TheLastRunIsFollowedBackAcrossManyDays)
     EXPECT_TRUE(found->running);
     EXPECT_EQ(found->record.rows.size(), rows.size() - 1);
     EXPECT_EQ(found->record.files.size(), 6u);
+}
+
+// Each column keeps its lowest and highest point in their order; fewer
+// points than two a column are kept as they are.
+TEST(Charge, CurvesAreCutToTheLowestAndHighestPointOfEachColumn)
+{
+    using P = std::vector<Point>;
+    const struct {
+        const char* what;
+        P points;
+        int columns;
+        P kept;
+    } rows[] = {
+        {"few points stay", {{0, 1}, {1, 5}, {2, 3}}, 2, {{0, 1}, {1, 5}, {2, 3}}},
+        {"min before max", {{0, 5}, {1, 1}, {2, 9}, {3, 4}, {5, 2}, {6, 8}, {7, 7}, {9, 3}, {9.5, 6}}, 2,
+         {{1, 1}, {2, 9}, {5, 2}, {6, 8}}},
+        {"max before min", {{0, 9}, {1, 1}, {2, 5}, {3, 4}, {6, 1}, {7, 2}, {8, 3}, {9, 4}, {10, 3}}, 2,
+         {{0, 9}, {1, 1}, {6, 1}, {9, 4}}}, // the last point, at x1, falls in the last column
+        {"an empty column adds nothing", {{0, 1}, {0.1, 2}, {0.2, 3}, {9, 4}, {9.1, 5}, {9.2, 1}, {9.3, 1}}, 3,
+         {{0, 1}, {0.2, 3}, {9.1, 5}, {9.2, 1}}},
+        {"a flat column keeps one", {{0, 2}, {1, 2}, {2, 2}, {6, 1}, {7, 3}}, 2, {{0, 2}, {6, 1}, {7, 3}}},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(MinMaxPerColumn(r.points, 0, 10, r.columns), r.kept) << r.what;
+    // A day of 10-second scans onto 2000 columns: at most two points a column, the extremes kept.
+    P day;
+    for (int i = 0; i < 8640; ++i)
+        day.emplace_back(i * 10.0, i == 4321 ? 99.0 : i == 777 ? -5.0 : (i % 17));
+    const P cut = MinMaxPerColumn(day, 0, 86400, 2000);
+    EXPECT_LE(cut.size(), 4000u);
+    EXPECT_NE(std::find(cut.begin(), cut.end(), Point{43210.0, 99.0}), cut.end());
+    EXPECT_NE(std::find(cut.begin(), cut.end(), Point{7770.0, -5.0}), cut.end());
+    EXPECT_TRUE(std::is_sorted(cut.begin(), cut.end()));
+}
+
+// The report's whole analysis from files, and the spans it refuses.
+TEST(Charge, AChargeIsMadeFromTheFilesOrRefusedWithItsReason)
+{
+    torv::testing::TempDir dir;
+    std::vector<Row> rows{Scan(0, 0)};
+    for (long long t = 60; t <= 3600; t += 60)
+        rows.push_back(Scan(t, t < 1800 ? 1 : 2, 700, 600, 600, 570));
+    rows.push_back(Scan(3660, 0));
+    WriteDayFiles(dir.path(), rows);
+    plant::ChamberList list{60, {}, {{5, "Suszarnia", plant::Psychrometer::Ventilated, {false, true}}}};
+    std::string error;
+    const auto charge = MakeCharge({dir.path(), 5, {}, {}}, list, error);
+    ASSERT_TRUE(charge) << error;
+    EXPECT_TRUE(charge->lastRun);
+    EXPECT_EQ(charge->chamberName, "Suszarnia");
+    EXPECT_EQ(charge->from, At(60));
+    EXPECT_EQ(charge->to, At(3660));
+    EXPECT_EQ(charge->scanPeriodSeconds, 60);
+    ASSERT_EQ(charge->steps.size(), 2u);
+    EXPECT_TRUE(charge->heat.judged);
+    EXPECT_TRUE(charge->heat.met); // TempControl2 at 57.0 °C for the whole hour
+    EXPECT_EQ(charge->heat.longest->seconds, 3540);
+
+    // Not on the list: no probe is named, the record proves nothing.
+    const auto unlisted = MakeCharge({dir.path(), 5, {}, {}}, plant::ChamberList{}, error);
+    ASSERT_TRUE(unlisted);
+    EXPECT_FALSE(unlisted->heat.judged);
+    EXPECT_EQ(unlisted->chamberName, "Komora 5");
+
+    const struct {
+        const char* what;
+        ChargeRequest request;
+        const char* says;
+    } refused[] = {
+        {"no run", {dir.path(), 6, {}, {}}, "brak przebiegu programu komory 6 w dzienniku"},
+        {"no scan in the span", {dir.path(), 5, At(4000), At(5000)}, "brak pomiarów komory 5 w podanym okresie"},
+        {"an end before the start", {dir.path(), 5, At(100), At(50)}, "koniec okresu przed jego początkiem"},
+    };
+    for (const auto& r : refused) {
+        error.clear();
+        EXPECT_FALSE(MakeCharge(r.request, list, error)) << r.what;
+        EXPECT_EQ(error, r.says) << r.what;
+    }
+    // A span given: exactly its scans.
+    const auto given = MakeCharge({dir.path(), 5, At(0), At(600)}, list, error);
+    ASSERT_TRUE(given);
+    EXPECT_FALSE(given->lastRun);
+    EXPECT_EQ(given->record.rows.size(), 11u);
 }

@@ -42,6 +42,9 @@ TEST(CliCommandLine, EachCommandTakesItsArgumentsAndOptions)
         {{"log", "1", "2", "--every", "5", "--count", "3", "--dir", "d"}, "log", {1, 2}, ""},
         {{"serve", "3", "7", "--metrics", "9100"}, "serve", {3, 7}, ""},
         {{"serve", "--chambers", "komory.json", "--every", "30"}, "serve", {}, ""},
+        {{"report", "7", "--out", "r.pdf"}, "report", {7}, ""},
+        {{"report", "7", "--from", "2026-12-08T05:43:17+01:00", "--to", "2026-12-09T00:00:00+01:00", "--out", "r.pdf"},
+         "report", {7}, ""},
     };
     for (const auto& c : accepted) {
         const CommandLine line = Parse(c.args);
@@ -171,6 +174,16 @@ TEST(CliCommandLine, RefusalsSayWhatIsWrong)
         {{"serve", "3", "3", "--mqtt-prefix", "p", "--metrics", "0"}, "--metrics takes [HOST:]PORT, PORT 1..65535"},
         {{"serve", "3", "3", "--mqtt-prefix", "p"}, "--mqtt-prefix needs --mqtt"},
         {{"serve", "3", "3"}, "serve: address 3 given twice"},
+        {{"report", "7"}, "report needs --out FILE.pdf"},
+        {{"report", "7", "8", "--out", "r.pdf"}, "too many"},
+        {{"report", "7", "--from", "2026-12-08T05:43:17+01:00", "--out", "r.pdf"}, "--from and --to together"},
+        {{"report", "7", "--from", "2026-12-08 05:43", "--to", "2026-12-09T00:00:00+01:00", "--out", "r.pdf"},
+         "--from 2026-12-08 05:43: not a time as the drying log writes it"},
+        {{"report", "7", "--from", "2026-12-08T05:43:17+01:00", "--to", "2026-02-30T00:00:00+01:00", "--out", "r.pdf"},
+         "--to 2026-02-30T00:00:00+01:00: not a time"},
+        {{"report", "7", "--out", "r.pdf", "--chambers", ""}, "--chambers is empty"},
+        {{"report", "7", "--out", "r.pdf", "--every", "5"}, "report takes no --every"},
+        {{"log", "1", "--note", "x"}, "log takes no --note"},
     };
     for (const auto& c : refused) {
         const CommandLine line = Parse(c.args);
