@@ -36,6 +36,9 @@ std::optional<Charge> MakeCharge(const ChargeRequest& request, const plant::Cham
         error = "brak pomiarów komory " + std::to_string(request.address) + " w podanym okresie";
         return std::nullopt;
     }
+    // A span given in any zone is shown on the plant's clock: its first and last scans' offsets.
+    c.from = ClockTime(UtcSeconds(c.from), c.record.rows.front().time.utcOffsetMinutes);
+    c.to = ClockTime(UtcSeconds(c.to), c.record.rows.back().time.utcOffsetMinutes);
     c.scanPeriodSeconds = ScanPeriodSeconds(c.record.rows);
     // One scan gives no period: nothing can be a gap, and no window can last.
     const long long period = c.scanPeriodSeconds.value_or(0);

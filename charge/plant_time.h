@@ -8,6 +8,9 @@ namespace torv::charge {
 // between machines) order and subtract correctly.
 long long UtcSeconds(const drying_log::LocalTime& t);
 
+// The instant `utcSeconds` as a clock `offsetMinutes` east of Greenwich shows it.
+drying_log::LocalTime ClockTime(long long utcSeconds, int offsetMinutes);
+
 // The day number since 1970-01-01 of a calendar date, for comparing day files.
 long long DayNumber(int year, int month, int day);
 

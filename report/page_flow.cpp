@@ -16,6 +16,9 @@ PageFlow::PageFlow(QPagedPaintDevice& device, QPainter& painter) : device_(devic
     bold_.setBold(true);
     heading_ = QFont(QStringLiteral("DejaVu Sans"), 11, QFont::Bold);
     title_ = QFont(QStringLiteral("DejaVu Sans"), 16, QFont::Bold);
+    // No ligatures: a digest or a path copied from the page must be the characters printed.
+    for (QFont* font : {&body_, &bold_, &heading_, &title_})
+        font->setStyleStrategy(QFont::PreferNoShaping);
 }
 
 int PageFlow::pixels(double millimetres) const { return static_cast<int>(millimetres / 25.4 * device_.logicalDpiX()); }

@@ -124,6 +124,8 @@ TEST(Charge, PlantTimesBecomeUtcSecondsWithTheirOffsets)
     };
     for (const auto& r : rows)
         EXPECT_EQ(UtcSeconds(r.time), r.utc) << drying_log::IsoTime(r.time);
+    for (const auto& r : rows)
+        EXPECT_EQ(ClockTime(r.utc, r.time.utcOffsetMinutes), r.time) << drying_log::IsoTime(r.time);
     EXPECT_EQ(drying_log::IsoTime(At(0)), "2026-12-08T23:50:00+01:00");
     EXPECT_EQ(drying_log::IsoTime(At(600)), "2026-12-09T00:00:00+01:00");
 }
@@ -473,4 +475,9 @@ TEST(Charge, AChargeIsMadeFromTheFilesOrRefusedWithItsReason)
     ASSERT_TRUE(given);
     EXPECT_FALSE(given->lastRun);
     EXPECT_EQ(given->record.rows.size(), 11u);
+    // Given in UTC, shown on the plant's clock.
+    const auto utc = MakeCharge({dir.path(), 5, At(0, 0), At(600, 0)}, list, error);
+    ASSERT_TRUE(utc);
+    EXPECT_EQ(utc->from, At(0));
+    EXPECT_EQ(utc->to, At(600));
 }
