@@ -1,5 +1,6 @@
 #include "plant_overview_window.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -21,6 +22,7 @@
 #include <cmath>
 
 #include "chamber_tile_widget.h"
+#include "charge_report_dialog.h"
 #include "flow_layout.h"
 #include "serving_clock.h"
 #include "app/qs.h"
@@ -254,6 +256,14 @@ void PlantOverviewWindow::rebuildTiles()
                     hooks_.makeActive(address);
             });
             connect(t, &ChamberTileWidget::selected, this, [this](int address) { lastSelected_ = address; });
+            // The tile's context menu: the chamber's charge report.
+            auto* report = new QAction(QStringLiteral("Raport\u2026"), t);
+            report->setObjectName(QStringLiteral("ReportAction"));
+            connect(report, &QAction::triggered, this, [this, address = c.address] {
+                OpenChargeReport(this, QString::fromStdString(directory_), address);
+            });
+            t->addAction(report);
+            t->setContextMenuPolicy(Qt::ActionsContextMenu);
         }
         tilesLayout_->removeWidget(t);
         tilesLayout_->addWidget(t);

@@ -20,6 +20,7 @@
 #include "plant/chamber_moisture.h"
 #include "save_refusal.h"
 #include "serving_clock.h"
+#include "charge_report_dialog.h"
 #include "chart/trend_chart.h"
 #include "chart/trend_curve.h"
 
@@ -125,6 +126,9 @@ TrendWindow::TrendWindow(QString baseDir, QWidget* parent)
     bar->addWidget(dayBox_);
     bar->addWidget(reset);
     bar->addWidget(save);
+    auto* report = new QPushButton(QStringLiteral("Raport\u2026"));
+    report->setObjectName(QStringLiteral("ReportButton"));
+    bar->addWidget(report);
     humidityBox_->setObjectName(QStringLiteral("HumidityBox"));
     woodMoistureBox_->setObjectName(QStringLiteral("WoodMoistureBox"));
     bar->addWidget(humidityBox_);
@@ -139,6 +143,10 @@ TrendWindow::TrendWindow(QString baseDir, QWidget* parent)
     connect(dayBox_, &QComboBox::activated, this, &TrendWindow::dayChosen);
     connect(reset, &QPushButton::clicked, this, &TrendWindow::resetView);
     connect(save, &QPushButton::clicked, this, &TrendWindow::askForPicture);
+    connect(report, &QPushButton::clicked, this, [this] {
+        if (address_ > 0)
+            OpenChargeReport(this, baseDir_, address_);
+    });
     for (QCheckBox* box : {humidityBox_, woodMoistureBox_})
         connect(box, &QCheckBox::toggled, this, &TrendWindow::showPercentCurves);
     pendingTimer_->setSingleShot(true);

@@ -1,6 +1,10 @@
 // The drying log's chart on generated day files: what it draws from them,
 // the axes it sets, and the scans it takes on afterwards.
 #include <QComboBox>
+#include <QDateTimeEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -15,6 +19,7 @@
 #include <ctime>
 #include <qcustomplot.h>
 
+#include "app/charge_report_dialog.h"
 #include "chart/trend_curve.h"
 #include "app/trend_window.h"
 #include "files/drying_log.h"
@@ -162,6 +167,7 @@ private slots:
     void curveKeepsTheOrderOfAMoment_data();
     void curveKeepsTheOrderOfAMoment();
     void showsHumidityAndWoodMoistureWhenAsked();
+    void makesTheChargeReportOfTheShownChamber();
 };
 
 void TrendWindowTest::showsTodaysFileAndTakesScans()
@@ -564,3 +570,46 @@ void TrendWindowTest::showsHumidityAndWoodMoistureWhenAsked()
 }
 
 #include "trend_window_test.moc"
+
+// "Raport…" asks for the shown chamber's report: the last run by default,
+// the operator's notes, the PDF saved; a span without scans is refused with a box.
+void TrendWindowTest::makesTheChargeReportOfTheShownChamber()
+{
+    QTemporaryDir base;
+    QVERIFY(base.isValid());
+    const Day day = MakeDay({2026, 12, 8, 0, 0, 0, 60}, 2000, true);
+    QVERIFY(!WriteDay(base.path(), day).isEmpty());
+    TrendWindow window(base.path());
+    window.showController(kAddress);
+    auto* button = window.findChild<QPushButton*>(QStringLiteral("ReportButton"));
+    QVERIFY(button);
+    QCOMPARE(button->text(), QStringLiteral("Raport\u2026"));
+    button->click();
+    auto* dialog = window.findChild<ChargeReportDialog*>();
+    QVERIFY(dialog);
+    const torv::charge::ChargeRequest asked = dialog->request();
+    QCOMPARE(asked.address, kAddress);
+    QCOMPARE(QString::fromStdString(asked.directory), QDir(base.path()).filePath(QStringLiteral("pomiary")));
+    QVERIFY(!asked.from && !asked.to);
+    QVERIFY(!dialog->fromEdit()->isEnabled());
+    dialog->notesEdit()->setPlainText(QStringLiteral("Partia 7\nSosna 50 mm"));
+    QCOMPARE(dialog->notes(), std::string("Partia 7\nSosna 50 mm"));
+
+    const QString pdf = QDir(base.path()).filePath(QStringLiteral("raport.pdf"));
+    QVERIFY(dialog->saveTo(pdf));
+    QFile saved(pdf);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.read(5), QByteArray("%PDF-"));
+
+    dialog->spanButton()->setChecked(true);
+    QVERIFY(dialog->fromEdit()->isEnabled() && dialog->toEdit()->isEnabled());
+    dialog->fromEdit()->setDateTime(QDateTime(QDate(2020, 1, 1), QTime(0, 0)));
+    dialog->toEdit()->setDateTime(QDateTime(QDate(2020, 1, 1), QTime(1, 0)));
+    QVERIFY(dialog->request().from && dialog->request().to);
+    const QString empty = QDir(base.path()).filePath(QStringLiteral("pusty.pdf"));
+    QVERIFY(!dialog->saveTo(empty));
+    QVERIFY(!QFileInfo::exists(empty));
+    const auto* box = dialog->findChild<QMessageBox*>(QStringLiteral("ReportProblemBox"));
+    QVERIFY(box);
+    QVERIFY2(box->text().contains(QStringLiteral("brak pomiarów komory 5")), qPrintable(box->text()));
+}
