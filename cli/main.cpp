@@ -5,12 +5,11 @@
 
 #include <cstdio>
 #include <map>
-#include <memory>
 
 #include "cli/bus.h"
 #include "cli/commands.h"
 #include "cli/options.h"
-#include "cli/report_command.h"
+#include "cli/report_helper.h"
 #include "cli/standard_streams.h"
 
 int main(int argc, char** argv)
@@ -19,7 +18,7 @@ int main(int argc, char** argv)
     // Before anything is opened: a closed stdout must not become the port.
     if (!PrepareStandardStreams())
         return kPort;
-    auto app = std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication app(argc, argv);
     CommandLine line = ParseCommandLine(QCoreApplication::arguments());
     // A result that did not reach stdout whole is a failure, not a success.
     const auto finish = [](Exit exit) { return OutputWritten() || exit != kDone ? exit : kController; };
@@ -33,11 +32,9 @@ int main(int argc, char** argv)
     case CommandLine::Outcome::Run: break;
     }
 
-    // The report reads files only; it needs widgets, so its own application.
-    if (line.options.command == "report") {
-        app.reset();
-        return finish(Report(argc, argv, line.options));
-    }
+    // The report reads files only and draws with widgets: a program of its own.
+    if (line.options.command == "report")
+        return RunReportProgram(QCoreApplication::arguments().mid(1));
     static const std::map<std::string, Exit (*)(Bus&, const Options&)> commands{
         {"read", Read}, {"bustest", BusTest}, {"backup", Backup}, {"restore", Restore}, {"log", Log},
 #if TORV_SERVE

@@ -10,7 +10,10 @@ namespace torv::cli {
 
 Exit Report(int& argc, char** argv, const Options& options)
 {
+#ifndef Q_OS_WIN
+    // No display needed on a kiln-side box or over ssh; Windows always has its desktop.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
     QApplication app(argc, argv);
     const plant::ChamberListResult list = plant::ReadChamberListFile(options.chambersFile);
     if (!list.ok()) {

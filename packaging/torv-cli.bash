@@ -38,7 +38,11 @@ _torv_cli()
             _filedir
             return
             ;;
-        --every | --count | --metrics | --mqtt | --mqtt-prefix)
+        --out)
+            _filedir pdf
+            return
+            ;;
+        --every | --count | --metrics | --mqtt | --mqtt-prefix | --from | --to | --note)
             return
             ;;
     esac
@@ -48,7 +52,7 @@ _torv_cli()
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
             --port | -p | --baud | -b | --parity | --reply | --dir | --every | --count | --chambers | --metrics | --mqtt | \
-                --mqtt-password-file | --mqtt-cafile | --mqtt-prefix) ((i++)) ;;
+                --mqtt-password-file | --mqtt-cafile | --mqtt-prefix | --from | --to | --note | --out) ((i++)) ;;
             -*) ;;
             *)
                 if [[ -z $command ]]; then
@@ -65,6 +69,7 @@ _torv_cli()
         case $command in
             read | bustest) options+=" --json" ;;
             log) options+=" --every --count --dir" ;;
+            report) options+=" --from --to --dir --chambers --note --out" ;;
             serve) options+=" --chambers --every --count --dir --metrics --mqtt --mqtt-password-file --mqtt-cafile
                 --mqtt-prefix --ha-discovery" ;;
         esac
@@ -72,7 +77,7 @@ _torv_cli()
         return
     fi
     case $command in
-        "") COMPREPLY=($(compgen -W "read bustest backup restore log serve" -- "$cur")) ;;
+        "") COMPREPLY=($(compgen -W "read bustest backup restore log report serve" -- "$cur")) ;;
         backup) ((position == 1)) && _filedir json ;;
         restore) ((position == 0)) && _filedir json ;;
     esac

@@ -189,7 +189,7 @@ bundle() {
   local dir="$OUT/$name"
   rm -rf "$dir"
   mkdir -p "$dir/examples"
-  cp "$OUT/app/torv-tester.exe" "$OUT/cli/torv-cli.exe" "$dir/"
+  cp "$OUT/app/torv-tester.exe" "$OUT/cli/torv-cli.exe" "$OUT/cli/torv-cli-report.exe" "$dir/"
   # The plugins where Qt looks beside the program, as windeployqt lays them out.
   for plugin in platforms/qwindows.dll styles/*.dll imageformats/*.dll; do
     for path in "$QT_WIN"/plugins/$plugin; do

@@ -65,7 +65,7 @@ done < <(printf '%s\n' "$depends" | tr ',' '\n')
 contents=$(dpkg-deb -c "$deb" | awk '{ print $6 }')
 for path in ./usr/bin/torv-tester ./usr/bin/torv-sim ./usr/share/applications/torv-tester.desktop \
             ./usr/share/icons/hicolor/32x32/apps/torv-tester.png ./usr/share/icons/hicolor/256x256/apps/torv-tester.png \
-            ./usr/bin/torv-cli ./usr/share/man/man1/torv-cli.1.gz ./usr/share/bash-completion/completions/torv-cli \
+            ./usr/bin/torv-cli ./usr/libexec/torv-tester/torv-cli-report ./usr/share/man/man1/torv-cli.1.gz ./usr/share/bash-completion/completions/torv-cli \
             ./usr/share/doc/torv-tester/examples/torv-cli-log.service \
             ./usr/share/doc/torv-tester/examples/torv-cli-serve.service \
             ./usr/share/doc/torv-tester/examples/torv-cli-serve@.service \
@@ -89,7 +89,7 @@ else
   root="$work/root"
 fi
 tester="$root/usr/bin/torv-tester" sim="$root/usr/bin/torv-sim" cli="$root/usr/bin/torv-cli"
-for program in "$tester" "$sim" "$cli"; do
+for program in "$tester" "$sim" "$cli" "$root/usr/libexec/torv-tester/torv-cli-report"; do
   [ -x "$program" ] || fail "$program is not an executable"
   # An installed program must not look for libraries in the build tree.
   if readelf -d "$program" | grep -E 'R(UN)?PATH'; then fail "$program carries a library search path"; fi
@@ -102,7 +102,7 @@ if [ -f /usr/share/bash-completion/bash_completion ]; then
   commands=$(bash -c 'source /usr/share/bash-completion/bash_completion; source "$1"
     COMP_WORDS=(torv-cli ""); COMP_CWORD=1; _torv_cli; echo "${COMPREPLY[*]}"' _ \
     "$root/usr/share/bash-completion/completions/torv-cli")
-  [ "$commands" = "read bustest backup restore log serve" ] || fail "completion offers '$commands' for a command"
+  [ "$commands" = "read bustest backup restore log report serve" ] || fail "completion offers '$commands' for a command"
 fi
 
 # The installed tool against the installed simulator, in a working directory
@@ -140,4 +140,17 @@ kill "$apppid"; wait "$apppid" 2>/dev/null; apppid=""
 "$cli" read 1 --json > cli.out 2> cli.err || fail "the installed torv-cli did not read: $(cat cli.err)"
 grep -q '"address": 1,' cli.out || fail "torv-cli read printed $(cat cli.out)"
 echo "the installed torv-cli is refused the tool's port and reads the controller after it"
+
+# The report: torv-cli finds its own program where the package puts it, without a display.
+mkdir -p report/pomiary
+{
+  printf 'time,address,TempDry,TempWet,TempControl1,TempControl2,Difference,AutoStep,AutoHoursDone,AutoHoursTotal,'
+  printf 'SetTemperature,SetDifference,Heating,Humidifying,VentOpen,VentClose,status\r\n'
+  for minute in 00 01 02 03; do
+    printf '2026-12-08T10:%s:00+01:00,1,60.0,50.0,,,10.00,%s,0,8,60,8,1,0,0,1,ok\r\n' $minute $([ $minute = 03 ] && echo 0 || echo 1)
+  done
+} > report/pomiary/komora-001-2026-12-08.csv
+(cd report && DISPLAY= "$cli" report 1 --out r.pdf > ../cli.out 2> ../cli.err) || fail "the installed torv-cli report: $(cat cli.err)"
+[ "$(head -c 5 report/r.pdf)" = "%PDF-" ] || fail "the installed torv-cli report wrote no PDF"
+echo "the installed torv-cli writes a charge report"
 exit 0
