@@ -79,27 +79,17 @@ std::optional<plant::AlarmEvent> eventOf(std::string_view line, std::string& why
 AlarmLogContents ParseAlarmLog(std::string_view text)
 {
     AlarmLogContents c;
-    const std::string header = plant::AlarmLogHeaderLine();
-    std::size_t number = 0;
-    while (!text.empty()) {
-        ++number;
-        const std::size_t end = text.find('\n');
-        if (end == std::string_view::npos) {
-            c.skipped.push_back({number, std::string(text), "torn: the line has no line break"});
-            break;
-        }
-        std::string_view line = text.substr(0, end);
-        text.remove_prefix(end + 1);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (number == 1 && line == header)
-            continue;
-        std::string why;
-        if (auto e = eventOf(line, why))
-            c.events.push_back(std::move(*e));
-        else
-            c.skipped.push_back({number, std::string(line), why});
-    }
+    drying_log::WalkLogLines(
+        text, plant::AlarmLogHeaderLine(),
+        [&c](std::string_view line) -> std::optional<std::string> {
+            std::string why;
+            if (auto e = eventOf(line, why)) {
+                c.events.push_back(std::move(*e));
+                return std::nullopt;
+            }
+            return why;
+        },
+        c.skipped);
     return c;
 }
 

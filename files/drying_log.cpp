@@ -360,16 +360,16 @@ std::string FileName(int address, const LocalTime& t)
     return "komora-" + a + "-" + std::to_string(t.year) + "-" + twoDigits(t.month) + "-" + twoDigits(t.day) + ".csv";
 }
 
-Contents ParseLog(std::string_view text)
+void WalkLogLines(std::string_view text, std::string_view header,
+                  const std::function<std::optional<std::string>(std::string_view line)>& take,
+                  std::vector<SkippedLine>& skipped)
 {
-    Contents c;
-    const std::string header = HeaderLine();
     std::size_t number = 0;
     while (!text.empty()) {
         ++number;
         const std::size_t end = text.find('\n');
         if (end == std::string_view::npos) {
-            c.skipped.push_back({number, std::string(text), "torn: the line has no line break"});
+            skipped.push_back({number, std::string(text), "torn: the line has no line break"});
             break;
         }
         std::string_view line = text.substr(0, end);
@@ -378,12 +378,25 @@ Contents ParseLog(std::string_view text)
             line.remove_suffix(1);
         if (number == 1 && line == header)
             continue;
-        std::string why;
-        if (auto row = ParseRow(line, &why))
-            c.rows.push_back(*row);
-        else
-            c.skipped.push_back({number, std::string(line), why});
+        if (std::optional<std::string> why = take(line))
+            skipped.push_back({number, std::string(line), std::move(*why)});
     }
+}
+
+Contents ParseLog(std::string_view text)
+{
+    Contents c;
+    WalkLogLines(
+        text, HeaderLine(),
+        [&c](std::string_view line) -> std::optional<std::string> {
+            std::string why;
+            if (auto row = ParseRow(line, &why)) {
+                c.rows.push_back(*row);
+                return std::nullopt;
+            }
+            return why;
+        },
+        c.skipped);
     return c;
 }
 

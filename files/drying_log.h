@@ -96,6 +96,13 @@ struct Contents {
     std::vector<Row> rows;
     std::vector<SkippedLine> skipped;
 };
+// Walks the lines of a log file's text: `header` as the first line is passed
+// over, a last line without its line break (torn by a crash or a full disk)
+// is skipped, and each other line goes to `take`, which returns why it is no
+// entry or nothing when it took it. Lines end in CRLF or LF.
+void WalkLogLines(std::string_view text, std::string_view header,
+                  const std::function<std::optional<std::string>(std::string_view line)>& take,
+                  std::vector<SkippedLine>& skipped);
 // Parses a log's text. The header line is dropped; a last line without its
 // line break was torn by a crash or a full disk and is skipped like any
 // line that is not a row.
