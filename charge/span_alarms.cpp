@@ -19,36 +19,9 @@ constexpr plant::AlarmKind kKinds[] = {plant::AlarmKind::NoCommunication, plant:
 constexpr plant::AlarmEventType kTypes[] = {plant::AlarmEventType::Raised, plant::AlarmEventType::Cleared,
                                             plant::AlarmEventType::Acknowledged};
 
-// RFC 4180 fields of one line; nullopt when a quote is not closed.
-std::optional<std::vector<std::string>> csvFields(std::string_view line)
-{
-    std::vector<std::string> fields(1);
-    bool quoted = false;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        if (quoted) {
-            if (c != '"')
-                fields.back() += c;
-            else if (i + 1 < line.size() && line[i + 1] == '"')
-                fields.back() += '"', ++i;
-            else
-                quoted = false;
-        } else if (c == ',') {
-            fields.emplace_back();
-        } else if (c == '"' && fields.back().empty()) {
-            quoted = true;
-        } else {
-            fields.back() += c;
-        }
-    }
-    if (quoted)
-        return std::nullopt;
-    return fields;
-}
-
 std::optional<plant::AlarmEvent> eventOf(std::string_view line, std::string& why)
 {
-    const auto fields = csvFields(line);
+    const auto fields = drying_log::CsvFields(line);
     if (!fields || fields->size() != 5) {
         why = "not five fields";
         return std::nullopt;

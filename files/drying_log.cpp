@@ -96,8 +96,9 @@ std::optional<int> parseFixed(std::string_view s, int maxDecimals, int scaleDeci
     return negative ? -v : v;
 }
 
-// RFC 4180 fields of one record: quoted fields may hold commas and "" for a quote.
-std::optional<std::vector<std::string>> splitFields(std::string_view line)
+} // namespace
+
+std::optional<std::vector<std::string>> CsvFields(std::string_view line)
 {
     std::vector<std::string> fields(1);
     bool quoted = false;
@@ -126,6 +127,8 @@ std::optional<std::vector<std::string>> splitFields(std::string_view line)
         return std::nullopt;
     return fields;
 }
+
+namespace {
 
 int daysInMonth(int year, int month)
 {
@@ -295,7 +298,7 @@ std::string FormatRow(const Row& r)
 
 std::optional<Row> ParseRow(std::string_view line, std::string* why)
 {
-    const auto split = splitFields(line);
+    const auto split = CsvFields(line);
     if (!split) {
         fail(why, "unbalanced quotes");
         return std::nullopt;

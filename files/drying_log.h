@@ -69,6 +69,9 @@ std::string HeaderLine();
 std::vector<std::string> RowFields(const Row& row);
 // A row as its CSV line, without line break.
 std::string FormatRow(const Row& row);
+// The RFC 4180 fields of one CSV line: quoted fields may hold commas and ""
+// for a quote; nullopt for a quote left open or text after a closing one.
+std::optional<std::vector<std::string>> CsvFields(std::string_view line);
 // A CSV line (no line break) back to a row; nullopt with `why` set when it is not one.
 std::optional<Row> ParseRow(std::string_view line, std::string* why = nullptr);
 
