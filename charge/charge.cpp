@@ -13,6 +13,7 @@ std::optional<Charge> MakeCharge(const ChargeRequest& request, const plant::Cham
     Charge c;
     c.address = request.address;
     c.chamberName = plant::ChamberName(list, request.address);
+    c.plantName = list.plantName, c.plantAddress = list.plantAddress;
     if (request.from && request.to) {
         c.from = *request.from, c.to = *request.to;
         if (UtcSeconds(c.to) < UtcSeconds(c.from)) {

@@ -16,6 +16,7 @@ namespace torv::charge {
 struct Charge {
     int address = 0;
     std::string chamberName;
+    std::string plantName, plantAddress; // as the chamber list gives them; empty when it does not
     drying_log::LocalTime from, to;
     bool lastRun = false; // found in the log, not given
     bool running = false; // the last run had not ended by the last scan

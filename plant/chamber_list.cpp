@@ -21,8 +21,9 @@ namespace torv::plant {
 
 namespace {
 
-constexpr std::string_view kKnownKeys[] = {"format",  "version",       "roundSeconds", "airPressureHPa",
+constexpr std::string_view kKnownKeys[] = {"format", "version",       "plant",   "roundSeconds", "airPressureHPa",
                                             "alarms", "heatTreatment", "chambers"};
+constexpr std::string_view kPlantKeys[] = {"name", "address"};
 constexpr std::string_view kChamberKeys[] = {"address", "name", "psychrometer", "coreProbes"};
 constexpr std::string_view kHeatTreatmentKeys[] = {"minCelsius", "minutes"};
 
@@ -39,6 +40,7 @@ constexpr struct {
 const JsonPath kTop;
 const JsonPath kAlarms{{"alarms"}};
 const JsonPath kHeatTreatment{{"heatTreatment"}};
+const JsonPath kPlant{{"plant"}};
 JsonPath chamberPath(std::size_t index) { return {{"chambers"}, {{}, index, true}}; }
 
 // Where in the file a problem is, as its line starts; chambers count from 1.
@@ -49,6 +51,7 @@ std::string chamberPlace(std::size_t index, std::string_view key) { return chamb
 QString keyString(std::string_view key) { return QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())); }
 
 std::string heatTreatmentPlace(std::string_view key) { return "heatTreatment, " + QuotedText(key); }
+std::string plantPlace(std::string_view key) { return "plant, " + QuotedText(key); }
 
 std::string addressProblem() { return "oczekiwano adresu 1.." + std::to_string(kMaxAddress); }
 std::string psychrometerProblem()
@@ -129,26 +132,28 @@ std::string codePoint(char32_t c)
 
 // What is wrong with a name as given (before trimming), if anything. A
 // control character is refused anywhere: a tab or a line break would break
-// the overview's row and the log's columns.
-std::optional<std::string> nameProblem(const QString& name)
+// the overview's row, the log's columns and a report's line. `what` is the
+// text's noun in the message.
+std::optional<std::string> nameProblem(const QString& name, int maxLength = kMaxChamberNameLength,
+                                       const std::string& what = "nazwa")
 {
     for (const QChar c : name)
         if (c.category() == QChar::Other_Control)
-            return "nazwa " + QuotedText(name.toStdString()) + " zawiera znak sterujący";
+            return what + " " + QuotedText(name.toStdString()) + " zawiera znak sterujący";
     // Told by its number: quoted, the name would turn the message round too.
     const auto characters = name.toUcs4();
     for (const char32_t c : characters)
         if (refusedAnywhere(c))
-            return "nazwa zawiera znak sterujący " + codePoint(c);
+            return what + " zawiera znak sterujący " + codePoint(c);
     const QString trimmed = name.trimmed();
     if (trimmed.isEmpty())
         return std::string("nazwa jest pusta");
     if (std::none_of(characters.begin(), characters.end(), visible))
-        return std::string("nazwa nie ma żadnego widocznego znaku");
+        return what + " nie ma żadnego widocznego znaku";
     const auto length = trimmed.toUcs4().size();
-    if (length > kMaxChamberNameLength)
-        return "nazwa " + QuotedText(trimmed.toStdString()) + " ma " + std::to_string(length) + " znaków (najwyżej " +
-               std::to_string(kMaxChamberNameLength) + ")";
+    if (length > maxLength)
+        return what + " " + QuotedText(trimmed.toStdString()) + " ma " + std::to_string(length) + " znaków (najwyżej " +
+               std::to_string(maxLength) + ")";
     return std::nullopt;
 }
 
@@ -198,6 +203,35 @@ void readAlarms(const QJsonValue& value, const JsonWritten& written, AlarmThresh
             alarms.*f.field = *read;
         else
             problems.push_back(alarmPlace(f.key) + ": " + what);
+    }
+}
+
+// The plant's name and address: each optional, a blank one as none.
+void readPlant(const QJsonValue& value, const JsonWritten& written, ChamberList& list, std::vector<std::string>& problems)
+{
+    if (!value.isObject()) {
+        problems.push_back(QuotedText("plant") + ": oczekiwano obiektu");
+        return;
+    }
+    const QJsonObject object = value.toObject();
+    unknownAndRepeated(object, kPlantKeys, written, kPlant, plantPlace, problems);
+    const struct {
+        const char* key;
+        std::string ChamberList::*field;
+        int maxLength;
+        const char* noun;
+    } fields[] = {{"name", &ChamberList::plantName, kMaxPlantNameLength, "nazwa"},
+                  {"address", &ChamberList::plantAddress, kMaxPlantAddressLength, "adres"}};
+    for (const auto& f : fields) {
+        const QJsonValue v = object.value(QLatin1String(f.key));
+        if (v.isUndefined() || (v.isString() && v.toString().trimmed().isEmpty()))
+            continue;
+        if (!v.isString())
+            problems.push_back(plantPlace(f.key) + ": oczekiwano tekstu");
+        else if (const std::optional<std::string> what = nameProblem(v.toString(), f.maxLength, f.noun))
+            problems.push_back(plantPlace(f.key) + ": " + *what);
+        else
+            list.*f.field = v.toString().trimmed().toStdString();
     }
 }
 
@@ -318,8 +352,16 @@ std::string ChamberListJson(const ChamberList& list)
     JsonWriter json;
     json.beginObject()
         .key("format").string(kChamberListFormat)
-        .key("version").integer(kChamberListVersion)
-        .key("roundSeconds").integer(list.roundSeconds);
+        .key("version").integer(kChamberListVersion);
+    if (!list.plantName.empty() || !list.plantAddress.empty()) {
+        json.key("plant").beginObject(JsonWriter::Layout::Spaced);
+        if (!list.plantName.empty())
+            json.key("name").string(list.plantName);
+        if (!list.plantAddress.empty())
+            json.key("address").string(list.plantAddress);
+        json.endObject();
+    }
+    json.key("roundSeconds").integer(list.roundSeconds);
     if (list.airPressureHundredths != kDefaultAirPressureHundredths)
         json.key("airPressureHPa").fixed(list.airPressureHundredths, 2);
     json.key("alarms").beginObject();
@@ -371,6 +413,8 @@ ChamberListResult ParseChamberList(std::string_view bytes)
                        problems);
 
     ChamberList& list = result.list;
+    if (const QJsonValue v = root.value(QLatin1String("plant")); !v.isUndefined())
+        readPlant(v, file.written, list, problems);
     if (const QJsonValue v = root.value(QLatin1String("roundSeconds")); !v.isUndefined()) {
         std::string what;
         if (const std::optional<int> seconds =

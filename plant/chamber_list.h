@@ -21,6 +21,10 @@ inline constexpr int kMinRoundSeconds = 10;
 inline constexpr int kMaxRoundSeconds = 3600;
 // In characters, not bytes: names are Polish.
 inline constexpr int kMaxChamberNameLength = 40;
+// The plant's own name and postal address, for the documents it signs (a
+// charge report): one line each.
+inline constexpr int kMaxPlantNameLength = 80;
+inline constexpr int kMaxPlantAddressLength = 120;
 // The air pressure the psychrometers work in, hPa in hundredths: the
 // standard atmosphere, and what a plant from the sea to a mountain pass sees.
 inline constexpr int kDefaultAirPressureHundredths = 101325;
@@ -63,6 +67,7 @@ struct ChamberList {
     std::vector<Chamber> chambers; // in the file's order, which the overview keeps
     int airPressureHundredths = kDefaultAirPressureHundredths; // hPa
     HeatTreatment heatTreatment{};
+    std::string plantName{}, plantAddress{}; // UTF-8, trimmed; empty when the file gives none
     bool operator==(const ChamberList&) const = default;
 };
 

@@ -147,6 +147,11 @@ QByteArray ChargePdf(const charge::Charge& c, const ReportText& text)
         PageFlow page(pdf, painter);
 
         page.title(QStringLiteral("Raport suszenia"));
+        if (!c.plantName.empty() || !c.plantAddress.empty())
+            page.text(QStringLiteral("Zakład: ") + Q(c.plantName) +
+                          (c.plantName.empty() || c.plantAddress.empty() ? QString() : QStringLiteral(", ")) +
+                          Q(c.plantAddress),
+                      true);
         page.text(QStringLiteral("Komora: ") + Q(c.chamberName) + QStringLiteral(" (adres ") + QString::number(c.address) +
                   QStringLiteral(")"), true);
         const long long seconds = charge::UtcSeconds(c.to) - charge::UtcSeconds(c.from);

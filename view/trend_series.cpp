@@ -176,9 +176,10 @@ const Row* TrendSeries::rowNear(qint64 msecs) const
     return &rows_[static_cast<std::size_t>(it - times_.begin())];
 }
 
-QString TimeAxisFormat(qint64 spanMsecs, int tickCount)
+QString TimeAxisFormat(qint64 spanMsecs, int tickCount, bool spansDays)
 {
-    return spanMsecs < (tickCount - 1) * 120'000LL ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm");
+    const QString time = spanMsecs < (tickCount - 1) * 120'000LL ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm");
+    return spansDays ? time + QStringLiteral("\ndd.MM") : time;
 }
 
 } // namespace torv::drying_log

@@ -94,7 +94,9 @@ private:
 };
 
 // The time axis's label format: the seconds too once `tickCount` ticks over
-// `spanMsecs` lie under two minutes apart, where minutes alone repeat or skip.
-QString TimeAxisFormat(qint64 spanMsecs, int tickCount);
+// `spanMsecs` lie under two minutes apart, where minutes alone repeat or skip;
+// the day under the time once the span reaches into another day (a report
+// over a run of several days), where times alone would repeat.
+QString TimeAxisFormat(qint64 spanMsecs, int tickCount, bool spansDays = false);
 
 } // namespace torv::drying_log

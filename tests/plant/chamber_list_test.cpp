@@ -41,6 +41,7 @@ const ChamberList kExample{60, {}, {{3, "Komora 3 – dąb"}, {7, "Komora 7"}}};
 const char* const kHighPlantJson = R"({
   "format": "torv-lcd-chambers",
   "version": 1,
+  "plant": { "name": "Tartak Dąbrowa sp. z o.o.", "address": "ul. Leśna 7, 26-600 Radom" },
   "roundSeconds": 60,
   "airPressureHPa": 912.05,
   "alarms": {
@@ -67,7 +68,9 @@ const ChamberList kHighPlant{60,
                               {4, "Komora 4", Psychrometer::Ventilated, {false, true}},
                               {5, "Komora 5", Psychrometer::Unventilated, {true, false}}},
                              91205,
-                             {605, 45}};
+                             {605, 45},
+                             "Tartak Dąbrowa sp. z o.o.",
+                             "ul. Leśna 7, 26-600 Radom"};
 
 // A version 1 file around `members` (each with a leading comma).
 std::string File(const std::string& members) { return R"({"format": "torv-lcd-chambers", "version": 1)" + members + "}"; }
@@ -134,6 +137,11 @@ TEST(ChamberList, TheExampleIsWrittenAndReadExactly)
     EXPECT_EQ(given.list, (ChamberList{60, {}, {bothProbes1, bothProbes2}}));
     EXPECT_EQ(ParseChamberList(File(R"(, "airPressureHPa": 950, "heatTreatment": {"minCelsius": 70})")).list,
               (ChamberList{60, {}, {}, 95000, {700, 30}}));
+    // The plant's texts trimmed; a blank one is none, and either may stand alone.
+    EXPECT_EQ(ParseChamberList(File(R"(, "plant": {"name": "  Tartak ", "address": " "})")).list,
+              (ChamberList{60, {}, {}, kDefaultAirPressureHundredths, {}, "Tartak", ""}));
+    const ChamberList addressOnly{60, {}, {}, kDefaultAirPressureHundredths, {}, "", "Radom"};
+    EXPECT_EQ(ParseChamberList(ChamberListJson(addressOnly)).list, addressOnly);
 }
 
 TEST(ChamberList, EveryValueRoundTripsAtItsRangeEdgesAndIsRefusedBeyond)
@@ -278,6 +286,13 @@ TEST(ChamberList, BrokenFilesAreRefusedWholeWithEveryProblem)
           R"(chambers, pozycja 5, "coreProbes": oczekiwano ["TempControl1"], ["TempControl2"] albo obu)",
           R"(chambers, pozycja 6, "coreProbes": oczekiwano ["TempControl1"], ["TempControl2"] albo obu)",
           R"(chambers, pozycja 7, "coreProbes": oczekiwano ["TempControl1"], ["TempControl2"] albo obu)"}},
+        // The plant's texts: one line each, of a bounded length.
+        {File(R"(, "plant": {"name": "Tartak\nDąbrowa", "address": 7, "nip": "1"})"),
+         {"plant, \"nip\": nieznany klucz", "plant, \"name\": nazwa \"Tartak\\u000aDąbrowa\" zawiera znak sterujący",
+          "plant, \"address\": oczekiwano tekstu"}},
+        {File(R"(, "plant": {"address": ")" + Repeat("a", 121) + R"("})"),
+         {"plant, \"address\": adres \"" + Repeat("a", 121) + "\" ma 121 znaków (najwyżej 120)"}},
+        {File(R"(, "plant": "Tartak")"), {"\"plant\": oczekiwano obiektu"}},
         {File(R"(, "airPressureHPa": 699.99, "heatTreatment": 56)"),
          {"\"airPressureHPa\": wartość 699.99 poza zakresem 700.00..1100.00", "\"heatTreatment\": oczekiwano obiektu"}},
         {File(R"(, "airPressureHPa": "1013.25", "heatTreatment": {"minutes": 30, "minutes": 40})"),

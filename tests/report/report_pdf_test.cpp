@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -103,9 +104,17 @@ private:
 };
 
 const char* const kProbed = R"({"format": "torv-lcd-chambers", "version": 1,
+  "plant": {"name": "Tartak Dąbrowa", "address": "ul. Leśna 7, 26-600 Radom"},
   "chambers": [{"address": 3, "name": "Suszarnia 3 – dąb", "coreProbes": ["TempControl1"]}]})";
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// The chart's time labels that carry a day ("09.12" alone, not a full date).
+int DayLabels(const std::string& text)
+{
+    static const std::regex day(R"(\b\d\d\.\d\d\b(?!\.))");
+    return static_cast<int>(std::distance(std::sregex_iterator(text.begin(), text.end(), day), std::sregex_iterator()));
+}
 
 } // namespace
 
@@ -116,7 +125,8 @@ TEST(ReportPdf, TheLastRunIsReportedWithItsVerdictRecordAndFiles)
     ASSERT_EQ(plant.report("--dir pomiary --note 'Partia 12/2026' --note 'Dąb 32 mm' --out r.pdf", &errors), 0) << errors;
     const std::string text = plant.text("r.pdf");
     for (const std::string part : {
-             "Raport suszenia", "Komora: Suszarnia 3 – dąb (adres 3)",
+             "Raport suszenia", "Zakład: Tartak Dąbrowa, ul. Leśna 7, 26-600 Radom",
+             "Komora: Suszarnia 3 – dąb (adres 3)",
              "Początek: 08.12.2026 22:01:00 (UTC+01:00)", "Koniec: 09.12.2026 00:10:00 (UTC+01:00)",
              "Czas trwania: 2 h 09 min", "ostatni przebieg programu",
              "Obróbka termiczna ISPM 15: spełniono",
@@ -132,6 +142,8 @@ TEST(ReportPdf, TheLastRunIsReportedWithItsVerdictRecordAndFiles)
     for (const std::string& file : plant.logFiles())
         EXPECT_TRUE(Has(text, charge::Sha256Hex(Slurp(file)))) << file;
     EXPECT_FALSE(Has(text, "nie spełniono"));
+    // The run goes past midnight: the chart's times say which day.
+    EXPECT_GE(DayLabels(text), 2) << text;
 }
 
 TEST(ReportPdf, TheVerdictFollowsTheCoreProbesAndTheLimits)
@@ -176,6 +188,7 @@ TEST(ReportPdf, AGivenSpanIsReportedOnThePlantsClock)
     EXPECT_TRUE(Has(text, "Początek: 08.12.2026 22:30:00 (UTC+01:00)")) << text;
     EXPECT_TRUE(Has(text, "Koniec: 08.12.2026 23:45:00 (UTC+01:00)")) << text;
     EXPECT_TRUE(Has(text, "podany przez operatora"));
+    EXPECT_EQ(DayLabels(text), 0) << "one day's chart needs no days\n" << text;
 }
 
 TEST(ReportPdf, RefusalsEndWithStatusTwoAndWriteNothing)

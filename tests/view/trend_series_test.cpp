@@ -102,6 +102,9 @@ TEST(TrendSeries, RangesKeepWholeDegreesAroundTheValuesAndFewTicks)
     EXPECT_EQ(TimeAxisFormat(60000, 9), "HH:mm:ss");
     EXPECT_EQ(TimeAxisFormat(16 * 60000 - 1, 9), "HH:mm:ss");
     EXPECT_EQ(TimeAxisFormat(16 * 60000, 9), "HH:mm");
+    // A span into another day carries the day under each time.
+    EXPECT_EQ(TimeAxisFormat(3 * 86400000LL, 9, true), "HH:mm\ndd.MM");
+    EXPECT_EQ(TimeAxisFormat(60000, 9, true), "HH:mm:ss\ndd.MM");
 }
 
 TEST(TrendSeries, PlantClockTakesTheOffsetOfTheLineAtOrBefore)
