@@ -141,7 +141,7 @@ int main(int argc, char** argv)
 
         WriteList(dir.path(), kChambers, 30);
         int scans = 0, answered = 0;
-        std::uint64_t lastScanEnd = 0;
+        std::uint64_t lastScanEnd = 0, firstRoundEnd = 0;
         t0 = clock.nowUs();
         form.PlantOverviewClick();
         PlantOverviewWindow* overview = form.plantOverviewWindow();
@@ -149,11 +149,19 @@ int main(int argc, char** argv)
             ++scans;
             answered += a ? 1 : 0;
             lastScanEnd = clock.nowUs();
+            if (scans == kChambers)
+                firstRoundEnd = lastScanEnd;
         });
-        RunUntil([&] { return scans == kChambers; }, 60000);
-        const double roundMs = static_cast<double>(lastScanEnd - t0) / 1000.0;
+        // The first round also reads each chamber not yet read whole (all but
+        // the window's own); it outlasts the round period, so the second
+        // follows at once: that one is the overview's steady round.
+        RunUntil([&] { return scans == 2 * kChambers; }, 180000);
+        const double firstMs = static_cast<double>(firstRoundEnd - t0) / 1000.0;
+        const double roundMs = static_cast<double>(lastScanEnd - firstRoundEnd) / 1000.0;
         const double ratio = roundMs / (kChambers * windowScanMs);
-        ok = ok && scans == kChambers && answered == kChambers && ratio <= 1.01;
+        ok = ok && scans == 2 * kChambers && answered == 2 * kChambers && ratio <= 1.01;
+        std::printf("| the first round of %d chambers, %d of them read whole once | %.1f ms | - |\n", kChambers,
+                    kChambers - 1, firstMs);
         std::printf("| a round of %d chambers, the event loop between scans | %.1f ms = %.4f x %d window scans (%.1f ms each) | <= 1.01 |\n",
                     kChambers, roundMs, ratio, kChambers, windowScanMs);
 
