@@ -60,7 +60,9 @@ PlantOverviewWindow::PlantOverviewWindow(Station& station, Hooks hooks, std::str
 {
     setObjectName(QStringLiteral("PlantOverviewWindow"));
     setWindowTitle(QStringLiteral("Przegl\u0105d kom\u00f3r"));
-    resize(760, 560);
+    // Two rows of tiles (a running programme's and a silent chamber's, with
+    // their RH and EMC line) without a scroll bar.
+    resize(760, 580);
     // Not served during bus work, unlike the bus monitor: its buttons open
     // dialogs and change the list the rounds walk. Its input is kept during
     // any bus work (a handler's or its own scan's) and runs once the line is free.
