@@ -5,7 +5,6 @@
 #include <QDateTimeEdit>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QLabel>
 #include <QMessageBox>
@@ -129,18 +128,12 @@ bool ChargeReportDialog::saveTo(const QString& path)
 
 void ChargeReportDialog::accept()
 {
-    auto* dialog = new QFileDialog(this, QStringLiteral("Zapisz raport suszenia"), QDir(baseDir_).absolutePath(),
-                                   QStringLiteral("Dokument PDF (*.pdf)"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setAcceptMode(QFileDialog::AcceptSave);
-    dialog->setDefaultSuffix(QStringLiteral("pdf"));
-    dialog->selectFile(QStringLiteral("raport-komora-%1.pdf").arg(address_, 3, 10, QLatin1Char('0')));
-    ServingClock::serveInputOf(dialog);
-    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& path) {
-        if (saveTo(path))
-            QDialog::accept();
-    });
-    dialog->open();
+    AskWhereToSave(this, QStringLiteral("Zapisz raport suszenia"), baseDir_, QStringLiteral("Dokument PDF (*.pdf)"),
+                   QStringLiteral("pdf"), QStringLiteral("raport-komora-%1.pdf").arg(address_, 3, 10, QLatin1Char('0')),
+                   [this](const QString& path) {
+                       if (saveTo(path))
+                           QDialog::accept();
+                   });
 }
 
 void OpenChargeReport(QWidget* parent, const QString& baseDir, int address)

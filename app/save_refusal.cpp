@@ -1,8 +1,11 @@
 #include "save_refusal.h"
 
+#include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include "serving_clock.h"
 #include "settings/file_target.h"
 
 QString SaveTargetOrRefuse(QWidget* parent, const QString& path)
@@ -23,4 +26,17 @@ void ShowNotSaved(QWidget* parent, const QString& path, const QString& reason)
     box->setObjectName(QStringLiteral("NotSavedBox"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
+}
+
+void AskWhereToSave(QWidget* parent, const QString& title, const QString& dir, const QString& filter,
+                    const QString& suffix, const QString& name, std::function<void(const QString&)> chosen)
+{
+    auto* dialog = new QFileDialog(parent, title, QDir(dir).absolutePath(), filter);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setDefaultSuffix(suffix);
+    dialog->selectFile(name);
+    ServingClock::serveInputOf(dialog);
+    QObject::connect(dialog, &QFileDialog::fileSelected, parent, std::move(chosen));
+    dialog->open();
 }

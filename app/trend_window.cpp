@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -431,20 +430,12 @@ bool TrendWindow::savePicture(const QString& path)
     return true;
 }
 
-// Not modal to the application and not waiting in a loop of its own: bus
-// work that serves the windows meanwhile goes on.
 void TrendWindow::askForPicture()
 {
-    auto* dialog = new QFileDialog(this, QStringLiteral("Zapisz obraz wykresu"), QDir(baseDir_).absolutePath(),
-                                   QStringLiteral("Obraz PNG (*.png)"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setAcceptMode(QFileDialog::AcceptSave);
-    dialog->setDefaultSuffix(QStringLiteral("png"));
-    dialog->selectFile(QFileInfo(shownPath_).completeBaseName() + QStringLiteral(".png"));
-    ServingClock::serveInputOf(dialog);
-    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& path) {
-        if (!savePicture(path))
-            valueLabel_->setText(QStringLiteral("Nie można zapisać obrazu: %1").arg(path));
-    });
-    dialog->open();
+    AskWhereToSave(this, QStringLiteral("Zapisz obraz wykresu"), baseDir_, QStringLiteral("Obraz PNG (*.png)"),
+                   QStringLiteral("png"), QFileInfo(shownPath_).completeBaseName() + QStringLiteral(".png"),
+                   [this](const QString& path) {
+                       if (!savePicture(path))
+                           valueLabel_->setText(QStringLiteral("Nie można zapisać obrazu: %1").arg(path));
+                   });
 }
